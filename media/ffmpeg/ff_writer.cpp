@@ -210,6 +210,12 @@ std::string TFFWriter::AddAudio(const TSettings& settings) {
         m_audio.codec.reset();
         return {};
     }
+    // Encoder delay gives the first audio packets negative times. Containers
+    // that cannot store them shift every stream once the first such packet
+    // arrives, after some pictures were already written: the video times get
+    // a gap. Start the audio at zero there instead.
+    if (!(format->flags & AVFMT_TS_NEGATIVE))
+        m_audio.nextPts = m_audio.codec->initial_padding;
     int frameSamples = m_audio.codec->frame_size;
     if (frameSamples < 2) {
         frameSamples = PcmInputBytes / settings.channels;

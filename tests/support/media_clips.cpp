@@ -121,7 +121,12 @@ public:
             AddAudio();
         if (!(m_output->oformat->flags & AVFMT_NOFILE))
             Check(avio_open(&m_output->pb, path.c_str(), AVIO_FLAG_WRITE), "open file");
-        Check(avformat_write_header(m_output.get(), nullptr), "header");
+        AVDictionary* options = nullptr;
+        if (!spec.muxerOptions.empty())
+            Check(av_dict_parse_string(&options, spec.muxerOptions.c_str(), "=", ":", 0), "muxer options");
+        const int written = avformat_write_header(m_output.get(), &options);
+        av_dict_free(&options);
+        Check(written, "header");
         m_packet.reset(av_packet_alloc());
         Require(m_packet.get(), "packet");
     }

@@ -10,12 +10,13 @@
 #include <string>
 
 struct TClipSpec {
-    std::string label;       // readable name for parameterised tests
-    std::string format;      // libavformat muxer short name ("mp4", "avi", "mpeg", "vob", "wav", ...)
-    std::string extension;   // file extension without the dot
-    std::string videoCodec;  // encoder name; empty: no video stream
-    std::string audioCodec;  // encoder name; empty: no audio stream
-    std::string pixelFormat; // empty: the encoder's preferred 4:2:0 format
+    std::string label;        // readable name for parameterised tests
+    std::string format;       // libavformat muxer short name ("mp4", "avi", "mpeg", "vob", "wav", ...)
+    std::string extension;    // file extension without the dot
+    std::string videoCodec;   // encoder name; empty: no video stream
+    std::string audioCodec;   // encoder name; empty: no audio stream
+    std::string pixelFormat;  // empty: the encoder's preferred 4:2:0 format
+    std::string muxerOptions; // "key=value:key=value" for the muxer, e.g. "movflags=+faststart"
     int width = 320;
     int height = 240;
     int rate = 25; // frames per second = rate / scale
