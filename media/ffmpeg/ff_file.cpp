@@ -139,6 +139,7 @@ std::string TFFFile::OpenVideoStream() {
     m_videoPosition = 0;
     m_width = codec->width;
     m_height = codec->height;
+    const bool rateFromStream = IsSaneRate(stream->r_frame_rate);
     const AVRational rate = ChooseFrameRate(stream, codec);
     m_rate = static_cast<uint32_t>(rate.num);
     m_scale = static_cast<uint32_t>(rate.den);
@@ -172,7 +173,32 @@ std::string TFFFile::OpenVideoStream() {
     if (DecodeNextVideoFrame(false) == TDecodeResult::Picture)
         m_lastDecodedIndex = 0;
     m_nextDecodeIndex = 1;
+    context.timestampsTrusted = true;
+    CheckTimestamps(rateFromStream, stream->nb_frames);
     return {};
+}
+
+void TFFFile::CheckTimestamps(bool rateFromStream, int64_t statedFrames) {
+    // Pictures are found by their timestamps, which is only sound when the
+    // stream's clock advances with its pictures at the rate we use. A clock
+    // that does not advance a frame from one picture to the next (or one
+    // that came with an absurd rate and does not advance exactly one frame)
+    // is broken: seeks then count pictures, and its duration, in the same
+    // broken clock, gives way to a stated frame count.
+    TFFFileI& context = *m_context;
+    const AVFrame* second = context.video.HasMore(context.demuxer, m_parameters.Deinterlace)
+                                ? context.video.PeekPending()
+                                : nullptr;
+    bool consistent = rateFromStream;
+    if (context.firstVideoTimestamp && second != nullptr && second->best_effort_timestamp != AV_NOPTS_VALUE) {
+        const int64_t index = PictureIndex(second->best_effort_timestamp);
+        consistent = rateFromStream ? index >= 1 : index == 1;
+    }
+    if (consistent)
+        return;
+    context.timestampsTrusted = false;
+    if (statedFrames > 0)
+        m_videoLength = ClampCount(statedFrames);
 }
 
 std::string TFFFile::OpenAudioStream() {

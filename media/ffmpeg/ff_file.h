@@ -67,6 +67,7 @@ private:
     // Each returns the failure message, empty on success.
     std::string OpenVideoStream();
     std::string OpenAudioStream();
+    void CheckTimestamps(bool rateFromStream, int64_t statedFrames);
 
     enum class TDecodeResult { Picture, End, Lost };
     // Decodes the next picture in file order as frame m_nextDecodeIndex and,

@@ -25,6 +25,10 @@ public:
     AVRational videoTimeBase{1, 1};
     // Best-effort timestamp of frame 0; pictures are identified against it.
     std::optional<int64_t> firstVideoTimestamp;
+    // False when the stream's clock is broken (an absurd frame rate whose
+    // timestamps do not advance a frame per picture at the rate we use):
+    // seeks then count pictures from the start.
+    bool timestampsTrusted = true;
 
     // Writing.
     TFFWriter writer;

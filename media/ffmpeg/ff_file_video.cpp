@@ -103,8 +103,9 @@ void TFFFile::Seek(int32_t frame) {
     // Until the seek succeeds, nothing in the buffer or decoder is trusted.
     m_lastDecodedIndex = -1;
     m_nextDecodeIndex = -1;
-    TSeekOutcome outcome =
-        m_context->firstVideoTimestamp ? SeekByTimestamp(frame, targetUs) : TSeekOutcome::Unidentifiable;
+    TSeekOutcome outcome = m_context->firstVideoTimestamp && m_context->timestampsTrusted
+                               ? SeekByTimestamp(frame, targetUs)
+                               : TSeekOutcome::Unidentifiable;
     if (outcome == TSeekOutcome::Unidentifiable)
         outcome = SeekByCounting(frame, targetUs);
     if (outcome != TSeekOutcome::Found) {

@@ -27,6 +27,8 @@ public:
     TResult Next(TFFDemuxer& demuxer, bool deinterlace, const AVFrame** picture);
     // True when another picture (or a lost one) follows; decodes it ahead.
     bool HasMore(TFFDemuxer& demuxer, bool deinterlace);
+    // The picture HasMore decoded ahead, or nullptr (none, or a lost one).
+    const AVFrame* PeekPending() const { return m_pending.empty() ? nullptr : m_pending.front().get(); }
     // Hands the picture Next just returned back, so the following Next
     // returns it again.
     void PutBack();
