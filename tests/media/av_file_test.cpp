@@ -265,7 +265,8 @@ TEST(AVFileTest, BitmapBlockIsReusedWhileTheSizeHolds) {
 TEST(AVFileTest, BitmapOfAFormatWithoutPixelsIsEmpty) {
     TFakeFile file;
     file.SetVideoFormat(-4, 3, 25, 1);
-    const uint8_t* bitmap = file.MakeBitmap(nullptr);
+    const uint8_t frame[16] = {};
+    const uint8_t* bitmap = file.MakeBitmap(frame);
     TBitmapInfoHeader info;
     std::memcpy(&info, bitmap, sizeof info);
     EXPECT_EQ(info.biSizeImage, 0u);

@@ -53,7 +53,7 @@ TEST_P(CorruptBMPTest, IsRefused) {
 }
 
 void Truncate(std::vector<uint8_t>& bytes, size_t size) {
-    bytes.resize(size);
+    bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(size), bytes.end());
 }
 
 INSTANTIATE_TEST_SUITE_P(
