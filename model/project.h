@@ -70,6 +70,8 @@ public:
     // faster for large batches (document loading, imports). Same checks
     // (nothing is inserted when one fails).
     void InsertEvents(std::vector<std::unique_ptr<TEvent>> events);
+    // Events passed by pointer must be alive (they are read for their
+    // time); an event of another list is fine and is not found.
     // Removes and destroys; false when the list does not hold the event.
     bool DeleteEvent(const TEvent* event);
     // Removes and hands over; null when the list does not hold the event.

@@ -76,7 +76,9 @@ public:
     }
 
     // The index of this very item (found by its Time, then by identity), or
-    // -1 when the list does not hold it.
+    // -1 when the list does not hold it. `item` is read for its Time, so it
+    // must be null or a live object (of this list or not), never a pointer to
+    // an item already destroyed. Same for Take, Delete and MoveToTime.
     std::ptrdiff_t IndexOf(const T* item) const {
         if (!item)
             return -1;

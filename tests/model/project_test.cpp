@@ -121,7 +121,10 @@ TEST_F(ProjectWithFiveTypes, EventChangesReachTheListeners) {
     EXPECT_EQ(listener.Inserted.size(), 2u);
 
     EXPECT_TRUE(project.DeleteEvent(event));
-    EXPECT_FALSE(project.DeleteEvent(event));
+    const TEvent stranger(1, -1);
+    EXPECT_FALSE(project.DeleteEvent(&stranger));
+    EXPECT_EQ(project.TakeEvent(&stranger), nullptr);
+    EXPECT_EQ(project.MoveEventToTime(&stranger, 0), -1);
     EXPECT_EQ(listener.Removing.size(), 2u);
 
     project.ClearEvents();
