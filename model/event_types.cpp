@@ -1,5 +1,7 @@
 #include "model/event_types.h"
 
+#include "model/text_compare.h"
+
 #include <stdexcept>
 
 const std::array<TBuiltInEventType, 4> BuiltInEventTypes = {{
@@ -19,7 +21,7 @@ bool IsBuiltInRow(int32_t row) {
 
 int32_t TEventTypes::FindEventType(const QString& name) const {
     for (int32_t index = 0; index < Count(); ++index)
-        if ((*this)[index].Name.compare(name, Qt::CaseInsensitive) == 0)
+        if (SameTextIgnoringCase((*this)[index].Name, name))
             return index;
     return -1;
 }

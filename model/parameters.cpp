@@ -1,6 +1,7 @@
 #include "model/parameters.h"
 
 #include "base/exception.h"
+#include "model/text_compare.h"
 
 #include <algorithm>
 #include <charconv>
@@ -200,7 +201,7 @@ void TParameters::ClearParameters() {
 
 const TParameter* TParameters::FindParameter(const QString& name) const {
     for (const auto& pair : m_pairs)
-        if (pair.Name.compare(name, Qt::CaseInsensitive) == 0)
+        if (SameTextIgnoringCase(pair.Name, name))
             return &pair;
     return nullptr;
 }

@@ -34,6 +34,11 @@ public:
     std::size_t Insert(std::unique_ptr<T> item) {
         if (!item)
             throw std::invalid_argument("null item inserted into a time-ordered list");
+        // Recording and loading mostly append: skip the search then.
+        if (m_items.empty() || m_items.back()->Time <= item->Time) {
+            m_items.push_back(std::move(item));
+            return m_items.size() - 1;
+        }
         const auto position = m_items.begin() + static_cast<std::ptrdiff_t>(UpperBound(item->Time));
         return static_cast<std::size_t>(m_items.insert(position, std::move(item)) - m_items.begin());
     }

@@ -1,6 +1,7 @@
 #include "model/parameters.h"
 
 #include "base/exception.h"
+#include "model/text_compare.h"
 #include "tests/model/qstring_printer.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +27,25 @@ TEST(FindParameter, FoldsCaseBeyondAscii) {
     ASSERT_NE(list.FindParameter(QString::fromUtf8("äRGER")), nullptr);
     ASSERT_NE(list.FindParameter(QString::fromUtf8("σοφια")), nullptr);
     EXPECT_EQ(list.FindParameter(QString::fromUtf8("σοφια"))->Value, "2");
+}
+
+TEST(FindParameter, FoldsCaseOutsideTheBasicPlane) {
+    // Deseret capital and small long I.
+    const auto list = Pairs({{QString::fromUtf8("\xF0\x90\x90\x80x"), "1"}});
+    EXPECT_NE(list.FindParameter(QString::fromUtf8("\xF0\x90\x90\xA8X")), nullptr);
+}
+
+// Name lookups reject names of another length without folding them; that is
+// only exact while no character folds into the other plane.
+TEST(SameTextIgnoringCase, FoldingNeverChangesTheUtf16Length) {
+    for (char32_t c = 0; c < 0x110000; ++c) {
+        if (c >= 0xD800 && c < 0xE000)
+            continue;
+        const char32_t folded = QChar::toCaseFolded(c);
+        ASSERT_EQ(c > 0xFFFF, folded > 0xFFFF) << std::hex << static_cast<uint32_t>(c);
+    }
+    EXPECT_TRUE(SameTextIgnoringCase(QString::fromUtf8("Ärger"), QString::fromUtf8("äRGER")));
+    EXPECT_FALSE(SameTextIgnoringCase(QString::fromUtf8("straße"), "STRASSE"));
 }
 
 class IntParameter : public ::testing::Test {
