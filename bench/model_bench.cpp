@@ -28,14 +28,14 @@ std::vector<std::unique_ptr<TEvent>> MakeEvents(int64_t count, bool isRandomOrde
     // About three events per millisecond, with ties, over some 5.5 minutes.
     std::uniform_int_distribution<int32_t> time(0, static_cast<int32_t>(count / 3));
     for (int64_t i = 0; i < count; ++i)
-        events.push_back(std::make_unique<TEvent>(0, isRandomOrder ? time(random) : static_cast<int32_t>(i / 3)));
+        events.push_back(
+            std::make_unique<TEvent>(0, isRandomOrder ? time(random) : static_cast<int32_t>(i / 3)));
     return events;
 }
 
 // Runs `insert` over fresh events each iteration; building and destroying the
 // events is not timed.
-template <typename Insert>
-void RunInsertion(benchmark::State& state, bool isRandomOrder, Insert insert) {
+template <typename Insert> void RunInsertion(benchmark::State& state, bool isRandomOrder, Insert insert) {
     for (auto _ : state) {
         state.PauseTiming();
         auto events = MakeEvents(state.range(0), isRandomOrder);
@@ -149,9 +149,19 @@ BENCHMARK(BM_InOrder_InsertEvent)->Arg(EventCount)->Unit(benchmark::kMillisecond
 // Single insertions in random order move on average half the list each, so
 // their cost grows with the square of the count: they are measured at sizes
 // that finish in seconds and show the growth; bulk insertion at full size.
-BENCHMARK(BM_Random_Multimap)->Arg(25'000)->Arg(50'000)->Arg(100'000)->Arg(EventCount)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Random_Multimap)
+    ->Arg(25'000)
+    ->Arg(50'000)
+    ->Arg(100'000)
+    ->Arg(EventCount)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Random_InsertMany)->Arg(EventCount)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Random_InsertEvent)->Arg(25'000)->Arg(50'000)->Arg(100'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Random_InsertEvent)
+    ->Arg(25'000)
+    ->Arg(50'000)
+    ->Arg(100'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 BENCHMARK(BM_FindType_QHash);
 BENCHMARK(BM_FindType_FindEventType);
 
@@ -193,7 +203,8 @@ int main(int argc, char** argv) {
     reporter.PrintRatio("BM_InOrder_InsertEvent" + count, "BM_InOrder_PushBack" + count);
     reporter.PrintRatio("BM_Random_InsertMany" + count, "BM_Random_Multimap" + count);
     for (const char* n : {"/25000", "/50000", "/100000"})
-        reporter.PrintRatio(std::string("BM_Random_InsertEvent") + n + "/iterations:1", std::string("BM_Random_Multimap") + n);
+        reporter.PrintRatio(std::string("BM_Random_InsertEvent") + n + "/iterations:1",
+                            std::string("BM_Random_Multimap") + n);
     reporter.PrintRatio("BM_FindType_FindEventType", "BM_FindType_QHash");
     benchmark::Shutdown();
     return 0;

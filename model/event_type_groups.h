@@ -40,7 +40,9 @@ public:
 
     int32_t Count() const { return static_cast<int32_t>(m_groups.size()); }
     bool IsValidIndex(int32_t index) const { return index >= 0 && index < Count(); }
-    const TEventTypeGroup& operator[](int32_t index) const { return m_groups[static_cast<std::size_t>(index)]; }
+    const TEventTypeGroup& operator[](int32_t index) const {
+        return m_groups[static_cast<std::size_t>(index)];
+    }
     TEventTypeGroup& operator[](int32_t index) { return m_groups[static_cast<std::size_t>(index)]; }
     const_iterator begin() const { return m_groups.begin(); }
     const_iterator end() const { return m_groups.end(); }

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-template <typename F>
-void TProject::Notify(F&& call) {
+template <typename F> void TProject::Notify(F&& call) {
     // A listener may remove itself (or others) while being told.
     const auto listeners = m_listeners;
     for (TProjectListener* listener : listeners)

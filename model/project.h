@@ -106,8 +106,7 @@ public:
     void Reset();
 
 private:
-    template <typename F>
-    void Notify(F&& call);
+    template <typename F> void Notify(F&& call);
     void CheckInsertable(const TEvent* event) const;
 
     TEvents m_events;

@@ -16,8 +16,7 @@
 #include <utility>
 #include <vector>
 
-template <typename T>
-class TTimeOrderedList {
+template <typename T> class TTimeOrderedList {
 public:
     using TItems = std::vector<std::unique_ptr<T>>;
     using const_iterator = typename TItems::const_iterator;
@@ -67,16 +66,18 @@ public:
     // The index of the first item whose Time is greater than `time`, or
     // Count().
     std::size_t UpperBound(int32_t time) const {
-        const auto found = std::upper_bound(m_items.begin(), m_items.end(), time,
-                                            [](int32_t t, const std::unique_ptr<T>& item) { return t < item->Time; });
+        const auto found =
+            std::upper_bound(m_items.begin(), m_items.end(), time,
+                             [](int32_t t, const std::unique_ptr<T>& item) { return t < item->Time; });
         return static_cast<std::size_t>(found - m_items.begin());
     }
 
     // The index of the first item whose Time is not less than `time`, or
     // Count().
     std::size_t LowerBound(int32_t time) const {
-        const auto found = std::lower_bound(m_items.begin(), m_items.end(), time,
-                                            [](const std::unique_ptr<T>& item, int32_t t) { return item->Time < t; });
+        const auto found =
+            std::lower_bound(m_items.begin(), m_items.end(), time,
+                             [](const std::unique_ptr<T>& item, int32_t t) { return item->Time < t; });
         return static_cast<std::size_t>(found - m_items.begin());
     }
 
@@ -113,8 +114,7 @@ public:
     // Calls shouldRemove(item) once for every item, in list order, and then
     // destroys, in one pass, the items for which it returned true. The
     // callback may change anything but Time in the items it keeps.
-    template <typename Predicate>
-    std::size_t RemoveIf(Predicate shouldRemove) {
+    template <typename Predicate> std::size_t RemoveIf(Predicate shouldRemove) {
         TItems removed;
         auto kept = m_items.begin();
         for (auto item = m_items.begin(); item != m_items.end(); ++item) {
@@ -142,7 +142,9 @@ public:
     }
 
 private:
-    static bool IsEarlier(const std::unique_ptr<T>& a, const std::unique_ptr<T>& b) { return a->Time < b->Time; }
+    static bool IsEarlier(const std::unique_ptr<T>& a, const std::unique_ptr<T>& b) {
+        return a->Time < b->Time;
+    }
 
     TItems m_items;
 };

@@ -123,7 +123,8 @@ TEST_F(EventList, StaysOrderedUnderRandomOperations) {
         } else {
             std::vector<std::unique_ptr<TEvent>> batch;
             for (int i = 0; i < 5; ++i) {
-                batch.push_back(std::make_unique<TEvent>(0, time(random), QString::number(m_sequence++), TParameters()));
+                batch.push_back(
+                    std::make_unique<TEvent>(0, time(random), QString::number(m_sequence++), TParameters()));
                 present.insert(batch.back()->Text.toInt());
             }
             events.InsertMany(std::move(batch));

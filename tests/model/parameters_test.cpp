@@ -50,8 +50,13 @@ TEST(SameTextIgnoringCase, FoldingNeverChangesTheUtf16Length) {
 
 class IntParameter : public ::testing::Test {
 protected:
-    TParameters list = Pairs({{"a", "12.9"}, {"b", "-12.9"}, {"c", "7"}, {"big", "16777217"}, {"bad", "x1"},
-                              {"huge", "3e10"}, {"edge", "-2147483648"}});
+    TParameters list = Pairs({{"a", "12.9"},
+                              {"b", "-12.9"},
+                              {"c", "7"},
+                              {"big", "16777217"},
+                              {"bad", "x1"},
+                              {"huge", "3e10"},
+                              {"edge", "-2147483648"}});
 };
 
 TEST_F(IntParameter, TruncatesTowardZero) {
@@ -108,13 +113,13 @@ TEST_P(DecimalSeparators, ReadAlike) {
     EXPECT_FLOAT_EQ(value, GetParam().Expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Parameters, DecimalSeparators,
-                         ::testing::Values(TNumberCase{"2.5", 2.5f}, TNumberCase{"2,5", 2.5f},
-                                           TNumberCase{" 2,5 ", 2.5f}, TNumberCase{"-0.25", -0.25f},
-                                           TNumberCase{"+3", 3.0f}, TNumberCase{"1E2", 100.0f},
-                                           TNumberCase{"1,5e-1", 0.15f}, TNumberCase{"-2.5E+1", -25.0f},
-                                           TNumberCase{",5", 0.5f}, TNumberCase{"5.", 5.0f},
-                                           TNumberCase{"1e-60", 0.0f}, TNumberCase{"0.000000000000000000000000000000000000000000000000001", 0.0f}));
+INSTANTIATE_TEST_SUITE_P(
+    Parameters, DecimalSeparators,
+    ::testing::Values(TNumberCase{"2.5", 2.5f}, TNumberCase{"2,5", 2.5f}, TNumberCase{" 2,5 ", 2.5f},
+                      TNumberCase{"-0.25", -0.25f}, TNumberCase{"+3", 3.0f}, TNumberCase{"1E2", 100.0f},
+                      TNumberCase{"1,5e-1", 0.15f}, TNumberCase{"-2.5E+1", -25.0f}, TNumberCase{",5", 0.5f},
+                      TNumberCase{"5.", 5.0f}, TNumberCase{"1e-60", 0.0f},
+                      TNumberCase{"0.000000000000000000000000000000000000000000000000001", 0.0f}));
 
 class NotNumbers : public ::testing::TestWithParam<const char*> {};
 
@@ -189,11 +194,13 @@ TEST(ParametersCompare, LessIsUtf8ByteOrderNotUtf16Order) {
 
 TEST(ParametersCompare, EqualExceptLeavesOutNamesCaseSensitively) {
     const TParameterNames except{"x"};
-    EXPECT_TRUE(ParametersEqualExcept(Pairs({{"x", "1"}, {"y", "2"}}), Pairs({{"x", "5"}, {"y", "2"}}), &except));
+    EXPECT_TRUE(
+        ParametersEqualExcept(Pairs({{"x", "1"}, {"y", "2"}}), Pairs({{"x", "5"}, {"y", "2"}}), &except));
     EXPECT_FALSE(ParametersEqualExcept(Pairs({{"X", "1"}, {"y", "2"}}), Pairs({{"y", "2"}}), &except));
-    EXPECT_TRUE(ParametersEqualExcept(Pairs({{"y", "2"}, {"x", "1"}, {"z", "3"}}), Pairs({{"y", "2"}, {"z", "3"}}),
-                                      &except));
-    EXPECT_FALSE(ParametersEqualExcept(Pairs({{"x", "1"}, {"y", "2"}}), Pairs({{"x", "5"}, {"y", "2"}}), nullptr));
+    EXPECT_TRUE(ParametersEqualExcept(Pairs({{"y", "2"}, {"x", "1"}, {"z", "3"}}),
+                                      Pairs({{"y", "2"}, {"z", "3"}}), &except));
+    EXPECT_FALSE(
+        ParametersEqualExcept(Pairs({{"x", "1"}, {"y", "2"}}), Pairs({{"x", "5"}, {"y", "2"}}), nullptr));
     EXPECT_TRUE(ParametersEqualExcept(Pairs({{"x", "1"}}), TParameters(), &except));
 }
 

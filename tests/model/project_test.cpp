@@ -39,8 +39,8 @@ protected:
             project.EventTypes.AddEventType(TEventType(QString("T%1").arg(type)));
         for (int round = 0; round < 2; ++round)
             for (int type = 4; type >= 0; --type)
-                project.InsertEvent(std::make_unique<TEvent>(type, (type * 7) % 5, QString("T%1").arg(type),
-                                                             TParameters()));
+                project.InsertEvent(
+                    std::make_unique<TEvent>(type, (type * 7) % 5, QString("T%1").arg(type), TParameters()));
         project.AddListener(&listener);
     }
 
