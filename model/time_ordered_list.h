@@ -43,7 +43,7 @@ public:
     }
 
     // The same order as inserting the items one by one in the given order,
-    // in O((n + k) log k) instead of one move of the list per item: for
+    // in O(n + k log k) instead of one move of the list per item: for
     // loaders and importers. Null items are dropped.
     void InsertMany(std::vector<std::unique_ptr<T>> items) {
         std::erase(items, nullptr);
