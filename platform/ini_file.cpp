@@ -292,6 +292,14 @@ std::vector<std::string> TIniFile::ReadSection(const std::string& section) const
     return TIniDocument::Load(m_fileName, TLoadMode::Lenient).KeyNames(section);
 }
 
+TIniFile::TKeyValues TIniFile::ReadSectionValues(const std::string& section) const {
+    const TIniDocument document = TIniDocument::Load(m_fileName, TLoadMode::Lenient);
+    TKeyValues values;
+    for (const std::string& key : document.KeyNames(section))
+        values.emplace_back(key, document.FindKey(section, key)->Value);
+    return values;
+}
+
 bool TIniFile::ValueExists(const std::string& section, const std::string& key) const {
     return TIniDocument::Load(m_fileName, TLoadMode::Lenient).FindKey(section, key) != nullptr;
 }

@@ -43,6 +43,9 @@ public:
     // Key names of a section in file order, each once; empty for a missing
     // section.
     std::vector<std::string> ReadSection(const std::string& section) const;
+    // (key, value) pairs of a section in file order, as ReadSection and
+    // ReadString would give them, from one reading of the file.
+    TKeyValues ReadSectionValues(const std::string& section) const;
     bool ValueExists(const std::string& section, const std::string& key) const;
 
     // The value, or fallback when the key is missing. A key with an empty

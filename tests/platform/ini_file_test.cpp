@@ -39,6 +39,8 @@ TEST_F(IniFileTest, ReadsOddlySpacedFileWithCommentsAndRepeatedSections) {
     EXPECT_EQ(ini.ReadString("MediaPathTrans", "e:\\", "fallback"), "");
     EXPECT_EQ(ini.ReadString("MediaPathTrans", "F:\\", "?"), "/f/");
     EXPECT_EQ(ini.ReadString("hotkeys", "actionplay", "?"), "Ctrl+5");
+    EXPECT_EQ(ini.ReadSectionValues("MediaPathTrans"),
+              (TIniFile::TKeyValues{{"D:\\Recordings\\", "/mnt/rec/"}, {"E:\\", ""}, {"F:\\", "/f/"}}));
     EXPECT_TRUE(ini.ValueExists("HOTKEYS", "ActionPlay"));
     EXPECT_FALSE(ini.ValueExists("HotKeys", "orphan"));
     EXPECT_FALSE(ini.ValueExists("MediaPathTrans", "a line that means nothing"));
