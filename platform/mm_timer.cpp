@@ -100,8 +100,11 @@ void TThreadMMTimer::Run() {
             continue;
         }
         if (std::chrono::steady_clock::now() < next->second.Due) {
-            // Woken early by a new timer, a kill or shutdown: look again.
-            m_wake.wait_until(lock, next->second.Due);
+            // A copy: wait_until reads the deadline again after waking, and a
+            // Kill meanwhile may have erased the entry holding it. Woken early
+            // by a new timer, a kill or shutdown, the loop looks again.
+            const TTimePoint due = next->second.Due;
+            m_wake.wait_until(lock, due);
             continue;
         }
         const TCallback callback = std::move(next->second.Callback);
