@@ -1,6 +1,7 @@
 #include "platform/ini_file.h"
 
 #include "base/exception.h"
+#include "platform/file_descriptor.h"
 #include "platform/replace_file.h"
 
 #include <cerrno>
@@ -203,36 +204,33 @@ private:
     }
 
     static std::optional<std::string> ReadFile(const std::string& fileName, TLoadMode mode) {
-        const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            if (errno == ENOENT || mode == TLoadMode::Lenient)
-                return std::nullopt;
-            throw TException("Could not read settings file \"" + fileName + "\": " + std::strerror(errno));
-        }
+        TFileDescriptor fd(open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
         std::string data;
-        struct stat info {};
-        int error = 0;
-        if (fstat(fd, &info) != 0)
-            error = errno;
-        else if (!S_ISREG(info.st_mode))
-            error = EISDIR;
-        char buffer[8192];
-        while (error == 0) {
-            const ssize_t count = read(fd, buffer, sizeof buffer);
-            if (count < 0 && errno == EINTR)
-                continue;
-            if (count < 0)
-                error = errno;
-            if (count <= 0)
-                break;
-            data.append(buffer, static_cast<size_t>(count));
-        }
-        close(fd);
+        const int error = fd.IsOpen() ? ReadAll(fd.Get(), data) : errno;
         if (error == 0)
             return data;
-        if (mode == TLoadMode::Lenient)
+        if (mode == TLoadMode::Lenient || error == ENOENT)
             return std::nullopt;
         throw TException("Could not read settings file \"" + fileName + "\": " + std::strerror(error));
+    }
+
+    // 0 or the errno of the failure; a folder or device is not a settings file.
+    static int ReadAll(int fd, std::string& data) {
+        struct stat info {};
+        if (fstat(fd, &info) != 0)
+            return errno;
+        if (!S_ISREG(info.st_mode))
+            return EISDIR;
+        char buffer[8192];
+        for (;;) {
+            const ssize_t count = read(fd, buffer, sizeof buffer);
+            if (count == 0)
+                return 0;
+            if (count < 0 && errno != EINTR)
+                return errno;
+            if (count > 0)
+                data.append(buffer, static_cast<size_t>(count));
+        }
     }
 
     std::vector<TLine> m_lines;
@@ -261,22 +259,19 @@ void CheckKeyValue(const std::string& key, const std::string& value) {
 }
 
 void WriteWholeFile(const std::string& path, const std::string& data) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
+    TFileDescriptor fd(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd.IsOpen())
         throw TException(std::strerror(errno));
     size_t written = 0;
     while (written < data.size()) {
-        const ssize_t count = write(fd, data.data() + written, data.size() - written);
+        const ssize_t count = write(fd.Get(), data.data() + written, data.size() - written);
         if (count < 0 && errno == EINTR)
             continue;
-        if (count < 0) {
-            const int error = errno;
-            close(fd);
-            throw TException(std::strerror(error));
-        }
+        if (count < 0)
+            throw TException(std::strerror(errno));
         written += static_cast<size_t>(count);
     }
-    if (close(fd) != 0)
+    if (fd.Close() != 0)
         throw TException(std::strerror(errno));
 }
 

@@ -1,6 +1,7 @@
 #include "platform/replace_file.h"
 
 #include "base/exception.h"
+#include "platform/file_descriptor.h"
 
 #include <cerrno>
 #include <cstring>
@@ -43,22 +44,6 @@ std::string FolderOf(const std::string& path) {
         return "/";
     return path.substr(0, slash);
 }
-
-// Closes the descriptor on every path out, including a throw.
-class TFileDescriptor {
-public:
-    explicit TFileDescriptor(int fd) : m_fd(fd) {}
-    ~TFileDescriptor() {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    TFileDescriptor(const TFileDescriptor&) = delete;
-    TFileDescriptor& operator=(const TFileDescriptor&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 void SyncPath(const std::string& path, int openFlags, const char* what) {
     TFileDescriptor fd(open(path.c_str(), openFlags | O_CLOEXEC));

@@ -100,11 +100,3 @@ TEST_F(InputDevicesTest, WritesExactlyTheBuiltBackendsAndKeepsOtherSections) {
     EXPECT_EQ(m_settings.ReadInteger(SectionInputDevices, "3", -99), 3);
     EXPECT_EQ(m_settings.ReadString(SectionHotKeys, "ActionPlay", ""), "F5");
 }
-
-TEST_F(InputDevicesTest, FailedWriteKeepsTheOrderInMemory) {
-    TIniFile unwritable(m_dir.File("missing-folder/Scenemark.ini"));
-    ApplyDialog({{3, true}, {2, true}});
-    EXPECT_THROW(WriteInputDevices(unwritable, kAllBackends), TException);
-    EXPECT_EQ(GetBackendPosition(3), 0);
-    EXPECT_EQ(GetBackendPosition(2), 1);
-}

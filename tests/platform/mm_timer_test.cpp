@@ -147,14 +147,3 @@ TEST(ThreadMMTimerTest, PeriodsAreCountedAndBoundedByTheCapabilities) {
     EXPECT_FALSE(timer.EndPeriod(caps.PeriodMinMs));
     EXPECT_EQ(timer.OpenPeriodCount(), 0u);
 }
-
-TEST(SteadyClockTest, NeverGoesBackwards) {
-    TSteadyClock clock;
-    int64_t previous = clock.NowMs();
-    EXPECT_GE(previous, 0);
-    for (int i = 0; i < 10000; ++i) {
-        const int64_t now = clock.NowMs();
-        ASSERT_GE(now, previous);
-        previous = now;
-    }
-}
