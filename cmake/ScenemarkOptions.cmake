@@ -11,6 +11,17 @@ if(SCENEMARK_SANITIZE)
   target_link_options(scenemark_options INTERFACE -fsanitize=address,undefined)
 endif()
 
+# Fuzzing instruments every library for coverage and runs it under ASan and
+# UBSan; only the fuzz targets link libFuzzer itself.
+if(SCENEMARK_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "SCENEMARK_FUZZ needs clang: CC=clang CXX=clang++ cmake ...")
+  endif()
+  target_compile_options(scenemark_options INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(scenemark_options INTERFACE -fsanitize=address,undefined)
+endif()
+
 # scenemark_add_library(name SOURCES ... [DEPS ...])
 function(scenemark_add_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_DEPS;PRIVATE_DEPS" ${ARGN})

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <new>
 
 TAVFile::TAVFile() = default;
 
@@ -20,8 +22,16 @@ void TAVFile::FreeBuffer(void* block) {
     std::free(block);
 }
 
+size_t TAVFile::FrameRowBytes() const {
+    return static_cast<size_t>(std::max(m_width, 0)) * 4;
+}
+
+size_t TAVFile::FrameRows() const {
+    return static_cast<size_t>(std::max(m_height, 0));
+}
+
 size_t TAVFile::FrameBytes() const {
-    return static_cast<size_t>(std::max(m_width, 0)) * 4 * static_cast<size_t>(std::max(m_height, 0));
+    return FrameRowBytes() * FrameRows();
 }
 
 void TAVFile::Open(const std::string&, int32_t, int32_t, bool raiseErrors) {
@@ -116,16 +126,22 @@ void TAVFile::PutBitmap(const uint8_t* bitmap) {
     RequireVideo();
     TBitmapInfoHeader header;
     std::memcpy(&header, bitmap, sizeof header);
+    // A format with no pixels would make the row walk below start before the
+    // block, so it is refused like any other picture we cannot take.
     if (header.biCompression != 0 || header.biBitCount != 32 || header.biWidth != m_width ||
-        header.biHeight != m_height)
+        header.biHeight != m_height || m_width <= 0 || m_height <= 0)
         throw AVFileErrorPutVideo("Unsuported bitmap!");  // sic: the message users know
 
-    const size_t rowBytes = static_cast<size_t>(m_width) * 4;
-    m_putBitmapFrame.resize(FrameBytes());
+    const size_t rowBytes = FrameRowBytes();
+    try {
+        m_putBitmapFrame.resize(FrameBytes());
+    } catch (const std::bad_alloc&) {
+        throw AVFileErrorMemory();
+    }
     const uint8_t* source = bitmap + header.biSize + static_cast<size_t>(header.biClrUsed) * 4 +
-                            static_cast<size_t>(m_height - 1) * rowBytes;
+                            (FrameRows() - 1) * rowBytes;
     uint8_t* target = m_putBitmapFrame.data();
-    for (int32_t row = 0; row < m_height; ++row) {
+    for (size_t row = 0; row < FrameRows(); ++row) {
         std::memcpy(target, source, rowBytes);
         target += rowBytes;
         source -= rowBytes;
@@ -271,6 +287,10 @@ void TAVFile::RequireAudio() const {
 uint8_t* TAVFile::MakeBitmap(const uint8_t* frame) {
     const size_t pixelBytes = FrameBytes();
     const size_t needed = pixelBytes + sizeof(TBitmapInfoHeader);
+    // The block size and biSizeImage are 32-bit; a frame beyond that cannot be
+    // described, so it is reported like any allocation we cannot make.
+    if (needed > std::numeric_limits<uint32_t>::max())
+        throw AVFileErrorMemory();
     if (m_bitmapBlock == nullptr || m_bitmapBlockSize != needed) {
         FreeBuffer(m_bitmapBlock);
         m_bitmapBlockSize = 0;
@@ -289,11 +309,11 @@ uint8_t* TAVFile::MakeBitmap(const uint8_t* frame) {
     header.biSizeImage = static_cast<uint32_t>(pixelBytes);
     std::memcpy(m_bitmapBlock, &header, sizeof header);
 
-    const size_t rowBytes = static_cast<size_t>(m_width) * 4;
+    const size_t rowBytes = FrameRowBytes();
     uint8_t* target = m_bitmapBlock + sizeof header + pixelBytes;
-    for (int32_t row = 0; row < m_height; ++row) {
+    for (size_t row = 0; row < FrameRows(); ++row) {
         target -= rowBytes;
-        std::memcpy(target, frame + static_cast<size_t>(row) * rowBytes, rowBytes);
+        std::memcpy(target, frame + row * rowBytes, rowBytes);
     }
     return m_bitmapBlock;
 }

@@ -182,7 +182,8 @@ public:
     virtual int32_t SkipFrames(int32_t count);
     virtual void PutFrame(const uint8_t* frame);
     // Raises AVFileErrorPutVideo "Unsuported bitmap!" unless the bitmap is an
-    // uncompressed bottom-up 32-bit picture of the set size.
+    // uncompressed bottom-up 32-bit picture of the set size, which must hold
+    // pixels.
     virtual void PutBitmap(const uint8_t* bitmap);
     virtual int32_t GetVideoLength();
     virtual int32_t GetVideoPosition();
@@ -219,8 +220,13 @@ protected:
     void RequireAudio() const;
     // Wraps a top-down frame buffer into the owned bottom-up 32-bit bitmap
     // block and returns it. The block is reused while the size is unchanged.
+    // Raises AVFileErrorMemory "Could not allocate memory!" when the block
+    // cannot be had, also when it would exceed 32-bit sizes.
     uint8_t* MakeBitmap(const uint8_t* frame);
-    // width * 4 * height, in bytes.
+    // Frame buffer geometry in bytes and rows; a negative width or height
+    // counts as 0.
+    size_t FrameRowBytes() const;
+    size_t FrameRows() const;
     size_t FrameBytes() const;
     // The common checks that end a raising Open.
     void CheckOpenResult(int32_t mode, int32_t streams);

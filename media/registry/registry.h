@@ -13,6 +13,7 @@
 #include "media/av_file.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,3 +43,14 @@ int32_t GetBackendPosition(int32_t id);
 int32_t SetBackendPosition(int32_t id, int32_t position);
 // Identity order 0..9.
 void ResetBackendOrder();
+
+// The same search with another source of backends (tests). factory(id) returns
+// a new backend or nullptr; it is asked only for ids the order holds.
+using TBackendFactory = std::function<std::unique_ptr<TAVFile>(int32_t)>;
+std::unique_ptr<TAVFile> OpenMedia(const std::string& fileName, int32_t streams,
+                                   const TBackendFactory& factory);
+
+// Back to the start-up state: no order set, so everything behaves as if the
+// order were the identity until the first Get/SetBackendPosition. For test
+// fixtures.
+void UninitialiseBackendOrder();

@@ -1,0 +1,5 @@
+#include "model/titles.h"
+
+QStringList TitleToRow(const TTitle& title) {
+    return {QString::number(title.Time), title.Text};
+}

@@ -1,0 +1,53 @@
+#pragma once
+// Window messages: the one way a worker thread (timer callback, audio
+// device) tells the window thread that something happened. A message is a
+// number and two parameters, carried by a custom QEvent and delivered in
+// posting order through the receiver's event loop.
+//
+// Threads: PostWindowMessage may be called from any thread. The receiver must
+// outlive every post aimed at it: kill the timers and stop the devices that
+// post before destroying it (Qt drops events still queued for a destroyed
+// receiver, but a post racing with the destruction is undefined).
+
+#include <QEvent>
+#include <QObject>
+
+#include <cstdint>
+
+// A one-shot playback timer fired. First parameter: the group index, or an
+// audio output index with TimerAudioOutputBit set; second parameter 0.
+constexpr uint32_t WM_TIMER = 0x0113;
+// The audio device finished playing a buffer.
+constexpr uint32_t MM_WOM_DONE = 0x03BD;
+
+constexpr uint32_t TimerAudioOutputBit = 0x80000000u;
+
+constexpr uint32_t TimerParamForAudioOutput(uint32_t outputIndex) {
+    return outputIndex | TimerAudioOutputBit;
+}
+constexpr bool IsAudioOutputTimerParam(uint32_t wParam) {
+    return (wParam & TimerAudioOutputBit) != 0;
+}
+constexpr uint32_t TimerParamIndex(uint32_t wParam) {
+    return wParam & ~TimerAudioOutputBit;
+}
+
+class TWindowMessageEvent final : public QEvent {
+public:
+    TWindowMessageEvent(uint32_t message, uint32_t wParam, intptr_t lParam);
+
+    // The event type, registered with Qt on first use.
+    static QEvent::Type EventType();
+
+    uint32_t Message() const { return m_message; }
+    uint32_t WParam() const { return m_wParam; }
+    intptr_t LParam() const { return m_lParam; }
+
+private:
+    uint32_t m_message;
+    uint32_t m_wParam;
+    intptr_t m_lParam;
+};
+
+// Queues the message for receiver's thread; returns at once.
+void PostWindowMessage(QObject* receiver, uint32_t message, uint32_t wParam, intptr_t lParam);
