@@ -34,6 +34,14 @@ AVRational ChooseFrameRate(const AVStream* stream, const AVCodecContext* codec) 
     return AVRational{25, 1};
 }
 
+// Still pictures (a BMP of a numbered sequence, a PNG) are read by their
+// demuxers as one-picture videos; they belong to the image sequence backend,
+// which later in the default order reads the whole sequence.
+bool IsStillImage(const AVInputFormat* format) {
+    const std::string name = format->name;
+    return name == "image2" || (name.size() > 5 && name.compare(name.size() - 5, 5, "_pipe") == 0);
+}
+
 int32_t ClampCount(int64_t count) {
     return static_cast<int32_t>(std::clamp<int64_t>(count, 0, std::numeric_limits<int32_t>::max() - 1));
 }
@@ -70,7 +78,9 @@ void TFFFile::OpenRead(const std::string& fileName, int32_t streams, bool raiseE
     if (!(streams & (StreamVideo | StreamAudio)))
         return;
     TFFFileI& context = *m_context;
-    const TFFDemuxer::TOpenResult opened = context.demuxer.Open(fileName);
+    TFFDemuxer::TOpenResult opened = context.demuxer.Open(fileName);
+    if (opened == TFFDemuxer::TOpenResult::Opened && IsStillImage(context.demuxer.Context()->iformat))
+        opened = TFFDemuxer::TOpenResult::OpenFailed;
     if (opened != TFFDemuxer::TOpenResult::Opened) {
         const char* message =
             opened == TFFDemuxer::TOpenResult::OpenFailed ? "Could not open file!" : "Could not find info!";
