@@ -19,8 +19,8 @@ extern "C" {
 uint8_t* TFFFile::GetFrameAt(int32_t index) {
     RequireReading();
     RequireVideo();
-    if (index != m_lastDecodedIndex) {
-        if (index == m_nextDecodeIndex) {
+    if (index < 0 || index != m_lastDecodedIndex) {
+        if (index >= 0 && index == m_nextDecodeIndex) {
             m_videoPosition = index;
             const TDecodeResult result = DecodeNextVideoFrame(false);
             if (result == TDecodeResult::Picture) {
@@ -191,8 +191,10 @@ TFFFile::TSeekOutcome TFFFile::DecodeUpTo(int32_t frame, bool acceptLater) {
             if (!acceptLater && PictureIndex(keyTimestamp) > frame)
                 return TSeekOutcome::Overshot;
         }
-        if (result == TFFVideoDecoder::TResult::End)
-            return TSeekOutcome::EndOfFile;
+        if (result == TFFVideoDecoder::TResult::End) {
+            // Landing behind the last picture says nothing about the target.
+            return hasPrevious || acceptLater ? TSeekOutcome::EndOfFile : TSeekOutcome::Overshot;
+        }
         if (result == TFFVideoDecoder::TResult::Error)
             continue;
         int64_t index = 0;

@@ -257,6 +257,7 @@ TEST(FFRead, NegativeFramesAndReadingWhileWritingAreRefused) {
     TFFFile file;
     file.Open(ClipPath(SmallClip("Negative", 5)), TAVFile::ModeRead, TAVFile::StreamVideo, true);
     ExpectError<TAVFile::AVFileErrorRead>([&] { file.GetFrameAt(-1); }, "Could not seek!");
+    ExpectError<TAVFile::AVFileErrorRead>([&] { file.GetFrameAt(-1); }, "Could not seek!");
     EXPECT_EQ(NumberOf(file, 2), 2); // still usable afterwards
     ExpectError<TAVFile::AVFileErrorOpenInvalidMode>([&] { file.PutFrame(nullptr); },
                                                      "File is not opened for writing!");
