@@ -130,25 +130,35 @@ int main(int argc, char* argv[]) {
     AddTypicalOverlays(overlaid);
 
     std::vector<TCase> cases;
-    cases.push_back({"baseline: drawImage into a same-size QImage", [&] {
+    cases.push_back({"baseline: drawImage into a same-size QImage",
+                     [&] {
                          QPainter painter(&target);
                          painter.drawImage(QRect(0, 0, Width, Height), frame);
-                     }, nullptr, {}});
-    cases.push_back({"bare drawImage stretched to 2560x1440", [&] {
+                     },
+                     nullptr,
+                     {}});
+    cases.push_back({"bare drawImage stretched to 2560x1440",
+                     [&] {
                          QPainter painter(&doubleTarget);
                          painter.drawImage(QRect(0, 0, 2 * Width, 2 * Height), frame);
-                     }, nullptr, {}});
-    cases.push_back({"bare drawImage bottom-up, mirrored by the transform", [&] {
+                     },
+                     nullptr,
+                     {}});
+    cases.push_back({"bare drawImage bottom-up, mirrored by the transform",
+                     [&] {
                          QPainter painter(&target);
                          painter.setTransform(QTransform(1, 0, 0, -1, 0, Height));
                          painter.drawImage(QRect(0, 0, Width, Height), frame);
-                     }, nullptr, {}});
+                     },
+                     nullptr,
+                     {}});
     for (TFormVideo* window : {&form, &overlaid})
         for (const int32_t zoom : {ZoomNormal, ZoomDouble})
             for (const bool buffered : {false, true}) {
                 char name[96];
                 std::snprintf(name, sizeof name, "window Paint, %s zoom, %s%s",
-                              zoom == ZoomNormal ? "normal" : "double", buffered ? "double buffered" : "direct",
+                              zoom == ZoomNormal ? "normal" : "double",
+                              buffered ? "double buffered" : "direct",
                               window == &overlaid ? ", overlays" : "");
                 cases.push_back({name,
                                  [window] {

@@ -157,7 +157,8 @@ void TFormVideo::ShowStreams() {
         CheckBoxVideo->setText(QString::asprintf("Video %dx%d-%.2f", format.Width, format.Height, rate));
         m_videoWidth = format.Width;
         m_videoHeight = format.Height;
-        m_offscreenPicture = QImage(std::max(format.Width, 0), std::max(format.Height, 0), QImage::Format_RGB32);
+        m_offscreenPicture =
+            QImage(std::max(format.Width, 0), std::max(format.Height, 0), QImage::Format_RGB32);
         m_offscreenPicture.fill(Qt::black);
     } else {
         CheckBoxVideo->setText(QStringLiteral("No video"));
@@ -361,8 +362,8 @@ void TFormVideo::AddRectangle(int32_t minX, int32_t minY, int32_t maxX, int32_t 
     m_overlays.push_back(std::make_unique<TRectangle>(minX, minY, maxX, maxY, label, eventParameters));
 }
 
-void TFormVideo::AddPolygon(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3, int32_t x4,
-                            int32_t y4) {
+void TFormVideo::AddPolygon(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
+                            int32_t x4, int32_t y4) {
     m_overlays.push_back(std::make_unique<TPolygon>(x1, y1, x2, y2, x3, y3, x4, y4));
 }
 
@@ -378,6 +379,7 @@ void TFormVideo::AddCircle(int32_t centerX, int32_t centerY, int32_t radius) {
     m_overlays.push_back(std::make_unique<TCircle>(centerX, centerY, radius));
 }
 
-void TFormVideo::AddEllipse(int32_t centerX, int32_t centerY, int32_t axisA, int32_t axisB, float orientation) {
+void TFormVideo::AddEllipse(int32_t centerX, int32_t centerY, int32_t axisA, int32_t axisB,
+                            float orientation) {
     m_overlays.push_back(std::make_unique<TEllipse>(centerX, centerY, axisA, axisB, orientation));
 }

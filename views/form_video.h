@@ -51,7 +51,8 @@ public:
     // Opens a file for reading with the streams asked for (TAVFile::Stream*
     // bits); nullptr when nothing opens it. OpenMedia of the backend
     // registry by default; tests give their own.
-    using TMediaOpener = std::function<std::unique_ptr<TAVFile>(const std::string& fileName, int32_t streams)>;
+    using TMediaOpener =
+        std::function<std::unique_ptr<TAVFile>(const std::string& fileName, int32_t streams)>;
 
     // owner: the main window (may be null in tests). host: mouse mode and
     // event recording; null makes the window ignore mouse input.
@@ -139,7 +140,8 @@ public:
     // until the next ClearOverlays.
     void AddRectangle(int32_t minX, int32_t minY, int32_t maxX, int32_t maxY, const QString& label,
                       TParameters* eventParameters);
-    void AddPolygon(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3, int32_t x4, int32_t y4);
+    void AddPolygon(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3, int32_t x4,
+                    int32_t y4);
     void AddArrow(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
     // An arrow without head.
     void AddLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2);

@@ -13,7 +13,8 @@ TVideoPoint TFormVideo::ToVideoPoint(int32_t x, int32_t y) const {
 std::optional<TFormVideo::TRectangle> TFormVideo::DragPreview() const {
     if (!m_tracking || !m_host)
         return std::nullopt;
-    return DragPreviewRectangle(m_host->MouseTemplateParameters(), m_host->EventTypeName(m_host->MouseTemplateType()),
+    return DragPreviewRectangle(m_host->MouseTemplateParameters(),
+                                m_host->EventTypeName(m_host->MouseTemplateType()),
                                 ToVideoPoint(m_mousePosition.x(), m_mousePosition.y()));
 }
 
@@ -76,10 +77,11 @@ void TFormVideo::MoveSelectedOverlay(int32_t x, int32_t y) {
 void TFormVideo::CommitMouseRegion() {
     if (!m_tracking || !m_host)
         return;
-    const TParameters parameters = MouseRegionParameters(m_host->MouseTemplateParameters(), Camera,
-                                                         ToVideoPoint(m_mousePosition.x(), m_mousePosition.y()));
+    const TParameters parameters = MouseRegionParameters(
+        m_host->MouseTemplateParameters(), Camera, ToVideoPoint(m_mousePosition.x(), m_mousePosition.y()));
     const TParameterNames ignored = MouseRegionIgnoredNames();
-    m_host->RecordEventNow(m_host->MouseTemplateType(), m_host->MouseTemplateText(), &ignored, true, parameters);
+    m_host->RecordEventNow(m_host->MouseTemplateType(), m_host->MouseTemplateText(), &ignored, true,
+                           parameters);
 }
 
 void TFormVideo::EndMouseInteraction() {

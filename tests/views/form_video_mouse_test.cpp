@@ -174,7 +174,8 @@ TEST_F(FormVideoMouseTest, DragRecordsTheRegionWhereTheButtonIsReleased) {
     ASSERT_TRUE(recorded.HadIgnored);
     EXPECT_EQ(recorded.Ignored, (TParameterNames{"CenterX", "CenterY", "MinX", "MaxX", "MinY", "MaxY"}));
     EXPECT_EQ(recorded.Parameters,
-              QStringLiteral("Width=64 Height=64 Camera=2 CenterX=100 CenterY=50 MinX=68 MaxX=132 MinY=18 MaxY=82"));
+              QStringLiteral(
+                  "Width=64 Height=64 Camera=2 CenterX=100 CenterY=50 MinX=68 MaxX=132 MinY=18 MaxY=82"));
 }
 
 TEST_F(FormVideoMouseTest, CommitsDuringADragRecordEachTimeAndKeepTheDrag) {
@@ -217,7 +218,8 @@ TEST_F(FormVideoMouseTest, PreviewIsRedWhileDraggingOnly) {
     form.ImageVideoMouseDown(Qt::LeftButton, 100, 100);
     EXPECT_EQ(CountColour(form.ImageVideo->grab().toImage(), 0xff0000), 0);
     form.ImageVideoMouseUp(Qt::LeftButton, 100, 100);
-    EXPECT_EQ(host.Recorded.back().Parameters, QStringLiteral("Person=Ann Camera=-1 CenterX=100 CenterY=100"));
+    EXPECT_EQ(host.Recorded.back().Parameters,
+              QStringLiteral("Person=Ann Camera=-1 CenterX=100 CenterY=100"));
 }
 
 TEST_F(FormVideoMouseTest, RealMouseEventsReachTheHandlers) {

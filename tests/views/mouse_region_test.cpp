@@ -14,7 +14,8 @@ const TParameters DefaultTemplate{{"Width", "64"}, {"Height", "64"}};
 TEST(MouseRegionTest, RecordsCameraCentreAndExtentAfterTheTemplate) {
     const TParameters parameters = MouseRegionParameters(DefaultTemplate, 2, TVideoPoint{100.7, 50.2});
     EXPECT_EQ(parameters.ParametersToText(),
-              QStringLiteral("Width=64 Height=64 Camera=2 CenterX=100 CenterY=50 MinX=68 MaxX=132 MinY=18 MaxY=82"));
+              QStringLiteral(
+                  "Width=64 Height=64 Camera=2 CenterX=100 CenterY=50 MinX=68 MaxX=132 MinY=18 MaxY=82"));
 }
 
 TEST(MouseRegionTest, WithoutAUsableSizeOnlyThePointIsRecorded) {
@@ -40,7 +41,8 @@ TEST(MouseRegionTest, PositionsLeftOfTheVideoTruncateTowardZero) {
     // A drag may leave the picture; -10.7 - 32 = -42.7 gives -42, not -43.
     const TParameters parameters = MouseRegionParameters(DefaultTemplate, 0, TVideoPoint{-10.7, -0.5});
     EXPECT_EQ(parameters.ParametersToText(),
-              QStringLiteral("Width=64 Height=64 Camera=0 CenterX=-10 CenterY=0 MinX=-42 MaxX=21 MinY=-32 MaxY=31"));
+              QStringLiteral(
+                  "Width=64 Height=64 Camera=0 CenterX=-10 CenterY=0 MinX=-42 MaxX=21 MinY=-32 MaxY=31"));
 }
 
 TEST(MouseRegionTest, AbsurdSizesSaturate) {
@@ -68,7 +70,8 @@ TEST(MouseRegionTest, LabelJoinsPersonAndObject) {
     EXPECT_EQ(MouseTemplateLabel("Look", TParameters{}), QStringLiteral("Look"));
     EXPECT_EQ(MouseTemplateLabel("Look", TParameters{{"person", "Ann"}}), QStringLiteral("Look - Ann"));
     EXPECT_EQ(MouseTemplateLabel("Look", TParameters{{"Object", "cup"}}), QStringLiteral("Look - cup"));
-    EXPECT_EQ(MouseTemplateLabel("Look", TParameters{{"Person", ""}, {"Object", ""}}), QStringLiteral("Look"));
+    EXPECT_EQ(MouseTemplateLabel("Look", TParameters{{"Person", ""}, {"Object", ""}}),
+              QStringLiteral("Look"));
     EXPECT_EQ(MouseTemplateLabel("", TParameters{{"Person", "Ann"}}), QStringLiteral(" - Ann"));
 }
 

@@ -120,7 +120,8 @@ TEST(ShapeDrawingTest, ArrowHeadDirectionComesFromVideoCoordinates) {
 TEST(ShapeDrawingTest, RectangleOutlinesAndSelection) {
     // Given with MinX > MaxX and MinY > MaxY: drawn with ordered corners.
     for (const bool swapped : {false, true}) {
-        TRectangle rectangle = swapped ? TRectangle(30, 20, 5, 5, QString()) : TRectangle(5, 5, 30, 20, QString());
+        TRectangle rectangle =
+            swapped ? TRectangle(30, 20, 5, 5, QString()) : TRectangle(5, 5, 30, 20, QString());
         const QImage image = Render(rectangle);
         EXPECT_EQ(BoxOf(image, Black, image.rect()), QRect(QPoint(10, 10), QPoint(60, 40)));
         EXPECT_EQ(At(image, 9, 25), White);
@@ -264,7 +265,8 @@ TEST_F(RectangleHitTest, MoveRewritesTheEventsPairsThatExist) {
     TRectangle rectangle(10, 10, 20, 30, QStringLiteral("A"), &parameters);
     EXPECT_TRUE(rectangle.MoveTo(100, 200));
     // Order and names kept; MinY and MaxY are not added.
-    EXPECT_EQ(parameters.ParametersToText(), QStringLiteral("Person=A centerx=100 MaxX=105 MinX=95 CenterY=200"));
+    EXPECT_EQ(parameters.ParametersToText(),
+              QStringLiteral("Person=A centerx=100 MaxX=105 MinX=95 CenterY=200"));
 }
 
 TEST_F(RectangleHitTest, HugeRectanglesDoNotOverflow) {

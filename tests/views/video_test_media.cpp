@@ -97,8 +97,9 @@ QString TFakeVideoHost::EventTypeName(int32_t typeIndex) const {
     return TypeNames[static_cast<size_t>(typeIndex)];
 }
 
-void TFakeVideoHost::RecordEventNow(int32_t typeIndex, const QString& text, const TParameterNames* ignoredNames,
-                                    bool replaceSameTime, const TParameters& parameters) {
+void TFakeVideoHost::RecordEventNow(int32_t typeIndex, const QString& text,
+                                    const TParameterNames* ignoredNames, bool replaceSameTime,
+                                    const TParameters& parameters) {
     Recorded.push_back(TRecorded{typeIndex, text, ignoredNames ? *ignoredNames : TParameterNames(),
                                  ignoredNames != nullptr, replaceSameTime, parameters.ParametersToText()});
     if (OnRecord)

@@ -50,9 +50,10 @@ std::optional<VideoOverlay::TRectangle> DragPreviewRectangle(const TParameters& 
     if (!size)
         return std::nullopt;
     using VideoOverlay::TruncToInt;
-    VideoOverlay::TRectangle preview(TruncToInt(at.X - size->Width * 0.5), TruncToInt(at.Y - size->Height * 0.5),
-                                     TruncToInt(at.X + size->Width * 0.5), TruncToInt(at.Y + size->Height * 0.5),
-                                     MouseTemplateLabel(typeName, templateParameters));
+    VideoOverlay::TRectangle preview(
+        TruncToInt(at.X - size->Width * 0.5), TruncToInt(at.Y - size->Height * 0.5),
+        TruncToInt(at.X + size->Width * 0.5), TruncToInt(at.Y + size->Height * 0.5),
+        MouseTemplateLabel(typeName, templateParameters));
     preview.SetSelected(true);
     return preview;
 }

@@ -35,8 +35,7 @@ int32_t SaturateToInt(int64_t value) {
 // Both passes of an outline: the wide outer pen first, the thin black one on
 // top of it. Only a rectangle shows selection; the other shapes are never
 // picked by a click.
-template <typename TOutline>
-void DrawTwoPasses(QPainter& surface, bool selected, TOutline outline) {
+template <typename TOutline> void DrawTwoPasses(QPainter& surface, bool selected, TOutline outline) {
     surface.setBrush(Qt::NoBrush);
     surface.setPen(OuterPen(selected));
     outline();
@@ -129,7 +128,7 @@ bool TRectangle::MoveTo(int32_t x, int32_t y) {
     MaxY = SaturateToInt(y + height / 2);
     if (!Parameters)
         return false;
-    const std::pair<const char*, int32_t> values[] = {{"MinX", MinX}, {"MaxX", MaxX},   {"MinY", MinY},
+    const std::pair<const char*, int32_t> values[] = {{"MinX", MinX}, {"MaxX", MaxX}, {"MinY", MinY},
                                                       {"MaxY", MaxY}, {"CenterX", x}, {"CenterY", y}};
     for (const auto& [name, value] : values)
         if (TParameter* pair = Parameters->FindParameter(QString::fromLatin1(name)))
@@ -187,7 +186,8 @@ void TCircle::Draw(const TDrawContext& context) const {
     const QPoint bottomRight = SurfacePoint(cx + rx, cy + ry);
     QPainter& surface = context.Surface;
     DrawTwoPasses(surface, false, [&] {
-        surface.drawEllipse(topLeft.x(), topLeft.y(), bottomRight.x() - topLeft.x(), bottomRight.y() - topLeft.y());
+        surface.drawEllipse(topLeft.x(), topLeft.y(), bottomRight.x() - topLeft.x(),
+                            bottomRight.y() - topLeft.y());
     });
 }
 

@@ -119,7 +119,8 @@ public:
 // scale stretches it. Outline only, like the other shapes.
 class TCircle : public TDrawable {
 public:
-    TCircle(int32_t centerX, int32_t centerY, int32_t radius) : CenterX(centerX), CenterY(centerY), Radius(radius) {}
+    TCircle(int32_t centerX, int32_t centerY, int32_t radius)
+        : CenterX(centerX), CenterY(centerY), Radius(radius) {}
 
     void Draw(const TDrawContext& context) const override;
 

@@ -39,7 +39,8 @@ QImage WrapFrame(const uint8_t* frame, int32_t width, int32_t height) {
     return QImage(frame, width, height, static_cast<qsizetype>(width) * 4, QImage::Format_RGB32);
 }
 
-QRect CaptionRect(const QFontMetrics& metrics, const QString& text, int32_t surfaceWidth, int32_t surfaceHeight) {
+QRect CaptionRect(const QFontMetrics& metrics, const QString& text, int32_t surfaceWidth,
+                  int32_t surfaceHeight) {
     const int32_t width = std::max(surfaceWidth - 2 * CaptionMargin, 0);
     const int32_t textHeight = metrics.boundingRect(QRect(0, 0, width, 0), CaptionFlags, text).height();
     return QRect(CaptionMargin, surfaceHeight - textHeight - CaptionMargin, width, textHeight);

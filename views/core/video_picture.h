@@ -39,13 +39,14 @@ QImage WrapFrame(const uint8_t* frame, int32_t width, int32_t height);
 // surfaceHeight: word-wrapped and centred in a band from 10 to
 // surfaceWidth - 10, ending 10 pixels above the bottom edge. Measured at the
 // band's own width, so a line that wraps there is not cut off.
-QRect CaptionRect(const QFontMetrics& metrics, const QString& text, int32_t surfaceWidth, int32_t surfaceHeight);
+QRect CaptionRect(const QFontMetrics& metrics, const QString& text, int32_t surfaceWidth,
+                  int32_t surfaceHeight);
 // White text with a black outline in CaptionRect.
 void DrawCaption(QPainter& surface, const QString& text, int32_t surfaceWidth, int32_t surfaceHeight);
 
 struct TPictureContent {
-    QImage Frame;        // null: no frame drawn (the surface keeps what it has)
-    int32_t VideoWidth;  // the video's own size, for the overlay scale
+    QImage Frame;       // null: no frame drawn (the surface keeps what it has)
+    int32_t VideoWidth; // the video's own size, for the overlay scale
     int32_t VideoHeight;
     const TOverlayList* Overlays = nullptr;
     const VideoOverlay::TRectangle* Preview = nullptr;
