@@ -240,13 +240,6 @@ TEST_F(RectangleHitTest, ReversedCornersAreNeverHit) {
     EXPECT_EQ(TRectangle(10, 40, 50, 20, QString()).HitDistance(30, 30), NeverHit);
 }
 
-TEST_F(RectangleHitTest, OtherShapesAreNeverHitNorMoved) {
-    TCircle circle(10, 10, 5);
-    EXPECT_EQ(circle.HitDistance(10, 10), NeverHit);
-    EXPECT_FALSE(circle.MoveTo(50, 50));
-    EXPECT_EQ(circle.CenterX, 10);
-}
-
 TEST_F(RectangleHitTest, MoveCentresAndAnOddExtentLosesAPixel) {
     TRectangle rectangle(0, 0, 11, 20, QString());
     EXPECT_FALSE(rectangle.MoveTo(100, 50)) << "no event parameters to rewrite";
