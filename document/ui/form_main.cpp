@@ -156,6 +156,8 @@ void TFormMain::CreateActions() {
         auto* action = new QAction(this);
         action->setObjectName(QString::fromLatin1(info.Name));
         action->setCheckable(info.IsCheckable);
+        // A menu draws an item's icon in place of its tick.
+        action->setIconVisibleInMenu(!info.IsCheckable);
         action->setVisible(!info.IsHidden);
         const QString hint = CaptionWithoutAccessMarks(info.Caption);
         action->setIconText(hint);
