@@ -24,6 +24,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QIcon>
 #include <QMenuBar>
 #include <QScreen>
@@ -164,10 +165,8 @@ void TFormMain::CreateActions() {
         action->setToolTip(hint);
         m_actions[static_cast<std::size_t>(info.Id)] = action;
     }
-    for (const THandlerEntry& entry : Handlers) {
-        connect(Action(entry.Command), &QAction::triggered, this,
-                [this, run = entry.Run] { Execute([this, run] { run(*this); }); });
-    }
+    for (const THandlerEntry& entry : Handlers)
+        ConnectCommand(entry.Command, [this, run = entry.Run] { run(*this); });
     for (const TIconEntry& entry : Icons) {
         Action(entry.Command)
             ->setIcon(QIcon::fromTheme(QString::fromLatin1(entry.ThemeName),
@@ -314,6 +313,11 @@ void TFormMain::CreateSecondaryWindows() {
     }
 }
 
+void TFormMain::ConnectCommand(TAppCommandId id, std::function<void()> handler) {
+    connect(Action(id), &QAction::triggered, this,
+            [this, handler = std::move(handler)] { Execute(handler); });
+}
+
 void TFormMain::Execute(const std::function<void()>& command) {
     RunCommand(command, [this](const QString& message) { m_dialogs->ShowError(this, message); });
 }
@@ -355,7 +359,7 @@ void TFormMain::UpdateCaption(const QString& name) {
 
 void TFormMain::SetDocumentFileName(const std::string& fileName) {
     m_documentFileName = fileName;
-    UpdateCaption(QString::fromStdString(fileName));
+    UpdateCaption(QFile::decodeName(QByteArray::fromStdString(fileName)));
 }
 
 void TFormMain::ResetTrackBar() {

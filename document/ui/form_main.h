@@ -138,6 +138,9 @@ public:
     // The application's error handler: runs command, shows a failure's
     // message.
     void Execute(const std::function<void()>& command);
+    // Runs handler through Execute whenever the command is chosen (menu,
+    // toolbar, bound panel control or key).
+    void ConnectCommand(TAppCommandId id, std::function<void()> handler);
 
     // --- Frame operations -----------------------------------------------
     // The empty project: no document, events, titles, types or groups,
