@@ -60,7 +60,8 @@ TFigures Measure(const std::function<void(int32_t)>& press) {
         const int32_t now = (i * 7919 % EventCount) * 40 + 20;
         const auto start = std::chrono::steady_clock::now();
         press(now);
-        durations.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+        durations.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
     }
     std::sort(durations.begin(), durations.end());
     return {durations[durations.size() / 2], durations.back()};
@@ -82,7 +83,8 @@ int main() {
         Measure([&](int32_t now) { project.InsertEvent(std::make_unique<TEvent>(3, now)); });
 
     Fill(project, false);
-    const TFigures plain = Measure([&](int32_t now) { ExecuteEventCommand(project, host, PackEventTag(3, 0), true, now); });
+    const TFigures plain =
+        Measure([&](int32_t now) { ExecuteEventCommand(project, host, PackEventTag(3, 0), true, now); });
 
     // Type 3's parameters occur in no earlier event: the end-point rule walks
     // back through the whole list on every press.
@@ -91,10 +93,11 @@ int main() {
         Measure([&](int32_t now) { ExecuteEventCommand(project, host, PackEventTag(3, 0), true, now); });
 
     Fill(project, false);
-    const TFigures rebuild = Measure([&](int32_t) { (void)RebuildEventCommands(project.EventTypes, project.Groups); });
+    const TFigures rebuild =
+        Measure([&](int32_t) { (void)RebuildEventCommands(project.EventTypes, project.Groups); });
 
-    std::printf("%d events, %d presses; baseline: bare InsertEvent median %.1f us, worst %.1f us\n", EventCount,
-                PressCount, baseline.MedianUs, baseline.WorstUs);
+    std::printf("%d events, %d presses; baseline: bare InsertEvent median %.1f us, worst %.1f us\n",
+                EventCount, PressCount, baseline.MedianUs, baseline.WorstUs);
     Report("event command", plain, baseline);
     Report("event command, end points, no match", endPoints, baseline);
     Report("RebuildEventCommands (4 types)", rebuild, baseline);

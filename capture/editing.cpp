@@ -148,7 +148,8 @@ const TTitle* InsertTitle(TTitles& titles, TCaptureHost& host, bool isInserting,
     return inserted;
 }
 
-bool ModifyTitle(TTitles& titles, TCaptureHost& host, const TTitle* title, int32_t time, const QString& text) {
+bool ModifyTitle(TTitles& titles, TCaptureHost& host, const TTitle* title, int32_t time,
+                 const QString& text) {
     const std::ptrdiff_t index = titles.IndexOf(title);
     if (index < 0)
         return false;

@@ -27,7 +27,8 @@ QString CommandCaption(const TEventType& type, THotKey key) {
 } // namespace
 
 uint32_t PackEventTag(int32_t typeIndex, int32_t keyNumber) {
-    return (static_cast<uint32_t>(typeIndex) & 0xFFFFu) | ((static_cast<uint32_t>(keyNumber) & 0xFFFFu) << 16);
+    return (static_cast<uint32_t>(typeIndex) & 0xFFFFu) |
+           ((static_cast<uint32_t>(keyNumber) & 0xFFFFu) << 16);
 }
 
 int32_t EventTagType(uint32_t tag) {

@@ -21,9 +21,9 @@ constexpr std::array<std::optional<TAppCommandId>, 10> KeypadCommandKeys = {
 };
 
 std::optional<std::size_t> FirstMatch(THotKey pressed, std::span<const TCommandCandidate> candidates) {
-    const auto found = std::find_if(candidates.begin(), candidates.end(), [pressed](const TCommandCandidate& c) {
-        return c.IsEnabled && c.Key == pressed;
-    });
+    const auto found =
+        std::find_if(candidates.begin(), candidates.end(),
+                     [pressed](const TCommandCandidate& c) { return c.IsEnabled && c.Key == pressed; });
     if (found == candidates.end())
         return std::nullopt;
     return static_cast<std::size_t>(found - candidates.begin());
@@ -31,7 +31,8 @@ std::optional<std::size_t> FirstMatch(THotKey pressed, std::span<const TCommandC
 
 } // namespace
 
-TReferenceWindow KeypadReferenceWindow(bool isMainWindowActive, std::span<const TReferenceWindow> activeDialogs) {
+TReferenceWindow KeypadReferenceWindow(bool isMainWindowActive,
+                                       std::span<const TReferenceWindow> activeDialogs) {
     if (isMainWindowActive)
         return TReferenceWindow::MainWindow;
     TReferenceWindow best = TReferenceWindow::None;
@@ -44,7 +45,7 @@ TReferenceWindow KeypadReferenceWindow(bool isMainWindowActive, std::span<const 
     return best;
 }
 
-std::optional<TAppCommandId> KeypadHookCommand(int32_t virtualKey, TFocusKind referenceFocus) {
+std::optional<TAppCommandId> KeypadHookCommand(THotKey pressed, TFocusKind referenceFocus) {
     switch (referenceFocus) {
     case TFocusKind::LineEdit:
     case TFocusKind::SpinEdit:
@@ -56,13 +57,16 @@ std::optional<TAppCommandId> KeypadHookCommand(int32_t virtualKey, TFocusKind re
     case TFocusKind::Other:
         break;
     }
-    const int32_t digit = virtualKey - KeypadZero;
+    if (pressed & HotKeyAlt)
+        return std::nullopt;
+    const int32_t digit = static_cast<int32_t>(pressed & 0xFF) - KeypadZero;
     if (digit < 0 || digit >= static_cast<int32_t>(KeypadCommandKeys.size()))
         return std::nullopt;
     return KeypadCommandKeys[static_cast<std::size_t>(digit)];
 }
 
-std::optional<TCommandMatch> MatchCommand(THotKey pressed, std::span<const TCommandCandidate> applicationCommands,
+std::optional<TCommandMatch> MatchCommand(THotKey pressed,
+                                          std::span<const TCommandCandidate> applicationCommands,
                                           std::span<const TCommandCandidate> eventCommands) {
     if (pressed == 0)
         return std::nullopt;

@@ -36,7 +36,8 @@ enum class TReferenceWindow {
 // `activeDialogs` in the fixed order above; otherwise None (a video window,
 // the timeline, the buttons window or any other window is active).
 // MainWindow and None inside `activeDialogs` are ignored.
-TReferenceWindow KeypadReferenceWindow(bool isMainWindowActive, std::span<const TReferenceWindow> activeDialogs);
+TReferenceWindow KeypadReferenceWindow(bool isMainWindowActive,
+                                       std::span<const TReferenceWindow> activeDialogs);
 
 // What kind of control has the focus in the reference window.
 enum class TFocusKind {
@@ -49,10 +50,12 @@ enum class TFocusKind {
     ComboBox,
 };
 
-// The command the keypad hook runs for a key-down of `virtualKey` (keypad 1-7
-// and 9; keypad 8 and 0 and every other key: none), or none because the
-// reference window's focus is in a control that takes typed text.
-std::optional<TAppCommandId> KeypadHookCommand(int32_t virtualKey, TFocusKind referenceFocus);
+// The command the keypad hook runs for a key-down of `pressed` (keypad 1-7
+// and 9, with or without Shift or Ctrl; keypad 8 and 0 and every other key:
+// none), or none because the reference window's focus is in a control that
+// takes typed text. Alt combinations are system keys, which the hook leaves
+// alone.
+std::optional<TAppCommandId> KeypadHookCommand(THotKey pressed, TFocusKind referenceFocus);
 
 struct TCommandCandidate {
     THotKey Key = 0;
@@ -69,5 +72,6 @@ struct TCommandMatch {
 // application commands (in menu order) before the event commands. A pressed
 // code of 0 (a key without a code) matches nothing, so commands without a
 // key are never run by an unknown key.
-std::optional<TCommandMatch> MatchCommand(THotKey pressed, std::span<const TCommandCandidate> applicationCommands,
+std::optional<TCommandMatch> MatchCommand(THotKey pressed,
+                                          std::span<const TCommandCandidate> applicationCommands,
                                           std::span<const TCommandCandidate> eventCommands);

@@ -8,18 +8,22 @@
 namespace {
 
 constexpr std::array<std::pair<int, int>, 24> NamedKeys = {{
-    {Qt::Key_Backspace, 8},  {Qt::Key_Tab, 9},      {Qt::Key_Backtab, 9},  {Qt::Key_Return, 13},
-    {Qt::Key_Enter, 13},     {Qt::Key_Pause, 19},   {Qt::Key_CapsLock, 20}, {Qt::Key_Escape, 27},
-    {Qt::Key_Space, 32},     {Qt::Key_PageUp, 33},  {Qt::Key_PageDown, 34}, {Qt::Key_End, 35},
-    {Qt::Key_Home, 36},      {Qt::Key_Left, 37},    {Qt::Key_Up, 38},      {Qt::Key_Right, 39},
-    {Qt::Key_Down, 40},      {Qt::Key_Print, 44},   {Qt::Key_Insert, 45},  {Qt::Key_Delete, 46},
-    {Qt::Key_Menu, 93},      {Qt::Key_NumLock, 144}, {Qt::Key_ScrollLock, 145}, {Qt::Key_Clear, 12},
+    {Qt::Key_Backspace, 8}, {Qt::Key_Tab, 9},       {Qt::Key_Backtab, 9},      {Qt::Key_Return, 13},
+    {Qt::Key_Enter, 13},    {Qt::Key_Pause, 19},    {Qt::Key_CapsLock, 20},    {Qt::Key_Escape, 27},
+    {Qt::Key_Space, 32},    {Qt::Key_PageUp, 33},   {Qt::Key_PageDown, 34},    {Qt::Key_End, 35},
+    {Qt::Key_Home, 36},     {Qt::Key_Left, 37},     {Qt::Key_Up, 38},          {Qt::Key_Right, 39},
+    {Qt::Key_Down, 40},     {Qt::Key_Print, 44},    {Qt::Key_Insert, 45},      {Qt::Key_Delete, 46},
+    {Qt::Key_Menu, 93},     {Qt::Key_NumLock, 144}, {Qt::Key_ScrollLock, 145}, {Qt::Key_Clear, 12},
 }};
 
 // The keypad's operator keys have numbers of their own, unlike the keys that
 // type the same characters on the main block.
 constexpr std::array<std::pair<int, int>, 5> KeypadOperators = {{
-    {Qt::Key_Asterisk, 106}, {Qt::Key_Plus, 107}, {Qt::Key_Minus, 109}, {Qt::Key_Period, 110}, {Qt::Key_Slash, 111},
+    {Qt::Key_Asterisk, 106},
+    {Qt::Key_Plus, 107},
+    {Qt::Key_Minus, 109},
+    {Qt::Key_Period, 110},
+    {Qt::Key_Slash, 111},
 }};
 
 template <std::size_t N> int Lookup(const std::array<std::pair<int, int>, N>& table, int qtKey) {

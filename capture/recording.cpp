@@ -27,7 +27,8 @@ const TEvent* EndPointPredecessor(const TEvents& events, std::size_t newIndex) {
     return nullptr;
 }
 
-const TEvent* SameTimePredecessor(const TEvents& events, std::size_t newIndex, const TParameterNames* ignoredNames) {
+const TEvent* SameTimePredecessor(const TEvents& events, std::size_t newIndex,
+                                  const TParameterNames* ignoredNames) {
     const TEvent* recorded = events[newIndex];
     for (std::size_t index = newIndex; index-- > 0;) {
         const TEvent* earlier = events[index];
@@ -84,10 +85,13 @@ const TEvent* ExecuteEventCommand(TProject& project, TCaptureHost& host, uint32_
     // A copy: the type list may be edited while the event is being recorded
     // through a listener, and the end-point rule reads the type afterwards.
     const TEventType type = project.EventTypes[typeIndex];
-    const bool isSecondary = keyNumber > 0 && static_cast<std::size_t>(keyNumber - 1) < type.SecondaryKeys.size();
+    const bool isSecondary =
+        keyNumber > 0 && static_cast<std::size_t>(keyNumber - 1) < type.SecondaryKeys.size();
     const TParameters& parameters =
-        isSecondary ? type.SecondaryKeys[static_cast<std::size_t>(keyNumber - 1)].Parameters : type.Parameters;
-    const int32_t shift = isSecondary ? type.SecondaryKeys[static_cast<std::size_t>(keyNumber - 1)].Offset : type.Offset;
+        isSecondary ? type.SecondaryKeys[static_cast<std::size_t>(keyNumber - 1)].Parameters
+                    : type.Parameters;
+    const int32_t shift =
+        isSecondary ? type.SecondaryKeys[static_cast<std::size_t>(keyNumber - 1)].Offset : type.Offset;
     TRecordOptions options;
     options.EndPointsType = &type;
     return RecordEvent(project, host, ShiftedRecordTime(currentTime, shift), typeIndex, parameters, QString(),

@@ -51,7 +51,8 @@ struct TRecordOptions {
 // new event. Throws std::invalid_argument for a type index outside the
 // project's types.
 const TEvent* RecordEvent(TProject& project, TCaptureHost& host, int32_t time, int32_t typeIndex,
-                          const TParameters& parameters, const QString& text, const TRecordOptions& options = {});
+                          const TParameters& parameters, const QString& text,
+                          const TRecordOptions& options = {});
 
 // currentTime + shift as an event time: never negative, and saturated at the
 // largest time instead of wrapping around.

@@ -175,8 +175,10 @@ TEST_P(EventNavigation, GoesToTheNearestEventStrictlyBeforeOrAfter) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, EventNavigation,
-                         ::testing::Values(TNavigationCase{500, std::nullopt, 1000}, TNavigationCase{1000, std::nullopt, 2000},
-                                           TNavigationCase{1500, 1000, 2000}, TNavigationCase{2000, 1000, std::nullopt},
+                         ::testing::Values(TNavigationCase{500, std::nullopt, 1000},
+                                           TNavigationCase{1000, std::nullopt, 2000},
+                                           TNavigationCase{1500, 1000, 2000},
+                                           TNavigationCase{2000, 1000, std::nullopt},
                                            TNavigationCase{2500, 2000, std::nullopt}));
 
 TEST(EventNavigationEmpty, NoEventsGoNowhere) {

@@ -82,9 +82,11 @@ TEST_F(TypeEditorFields, UnchangedFieldsKeepATypeInTheSecondOfTwoSameNamedGroups
 TEST(HotKeyTree, CategoriesInOrderOfFirstCommandHiddenLeftOut) {
     using Id = TAppCommandId;
     const std::array<TAppCommandInfo, 5> table = {{
-        {Id::ActionDoubleBuffering, "ActionDoubleBuffering", "Options", "Double buffering", "Ctrl+D", false, false},
+        {Id::ActionDoubleBuffering, "ActionDoubleBuffering", "Options", "Double buffering", "Ctrl+D", false,
+         false},
         {Id::ActionTitlesInserting, "ActionTitlesInserting", "Titles", "Inserting", "", false, true},
-        {Id::ActionExportOutputVideo, "ActionExportOutputVideo", "File", "Export output &video", "", true, false},
+        {Id::ActionExportOutputVideo, "ActionExportOutputVideo", "File", "Export output &video", "", true,
+         false},
         {Id::ActionDrawLast, "ActionDrawLast", "Options", "Draw last event", "", false, true},
         {Id::ActionOpen, "ActionOpen", "File", "&Open", "Ctrl+O", false, false},
     }};

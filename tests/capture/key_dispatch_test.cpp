@@ -7,7 +7,7 @@
 namespace {
 
 struct TKeypadCase {
-    int32_t VirtualKey;
+    THotKey VirtualKey;
     std::optional<TAppCommandId> Command;
 };
 
@@ -17,21 +17,23 @@ TEST_P(KeypadHookTable, MapsKeypadDigitsWhenFocusTakesNoText) {
     const TKeypadCase& c = GetParam();
     EXPECT_EQ(KeypadHookCommand(c.VirtualKey, TFocusKind::Other), c.Command);
     EXPECT_EQ(KeypadHookCommand(c.VirtualKey, TFocusKind::None), c.Command);
+    EXPECT_EQ(KeypadHookCommand(HotKeyCtrl | HotKeyShift | c.VirtualKey, TFocusKind::Other), c.Command);
+    EXPECT_EQ(KeypadHookCommand(HotKeyAlt | c.VirtualKey, TFocusKind::Other), std::nullopt);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Keys, KeypadHookTable,
     ::testing::Values(TKeypadCase{96, std::nullopt}, TKeypadCase{97, TAppCommandId::ActionPrev},
                       TKeypadCase{98, TAppCommandId::ActionStop}, TKeypadCase{99, TAppCommandId::ActionNext},
-                      TKeypadCase{100, TAppCommandId::ActionBegin}, TKeypadCase{101, TAppCommandId::ActionPlay},
-                      TKeypadCase{102, TAppCommandId::ActionEnd}, TKeypadCase{103, TAppCommandId::ActionPrevEvent},
-                      TKeypadCase{104, std::nullopt}, TKeypadCase{105, TAppCommandId::ActionNextEvent},
-                      TKeypadCase{53, std::nullopt}, TKeypadCase{106, std::nullopt},
-                      TKeypadCase{95, std::nullopt}));
+                      TKeypadCase{100, TAppCommandId::ActionBegin},
+                      TKeypadCase{101, TAppCommandId::ActionPlay}, TKeypadCase{102, TAppCommandId::ActionEnd},
+                      TKeypadCase{103, TAppCommandId::ActionPrevEvent}, TKeypadCase{104, std::nullopt},
+                      TKeypadCase{105, TAppCommandId::ActionNextEvent}, TKeypadCase{53, std::nullopt},
+                      TKeypadCase{106, std::nullopt}, TKeypadCase{95, std::nullopt}));
 
 TEST(KeypadHook, TextTakingFocusSuppressesTheHook) {
-    for (const TFocusKind focus :
-         {TFocusKind::LineEdit, TFocusKind::SpinEdit, TFocusKind::TextEdit, TFocusKind::HotKeyEdit, TFocusKind::ComboBox})
+    for (const TFocusKind focus : {TFocusKind::LineEdit, TFocusKind::SpinEdit, TFocusKind::TextEdit,
+                                   TFocusKind::HotKeyEdit, TFocusKind::ComboBox})
         EXPECT_EQ(KeypadHookCommand(101, focus), std::nullopt) << static_cast<int>(focus);
 }
 

@@ -52,7 +52,8 @@ protected:
 
 TEST_F(RecordingTest, InsertingOffRecordsNothing) {
     EXPECT_EQ(Press(boxType, 0, 1000, false), nullptr);
-    EXPECT_EQ(RecordEventNow(project, host, false, 1000, boxType, QString(), nullptr, true, TParameters()), nullptr);
+    EXPECT_EQ(RecordEventNow(project, host, false, 1000, boxType, QString(), nullptr, true, TParameters()),
+              nullptr);
     EXPECT_TRUE(project.Events().IsEmpty());
     EXPECT_EQ(host.EventListRefreshes, 0);
 }
@@ -134,7 +135,8 @@ TEST_F(RecordingTest, MouseRecordingAtTheSameTimeReplacesIgnoringPosition) {
 }
 
 TEST_F(RecordingTest, MouseRecordingOfNoTypeRecordsNothing) {
-    EXPECT_EQ(RecordEventNow(project, host, true, 1000, -1, QString(), nullptr, true, TParameters()), nullptr);
+    EXPECT_EQ(RecordEventNow(project, host, true, 1000, -1, QString(), nullptr, true, TParameters()),
+              nullptr);
     EXPECT_TRUE(project.Events().IsEmpty());
 }
 
