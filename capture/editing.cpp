@@ -112,7 +112,7 @@ void ClearAllEvents(TProject& project, TCaptureHost& host) {
     host.RepaintAll();
 }
 
-bool InsertEventText(const TProject& project, TCaptureHost& host, bool isInserting, const TEvent* event,
+bool InsertEventText(TProject& project, TCaptureHost& host, bool isInserting, const TEvent* event,
                      const QString& text) {
     if (!isInserting || !event)
         return false;

@@ -50,7 +50,7 @@ void ClearAllEvents(TProject& project, TCaptureHost& host);
 
 // Replaces the selected event's text ("Insert text"): only while "Inserting"
 // is on and an event is selected. True when the text was replaced.
-bool InsertEventText(const TProject& project, TCaptureHost& host, bool isInserting, const TEvent* event,
+bool InsertEventText(TProject& project, TCaptureHost& host, bool isInserting, const TEvent* event,
                      const QString& text);
 
 // Removes event type `typeIndex` with its events (from the timeline too) and
