@@ -353,7 +353,7 @@ void TPlaybackClock::ShowGroupFrames(TTimerInfo& group) {
             if (video.DrainAudio && file->GetAudioPosition() < file->GetAudioLength())
                 file->SkipAudio();
             group.FrameShown = true;
-            medium.SetStatusText(QString::asprintf("FPS: %.2f Dropped: %d", group.Fps, group.Dropped));
+            medium.ShowPlaybackRate(group.Fps, group.Dropped);
         } catch (const TAVFile::AVFileError&) {
             // One bad frame costs this medium this tick only.
         }

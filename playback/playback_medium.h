@@ -7,8 +7,6 @@
 
 #include "media/av_file.h"
 
-#include <QString>
-
 #include <cstdint>
 
 class TPlaybackMedium {
@@ -30,8 +28,9 @@ public:
     virtual void CommitMouseRegion() = 0;
     // The window's "Audio" stream switch is ticked.
     virtual bool IsAudioEnabled() const = 0;
-    // The window's own status line (frame rate and dropped frames).
-    virtual void SetStatusText(const QString& text) = 0;
+    // The window's status line: the group's last measured frame rate and
+    // its frames dropped since Play.
+    virtual void ShowPlaybackRate(double fps, int32_t dropped) = 0;
 };
 
 // The media set in set order. Indexes run from 0 to MediumCount() - 1; a

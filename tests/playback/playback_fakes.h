@@ -50,7 +50,10 @@ public:
     void Paint() override { ++Paints; }
     void CommitMouseRegion() override { ++Commits; }
     bool IsAudioEnabled() const override { return AudioEnabled; }
-    void SetStatusText(const QString& text) override { StatusText = text; }
+    void ShowPlaybackRate(double fps, int32_t dropped) override {
+        Fps = fps;
+        Dropped = dropped;
+    }
 
     std::unique_ptr<TTestClip> Clip;
     int32_t OffsetMs;
@@ -58,7 +61,8 @@ public:
     std::vector<int32_t> Fetched;
     int32_t Paints = 0;
     int32_t Commits = 0;
-    QString StatusText;
+    double Fps = -1;
+    int32_t Dropped = -1;
 
 private:
     TFakeClock& m_clock;
