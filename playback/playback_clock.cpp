@@ -231,6 +231,7 @@ void TPlaybackClock::Play() {
     for (size_t i = 0; i < m_groups.size(); ++i) {
         m_groups[i].DroppedInWindow = 0;
         m_groups[i].WindowStartMs = now;
+        m_groups[i].WindowStartFrame = m_groups[i].Frame;
         m_groups[i].Fps = 0;
         m_host.PostTimerMessage(TickParam(static_cast<int32_t>(i)));
     }
@@ -335,6 +336,8 @@ void TPlaybackClock::VideoTick(int32_t groupIndex) {
 }
 
 void TPlaybackClock::ShowGroupFrames(TTimerInfo& group) {
+    int64_t skipMs = 0;
+    int64_t skippedFrames = 0;
     for (const TTimerInfo::TVideo& video : group.Videos) {
         TPlaybackMedium& medium = *video.Medium;
         TAVFile* file = medium.MediaFile();
@@ -347,8 +350,12 @@ void TPlaybackClock::ShowGroupFrames(TTimerInfo& group) {
             if (frame >= file->GetVideoLength())
                 continue;
             const int32_t current = file->GetVideoPosition();
-            if (frame > current)
+            if (frame > current) {
+                const int64_t startMs = m_timer.Clock().NowMs();
                 file->SkipFrames(static_cast<int32_t>(frame - current));
+                skipMs += m_timer.Clock().NowMs() - startMs;
+                skippedFrames = std::max(skippedFrames, frame - current);
+            }
             medium.FetchFrame(static_cast<int32_t>(frame));
             if (video.DrainAudio && file->GetAudioPosition() < file->GetAudioLength())
                 file->SkipAudio();
@@ -358,6 +365,8 @@ void TPlaybackClock::ShowGroupFrames(TTimerInfo& group) {
             // One bad frame costs this medium this tick only.
         }
     }
+    if (skippedFrames > 0)
+        group.SkipCostMsPerFrame = static_cast<double>(skipMs) / static_cast<double>(skippedFrames);
 }
 
 void TPlaybackClock::MeasureRate(TTimerInfo& group) {
@@ -365,13 +374,15 @@ void TPlaybackClock::MeasureRate(TTimerInfo& group) {
     const int64_t elapsedMs = now - group.WindowStartMs;
     if (!group.FrameShown || elapsedMs < 1000)
         return;
-    group.Fps =
-        (static_cast<double>(group.Rate) * m_playbackSpeed) / (static_cast<double>(group.Scale) * 100.0) -
-        group.DroppedInWindow / (static_cast<double>(elapsedMs) * 0.001);
+    // Frames shown, not the nominal rate less the drops: the two agree while
+    // the group keeps pace, and only the first stays true when it cannot.
+    const int64_t shown = static_cast<int64_t>(group.Frame) - group.WindowStartFrame - group.DroppedInWindow;
+    group.Fps = static_cast<double>(shown) / (static_cast<double>(elapsedMs) * 0.001);
     if (!(group.Fps >= 0))
         group.Fps = 0;
     group.DroppedInWindow = 0;
     group.WindowStartMs = now;
+    group.WindowStartFrame = group.Frame;
 }
 
 void TPlaybackClock::StepCurrentTime(TTimerInfo& group, int32_t target) {
@@ -406,6 +417,7 @@ void TPlaybackClock::Rearm(int32_t groupIndex) {
         auto skip = static_cast<int64_t>(std::trunc(lateMs / periodMs));
         if (std::fmod(lateMs, periodMs) > 0)
             ++skip;
+        skip = std::min(skip, AffordableSkip(group, periodMs));
         frame += skip;
         delayMs += static_cast<double>(skip) * periodMs;
     }
@@ -415,6 +427,15 @@ void TPlaybackClock::Rearm(int32_t groupIndex) {
     group.DroppedInWindow = Saturate(static_cast<int64_t>(group.DroppedInWindow) + dropped);
     // The schedule is in position milliseconds; the timer runs in real ones.
     ArmOrPost(group.TimerId, delayMs * 100.0 / m_playbackSpeed, TickParam(groupIndex));
+}
+
+int64_t TPlaybackClock::AffordableSkip(const TTimerInfo& group, double periodMs) const {
+    // Unknown or free (image sequences): skip whatever it takes.
+    if (group.SkipCostMsPerFrame <= 0)
+        return std::numeric_limits<int64_t>::max();
+    // Skipping in the next tick may take one frame period of real time.
+    const double budgetMs = periodMs * 100.0 / m_playbackSpeed;
+    return static_cast<int64_t>(budgetMs / group.SkipCostMsPerFrame);
 }
 
 void TPlaybackClock::RepaintAll() {

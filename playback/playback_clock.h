@@ -6,7 +6,11 @@
 // step settings, and, while playing, one group per distinct frame rate. Each
 // group is driven by one-shot timers re-armed after every frame; late frames
 // are dropped so that every deadline stays tied to the clock reading at
-// Play, never drifting.
+// Play, never drifting. Where skipping a frame costs as much as decoding it
+// (most codecs), a late group skips no more than it can afford within one
+// frame period and shows the frames it decodes instead: it falls behind the
+// clock while the machine cannot keep up and catches up when it can,
+// rather than spending ever longer ticks on frames nobody sees.
 //
 // Ownership: the clock refers to the project, the media set, the host, the
 // timer service and the audio output (optional); it owns none of them, and
@@ -51,10 +55,12 @@ struct TTimerInfo {
     uint32_t Scale = 1;
     int32_t Frame = 0; // project frame of the next tick, in this group's rate
     int32_t Dropped = 0;
-    int32_t DroppedInWindow = 0; // since the last rate measurement
-    int64_t WindowStartMs = 0;   // process clock at the last rate measurement
-    double Fps = 0;              // last measured effective rate
-    bool FrameShown = true;      // some medium had a frame at the last tick
+    int32_t DroppedInWindow = 0;    // since the last rate measurement
+    int64_t WindowStartMs = 0;      // process clock at the last rate measurement
+    int32_t WindowStartFrame = 0;   // Frame at the last rate measurement
+    double Fps = 0;                 // last measured rate of frames shown
+    double SkipCostMsPerFrame = -1; // what skipping one frame last cost the group; -1 unknown
+    bool FrameShown = true;         // some medium had a frame at the last tick
 };
 
 // The timer message's first parameter: bit 31 marks an audio output; bits
@@ -150,6 +156,7 @@ private:
     void MeasureRate(TTimerInfo& group);
     void StepCurrentTime(TTimerInfo& group, int32_t target);
     void Rearm(int32_t groupIndex);
+    int64_t AffordableSkip(const TTimerInfo& group, double periodMs) const;
     void StartAudio(int32_t positionMs);
     void RepaintAll();
     void SetTrackBar(const TTrackBar& trackBar);

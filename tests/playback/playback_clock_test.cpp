@@ -304,6 +304,46 @@ TEST_F(ClockPlayback, SlowFetchesDropFramesButHoldTheNominalRate) {
     EXPECT_NEAR(group.Fps, 12.5, 1.0);
 }
 
+TEST_F(ClockPlayback, WhenSkippingCostsDecodingAnOverloadedGroupSlowsDownInsteadOfStalling) {
+    // Two cameras whose every frame, shown or skipped, takes 25 ms to decode:
+    // 40 frames a second for the 50 that are due.
+    std::vector<TTestMedium*> media;
+    for (int i = 0; i < 2; ++i) {
+        TTestMedium& medium = rig.AddMedium(25, 1, 100000, 0, 25);
+        medium.Clip->Clock = &rig.Timer.MutableClock();
+        medium.Clip->SkipCostMs = 25;
+        media.push_back(&medium);
+    }
+    rig.Clock.Play();
+    int64_t longestTickMs = 0;
+    const auto runFor = [&](int64_t durationMs) {
+        const int64_t endMs = rig.NowMs() + durationMs;
+        while (rig.NowMs() < endMs) {
+            if (rig.Host.Posted.empty() && !rig.Timer.FireNext())
+                break;
+            const uint32_t wParam = rig.Host.Posted.front();
+            rig.Host.Posted.pop_front();
+            const int64_t startMs = rig.NowMs();
+            rig.Clock.HandleTimerMessage(wParam);
+            longestTickMs = std::max(longestTickMs, rig.NowMs() - startMs);
+        }
+    };
+    runFor(20000);
+    // Ticks stay short and every decoded frame is shown, at what the
+    // machine can do; position and rate say so.
+    EXPECT_LE(longestTickMs, 100);
+    EXPECT_NEAR(rig.Clock.Groups()[0].Fps, 20.0, 0.5);
+    EXPECT_NEAR(rig.Clock.PositionMs(), 16000, 200);
+
+    // Once decoding is cheap again, the group catches up with the clock.
+    for (TTestMedium* medium : media) {
+        medium->FetchCostMs = 0;
+        medium->Clip->SkipCostMs = 0;
+    }
+    runFor(1000);
+    EXPECT_NEAR(rig.Clock.PositionMs(), 21000, 40);
+}
+
 TEST_F(ClockPlayback, AMediumWithAnOffsetKeepsItsFirstFrameUntilItsTime) {
     TTestMedium& medium = rig.AddMedium(25, 1, 250, 2000);
     rig.Clock.Play();

@@ -39,6 +39,8 @@ void TTestClip::Seek(int32_t index) {
 
 int32_t TTestClip::SkipFrames(int32_t count) {
     Skips.push_back(count);
+    if (Clock)
+        Clock->AdvanceMs(count * SkipCostMs);
     return TAVFile::SkipFrames(count);
 }
 
@@ -57,10 +59,10 @@ void TTestClip::SkipAudio() {
 
 TTestMedium::TTestMedium(std::unique_ptr<TTestClip> clip, int32_t offsetMs, TFakeClock& clock,
                          int64_t fetchCostMs)
-    : Clip(std::move(clip)), OffsetMs(offsetMs), m_clock(clock), m_fetchCostMs(fetchCostMs) {}
+    : Clip(std::move(clip)), OffsetMs(offsetMs), FetchCostMs(fetchCostMs), m_clock(clock) {}
 
 void TTestMedium::FetchFrame(int32_t frame) {
-    m_clock.AdvanceMs(m_fetchCostMs);
+    m_clock.AdvanceMs(FetchCostMs);
     Fetched.push_back(frame);
     Clip->GetBitmapAt(frame);
 }

@@ -32,6 +32,9 @@ public:
     std::vector<int32_t> Skips;
     int32_t AudioSkips = 0;
     int32_t FailingFrame = -1; // GetBitmapAt of this frame raises "Could not get frame!"
+    // Skipping decodes: each skipped frame moves this clock on by SkipCostMs.
+    TFakeClock* Clock = nullptr;
+    int64_t SkipCostMs = 0;
 
 private:
     int32_t m_frameCount;
@@ -65,8 +68,11 @@ public:
     int32_t Dropped = -1;
 
 private:
+public:
+    int64_t FetchCostMs;
+
+private:
     TFakeClock& m_clock;
-    int64_t m_fetchCostMs;
 };
 
 class TTestMediaList : public TPlaybackMediaList {
