@@ -75,6 +75,19 @@ void TProject::ClearEvents() {
     m_events.ClearEvents();
 }
 
+void TProject::ConvertTimes(const std::function<int32_t(int32_t)>& convert) {
+    m_events.ConvertTimes(convert);
+    Titles.ConvertTimes(convert);
+    // Type time shifts are in the same unit: left alone, a shift of -2000 ms
+    // would become -2000 frames.
+    for (int32_t index = 0; index < EventTypes.Count(); ++index) {
+        TEventType& type = EventTypes[index];
+        type.Offset = convert(type.Offset);
+        for (TSecondaryKey& key : type.SecondaryKeys)
+            key.Offset = convert(key.Offset);
+    }
+}
+
 bool TProject::DeleteEventType(int32_t index) {
     if (!EventTypes.IsValidIndex(index))
         return false;

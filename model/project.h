@@ -22,6 +22,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <vector>
@@ -80,6 +81,12 @@ public:
     // time. Returns its new index, or -1 when the list does not hold it.
     std::ptrdiff_t MoveEventToTime(const TEvent* event, int32_t time);
     void ClearEvents();
+
+    // Rewrites every stored time of the project in another unit: event and
+    // title times, and the time shifts of the event types and their
+    // secondary keys. convert should be non-decreasing (see ConvertTimes).
+    // Listeners are not told; callers refresh their views afterwards.
+    void ConvertTimes(const std::function<int32_t(int32_t)>& convert);
 
     // Removes type `index`, destroys its events, renumbers the events of
     // later types and the filter set. False (nothing changed) for an index

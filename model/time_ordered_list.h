@@ -130,6 +130,16 @@ public:
         return removed.size();
     }
 
+    // Replaces every item's Time by convert(Time), for a change of time unit.
+    // A non-decreasing convert keeps the list as it is (ties keep their
+    // order); any other convert re-sorts it stably.
+    template <typename Convert> void ConvertTimes(Convert convert) {
+        for (auto& item : m_items)
+            item->Time = convert(item->Time);
+        if (!std::is_sorted(m_items.begin(), m_items.end(), IsEarlier))
+            std::stable_sort(m_items.begin(), m_items.end(), IsEarlier);
+    }
+
     // Gives the item a new Time and moves it after the items of that time,
     // like a new insertion. Returns its new index, or -1 (and changes
     // nothing) when the list does not hold it.

@@ -14,8 +14,10 @@
 #include "document/ui/form_help.h"
 #include "document/ui/form_input_devices.h"
 #include "interchange/ui/form_region.h"
+#include "playback/playback_clock.h"
 #include "playback/ui/form_camera.h"
 #include "playback/ui/form_offset.h"
+#include "playback/ui/form_video_list.h"
 #include "views/form_graph.h"
 #include "views/form_output.h"
 #include "views/form_time_line.h"
@@ -97,7 +99,8 @@ constexpr std::nullopt_t Separator = std::nullopt;
 
 TFormMain::TFormMain(TFormMainOptions options)
     : m_project(std::make_unique<TProject>()), m_dialogs(std::move(options.Dialogs)),
-      m_listDevices(std::move(options.ListDevices)), m_settingsFileName(std::move(options.SettingsFileName)) {
+      m_listDevices(std::move(options.ListDevices)), m_settingsFileName(std::move(options.SettingsFileName)),
+      m_timer(std::move(options.Timer)) {
     if (!m_dialogs)
         m_dialogs = CreateStandardDialogs();
     if (!m_listDevices)
@@ -125,9 +128,7 @@ TFormMain::~TFormMain() {
 void TFormMain::FormCreate() {
     m_baseCaption = windowTitle();
     m_fixedWindowsItems = MainMenuWindows->actions().size();
-    CurrentTime = 0;
-    TimerPeriod = 0;
-    ResetTrackBar();
+    CreatePlayback();
     StringGridMessages->setHorizontalHeaderLabels({QStringLiteral("Time"), QStringLiteral("Event"),
                                                    QStringLiteral("Text"), QStringLiteral("Parameters")});
     StringGridTitles->setHorizontalHeaderLabels({QStringLiteral("Time"), QStringLiteral("Text")});
@@ -145,6 +146,7 @@ void TFormMain::FormShow() {
 }
 
 void TFormMain::FormDestroy() {
+    DestroyPlayback();
     // The windows refer to the project; they go first, newest first.
     for (auto window = m_secondaryWindows.rbegin(); window != m_secondaryWindows.rend(); ++window)
         delete *window;
@@ -362,22 +364,17 @@ void TFormMain::SetDocumentFileName(const std::string& fileName) {
     UpdateCaption(QFile::decodeName(QByteArray::fromStdString(fileName)));
 }
 
-void TFormMain::ResetTrackBar() {
-    PositionHandlingEnabled = false;
-    TrackBar->setRange(0, 0);
-    TrackBar->setValue(0);
-    TrackBar->setPageStep(1);
-    PositionHandlingEnabled = true;
-}
-
 void TFormMain::ResetProject() {
+    Clock().Stop(true);
     SetToolWindowVisible(TToolWindow::TimeLine, false);
     SetDocumentFileName(std::string());
     SetEditingEnabled(false);
     m_project->Reset();
+    VideoList().Clear();
 
-    CurrentTime = 0;
-    ResetTrackBar();
+    // Also the time unit's display, the slider (0 of 0, page size 1), speed
+    // 100 and step 1.
+    Clock().Reset();
     SetEditingEnabled(false);
 
     SetEventsPanelVisible(true);
@@ -390,8 +387,6 @@ void TFormMain::ResetProject() {
     MouseTemplate = TMouseTemplate{};
     MouseTemplate.Parameters = TParameters{{QStringLiteral("Width"), QStringLiteral("64")},
                                            {QStringLiteral("Height"), QStringLiteral("64")}};
-    PlaybackSpeed = 100;
-    StepFrames = 1;
 }
 
 void TFormMain::SetEditingEnabled(bool on) {

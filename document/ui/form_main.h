@@ -21,7 +21,9 @@
 // The implementation is split by menu: form_main.cpp (construction, wiring,
 // messages, reset), form_main_panels.cpp (panels, layout, status bar),
 // form_main_file.cpp, form_main_windows.cpp, form_main_options.cpp,
-// form_main_help.cpp.
+// form_main_help.cpp, form_main_media.cpp (the Media menu and the media
+// set), form_main_play.cpp (the position slider, transport and time format,
+// and the playback clock's side of the window).
 
 #include "components/secondary_window.h"
 #include "document/editor_layout.h"
@@ -31,6 +33,7 @@
 #include "media/registry/registry.h"
 #include "model/parameters.h"
 #include "model/project.h"
+#include "platform/mm_timer.h"
 #include "platform/window_message.h"
 
 #include <QMainWindow>
@@ -72,6 +75,8 @@ class TFormHelp;
 class TFormSecondaryKey;
 class TFormHotKeys;
 class TFormInputDevices;
+class TFormVideoList;
+class TPlaybackClock;
 
 struct TFormMainOptions {
     // The settings file; empty for "Scenemark.ini" beside the executable.
@@ -81,6 +86,9 @@ struct TFormMainOptions {
     // The backends the Input devices dialog lists and writes; empty for
     // ListBackends.
     std::function<TAVFileDeviceList()> ListDevices;
+    // The one-shot timers of playback; null for a timer thread on the
+    // steady clock.
+    std::unique_ptr<TMMTimer> Timer;
 };
 
 // The event that mouse mode records.
@@ -117,16 +125,11 @@ public:
     const std::string& SettingsFileName() const { return m_settingsFileName; }
     const TPathTransList& PathTranslations() const { return m_pathTranslations; }
 
-    // The current time in the project's time unit.
-    int32_t CurrentTime = 0;
-    // Per cent, 1-500.
-    int32_t PlaybackSpeed = 100;
-    // Frames moved by Go backward and Go forward, 1-100.
-    int32_t StepFrames = 1;
-    // Timer resolution of the running playback in ms; 0 when none is begun.
-    uint32_t TimerPeriod = 0;
-    // While false, moving the position slider runs no reaction.
-    bool PositionHandlingEnabled = true;
+    // The playback clock: position, current time, speed, step and the
+    // running playback.
+    TPlaybackClock& Clock() { return *m_clock; }
+    // The media set: one video window per opened medium.
+    TFormVideoList& VideoList() { return *m_videoList; }
     TMouseTemplate MouseTemplate;
 
     // --- Commands -------------------------------------------------------
@@ -185,6 +188,30 @@ public:
     // Receives the playback timer and audio messages posted to this window;
     // null (the default) ignores them. Not owned.
     void SetWindowMessageHandler(TWindowMessageHandler* handler) { m_messageHandler = handler; }
+
+    // --- Media set (form_main_media.cpp) ----------------------------------
+    // Opens fileName as a new medium; false, silently, when it does not
+    // open. Used by Add and by the project document reader.
+    bool AddMedium(const QString& fileName);
+    void Add1Click();
+    // Rebuilds the Remove, Show, Cameras and Offset submenus (the Media menu
+    // is opening).
+    void Media1Click();
+    void Remove1Click(int32_t index);
+    void Show1Click(int32_t index);
+    void Cameras1Click(int32_t index);
+    void Offset1Click(int32_t index);
+    void ActionReorderExecute();
+
+    // --- Playback (form_main_play.cpp) ------------------------------------
+    // The six transport commands: Go to begin, Go backward, Start playing,
+    // Stop playing, Go forward, Go to end.
+    void ActionPlaybackExecute(TAppCommandId command);
+    void ActionGotoExecute();
+    void ActionSpeedExecute();
+    void ActionStepExecute();
+    // Either item of the Time format menu was chosen.
+    void MenuTimeFormatMillisecondsClick(TTimeFormat target);
 
     // --- Window layout as the project document stores it ----------------
     TEditorLayout CaptureLayout() const;
@@ -303,7 +330,16 @@ private:
     void CreateSecondaryWindows();
     void AddCommands(QMenu* menu, std::initializer_list<std::optional<TAppCommandId>> commands);
     void ResetColumnWidths();
-    void ResetTrackBar();
+    void CreatePlayback();
+    void DestroyPlayback();
+    void ConnectPlayback();
+    void ConnectMediaMenu();
+
+    // The clock's and the video windows' view of this window.
+    class TPlaybackSide;
+    struct TPlaybackSideDeleter {
+        void operator()(TPlaybackSide* side) const;
+    };
 
     std::unique_ptr<TProject> m_project;
     TAppCommands m_commands;
@@ -322,4 +358,8 @@ private:
     TDocumentWriter m_writeDocument;
     TWindowMessageHandler* m_messageHandler = nullptr;
     std::function<std::vector<QWidget*>()> m_videoWindows;
+    std::unique_ptr<TPlaybackSide, TPlaybackSideDeleter> m_playbackSide;
+    std::unique_ptr<TMMTimer> m_timer;
+    std::unique_ptr<TFormVideoList> m_videoList;
+    std::unique_ptr<TPlaybackClock> m_clock;
 };

@@ -34,6 +34,14 @@ public:
 
 } // namespace
 
+QStringList TFormMainDialogs::AskMediaFiles(QWidget* parent) {
+    // "*mpeg" without the dot is the filter users know.
+    return QFileDialog::getOpenFileNames(
+        parent, QString(), QString(),
+        QStringLiteral("All (*.avi *.wav *.bmp *.mpg *mpeg);;AVI files (*.avi);;Wave files (*.wav);;"
+                       "BMP files (*.bmp);;MPEG files (*.mpg *mpeg)"));
+}
+
 std::unique_ptr<TFormMainDialogs> CreateStandardDialogs() {
     return std::make_unique<TStandardDialogs>();
 }

@@ -6,6 +6,7 @@
 // Threads: the UI thread.
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -21,6 +22,9 @@ public:
     // existing file. nullopt when the user cancels.
     virtual std::optional<QString> AskSaveDocument(QWidget* parent) = 0;
     virtual void ShowError(QWidget* parent, const QString& message) = 0;
+    // The media files to add, in the order the dialog returns them; empty
+    // when the user cancels. The standard file dialog unless overridden.
+    virtual QStringList AskMediaFiles(QWidget* parent);
 };
 
 // QFileDialog and QMessageBox: filter "xml (*.xml)", default extension xml.

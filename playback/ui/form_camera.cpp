@@ -1,6 +1,62 @@
 #include "playback/ui/form_camera.h"
 
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
 TFormCamera::TFormCamera(QWidget* owner) : QDialog(owner) {
     setWindowTitle(QStringLiteral("Camera"));
-    setFixedSize(220, 100);
+    auto* label = new QLabel(QStringLiteral("Camera number"), this);
+    CSpinEditCamera = new QSpinBox(this);
+    CSpinEditCamera->setRange(-1, 1000);
+    CSpinEditCamera->installEventFilter(this);
+    ButtonOK = new QPushButton(QStringLiteral("OK"), this);
+    ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    ButtonOK->setDefault(true);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(label);
+    row->addWidget(CSpinEditCamera);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ButtonOK);
+    buttons->addWidget(ButtonCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+    layout->addLayout(buttons);
+    setFixedSize(220, 90);
+
+    connect(ButtonOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool TFormCamera::AskCamera(int32_t& camera) {
+    CSpinEditCamera->setValue(camera);
+    CSpinEditCamera->selectAll();
+    CSpinEditCamera->setFocus();
+    if (exec() != QDialog::Accepted)
+        return false;
+    camera = CSpinEditCamera->value();
+    return true;
+}
+
+// Enter and Escape in the spin field end the dialog and go no further.
+bool TFormCamera::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == CSpinEditCamera && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            CSpinEditCamera->interpretText();
+            accept();
+            return true;
+        }
+        if (key == Qt::Key_Escape) {
+            reject();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }

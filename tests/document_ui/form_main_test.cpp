@@ -3,6 +3,7 @@
 #include "document/ui/form_help.h"
 #include "document/ui/form_input_devices.h"
 #include "platform/mm_timer.h"
+#include "playback/playback_clock.h"
 #include "tests/support/temp_dir.h"
 
 #include <QAction>
@@ -156,8 +157,8 @@ TEST_F(FormMainTest, FreshStartShowsAnEmptyProjectWithTheEventsPanelOnly) {
 
     EXPECT_EQ(m_form->MouseTemplate.EventType, -1);
     EXPECT_EQ(m_form->MouseTemplate.Parameters.ParametersToText(), QStringLiteral("Width=64 Height=64"));
-    EXPECT_EQ(m_form->PlaybackSpeed, 100);
-    EXPECT_EQ(m_form->StepFrames, 1);
+    EXPECT_EQ(m_form->Clock().PlaybackSpeed(), 100);
+    EXPECT_EQ(m_form->Clock().StepFrames(), 1);
 }
 
 TEST_F(FormMainTest, MediaDependentCommandsStartDisabledAndAddingMediaUnticksTheSwitches) {
@@ -403,7 +404,8 @@ TEST_F(FormMainTest, CloseResetsTheProjectAndExitAsksNothing) {
     EXPECT_EQ(m_form->windowTitle(), QStringLiteral("Scenemark - /tmp/project.xml"));
     Action(Id::ActionPanelTitles)->trigger();
     m_form->SetEventsColumnWidth(QStringLiteral("TEXT"), 200);
-    m_form->PlaybackSpeed = 50;
+    m_form->Clock().SetPlaybackSpeed(50);
+    m_form->Clock().SetStepFrames(7);
 
     Action(Id::ActionClose)->trigger();
     EXPECT_EQ(m_form->windowTitle(), QStringLiteral("Scenemark"));
@@ -413,7 +415,8 @@ TEST_F(FormMainTest, CloseResetsTheProjectAndExitAsksNothing) {
     EXPECT_EQ(m_form->Project().EventTypes.Count(), 0);
     EXPECT_FALSE(m_form->PanelTitles->isVisible());
     EXPECT_EQ(m_form->StringGridMessages->horizontalHeader()->sectionSize(2), 64);
-    EXPECT_EQ(m_form->PlaybackSpeed, 100);
+    EXPECT_EQ(m_form->Clock().PlaybackSpeed(), 100);
+    EXPECT_EQ(m_form->Clock().StepFrames(), 1);
 
     AddSomeAnnotation();
     Action(Id::ActionTimeLine)->trigger();

@@ -1,0 +1,407 @@
+// Multi-camera playback on generated 1280 x 720 25 fps H.264 clips, through
+// the same pieces the main window uses (video window list, playback clock,
+// one-shot timer thread, window messages), on the offscreen platform.
+//
+// Sections (all by default, or the one named as the first argument):
+// - play: 1, 2, 4 and 6 cameras at speed 100 for 30 s each: frames dropped
+//   after the first second, effective frame rate of the group, CPU share of
+//   the two cores; and the cost of one tick split into fetch (decode and
+//   convert), paint and list refresh, at 1 and 4 cameras.
+// - seek: 50 slider moves to random positions with 4 cameras, until every
+//   window shows the new frame.
+// - memory: 4 cameras playing for 10 minutes (looping the clip, with a seek
+//   every 10 s): resident memory over time.
+//
+// Every figure is printed with a baseline measured in the same run (the
+// machine is shared: read the ratios): decode capacity of the backend alone,
+// the frame period, and the bare backend seek.
+//
+// Usage: playback_bench [play|seek|memory] [clip folder]
+// The clip is written once into the folder (default: a temporary folder).
+
+#include "media/registry/registry.h"
+#include "platform/mm_timer.h"
+#include "platform/window_message.h"
+#include "playback/playback_clock.h"
+#include "playback/ui/form_video_list.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLabel>
+#include <QSlider>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using TSteady = std::chrono::steady_clock;
+
+constexpr int32_t Width = 1280;
+constexpr int32_t Height = 720;
+constexpr int32_t ClipFrames = 750; // 30 s at 25 fps
+constexpr double FramePeriodMs = 40.0;
+
+double MsSince(TSteady::time_point from) {
+    return std::chrono::duration<double, std::milli>(TSteady::now() - from).count();
+}
+
+double CpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+double StatusMiB(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(key) + ":";
+    while (std::getline(status, line))
+        if (line.rfind(prefix, 0) == 0)
+            return std::stod(line.substr(prefix.size())) / 1024.0;
+    return 0;
+}
+
+// A picture that is expensive to code: a moving gradient under film-grain
+// noise that changes every frame.
+void DrawHardFrame(std::vector<uint8_t>& bgra, int32_t frame, std::mt19937& random) {
+    std::uniform_int_distribution<int> grain(-24, 24);
+    for (int32_t y = 0; y < Height; ++y) {
+        uint8_t* row = &bgra[static_cast<size_t>(y) * Width * 4];
+        for (int32_t x = 0; x < Width; ++x) {
+            const int base = (x + 4 * frame) % 256;
+            const int noise = grain(random);
+            row[x * 4 + 0] = static_cast<uint8_t>(std::clamp(base + noise, 0, 255));
+            row[x * 4 + 1] = static_cast<uint8_t>(std::clamp((y + 3 * frame) % 256 + noise, 0, 255));
+            row[x * 4 + 2] = static_cast<uint8_t>(std::clamp((x + y) / 8 % 256 - noise, 0, 255));
+            row[x * 4 + 3] = 255;
+        }
+    }
+}
+
+std::string EnsureClip(const std::filesystem::path& folder) {
+    const std::string path = (folder / "camera-720p-h264.mp4").string();
+    if (std::filesystem::exists(path))
+        return path;
+    std::printf("Writing the 30 s 1280x720 H.264 clip (once)...\n");
+    std::fflush(stdout);
+    const auto started = TSteady::now();
+    std::unique_ptr<TAVFile> writer = CreateBackend(2);
+    if (!writer)
+        throw std::runtime_error("the FFmpeg backend is not built");
+    writer->SetVideoFormat(Width, Height, 25, 1);
+    TAVFile::TParameters parameters;
+    parameters.VideoCodec = "libx264";
+    parameters.VideoBitRate = 8000000;
+    parameters.GopSize = 50;
+    writer->SetParameters(parameters);
+    writer->Open(path, TAVFile::ModeWrite, TAVFile::StreamVideo, true);
+    std::vector<uint8_t> frame(static_cast<size_t>(Width) * 4 * Height);
+    std::mt19937 random(7);
+    for (int32_t i = 0; i < ClipFrames; ++i) {
+        DrawHardFrame(frame, i, random);
+        writer->PutFrame(frame.data());
+    }
+    writer->Close();
+    std::printf("  written in %.0f s\n", MsSince(started) / 1000);
+    return path;
+}
+
+// Decode capacity of the backend alone: frames per second reading `count`
+// copies of the clip in turn, frame by frame.
+double DecodeCapacityFps(const std::string& clip, int count, int32_t frames) {
+    std::vector<std::unique_ptr<TAVFile>> files;
+    for (int i = 0; i < count; ++i)
+        files.push_back(OpenMedia(clip, TAVFile::StreamVideo));
+    const auto started = TSteady::now();
+    for (int32_t frame = 0; frame < frames; ++frame)
+        for (auto& file : files)
+            file->GetFrameAt(frame);
+    return frames * count / (MsSince(started) / 1000.0);
+}
+
+struct TCost {
+    double totalMs = 0;
+    int64_t count = 0;
+    void Add(double ms) {
+        totalMs += ms;
+        ++count;
+    }
+    double Mean() const { return count ? totalMs / static_cast<double>(count) : 0; }
+};
+
+struct TTickCosts {
+    TCost fetch; // per medium
+    TCost paint; // per window
+    TCost lists; // per tick
+    TCost tick;  // whole tick
+    int64_t fetchesInWindow = 0;
+};
+
+// The clock's view of a video window, timing what it is asked to do.
+class TTimedMedium final : public TPlaybackMedium {
+public:
+    TTimedMedium(TPlaybackMedium& inner, TTickCosts& costs) : m_inner(inner), m_costs(costs) {}
+    TAVFile* MediaFile() override { return m_inner.MediaFile(); }
+    int32_t Offset() const override { return m_inner.Offset(); }
+    void FetchFrame(int32_t frame) override {
+        const auto started = TSteady::now();
+        m_inner.FetchFrame(frame);
+        m_costs.fetch.Add(MsSince(started));
+        ++m_costs.fetchesInWindow;
+    }
+    void Paint() override {
+        const auto started = TSteady::now();
+        m_inner.Paint();
+        m_costs.paint.Add(MsSince(started));
+    }
+    void CommitMouseRegion() override { m_inner.CommitMouseRegion(); }
+    bool IsAudioEnabled() const override { return m_inner.IsAudioEnabled(); }
+    void ShowPlaybackRate(double fps, int32_t dropped) override { m_inner.ShowPlaybackRate(fps, dropped); }
+
+private:
+    TPlaybackMedium& m_inner;
+    TTickCosts& m_costs;
+};
+
+class TTimedList final : public TPlaybackMediaList {
+public:
+    TTimedList(TFormVideoList& list, TTickCosts& costs) {
+        for (int32_t i = 0; i < list.Count(); ++i)
+            m_media.push_back(std::make_unique<TTimedMedium>(list.Medium(i), costs));
+    }
+    int32_t MediumCount() const override { return static_cast<int32_t>(m_media.size()); }
+    TPlaybackMedium& Medium(int32_t index) override { return *m_media[static_cast<size_t>(index)]; }
+
+private:
+    std::vector<std::unique_ptr<TTimedMedium>> m_media;
+};
+
+// The main window's part: slider, status panels, and the window message
+// receiver that hands ticks to the clock.
+class TBenchWindow final : public QWidget, public TPlaybackHost {
+public:
+    explicit TBenchWindow(TTickCosts& costs) : m_costs(costs) {
+        m_slider = new QSlider(Qt::Horizontal, this);
+        for (auto& panel : m_panels)
+            panel = new QLabel(this);
+    }
+    void SetClock(TPlaybackClock* clock) { m_clock = clock; }
+
+    void TrackBarChanged(const TTrackBar& trackBar) override {
+        const QSignalBlocker blocker(m_slider);
+        m_slider->setRange(0, trackBar.Maximum);
+        m_slider->setValue(trackBar.Position);
+        m_slider->setPageStep(trackBar.PageSize);
+    }
+    void SetStatusTexts(const QString& time, const QString& millisecond, const QString& frame) override {
+        m_panels[0]->setText(time);
+        m_panels[1]->setText(millisecond);
+        m_panels[2]->setText(frame);
+    }
+    // The lists are not built yet: this times their (empty) call.
+    void RefreshEventList(bool, bool) override { m_listsStarted = TSteady::now(); }
+    void RefreshTitleList(bool, bool) override { m_costs.lists.Add(MsSince(m_listsStarted)); }
+    void RenderOutput() override {}
+    void SetTimelinePosition(int32_t) override {}
+    void RefreshTimeline() override {}
+    void RepaintTimeline() override {}
+    void SetEditingEnabled(bool) override {}
+    void PostTimerMessage(uint32_t wParam) override { PostWindowMessage(this, WM_TIMER, wParam, 0); }
+
+protected:
+    bool event(QEvent* event) override {
+        if (event->type() != TWindowMessageEvent::EventType())
+            return QWidget::event(event);
+        const auto& message = static_cast<const TWindowMessageEvent&>(*event);
+        const auto started = TSteady::now();
+        m_clock->HandleTimerMessage(message.WParam());
+        m_costs.tick.Add(MsSince(started));
+        return true;
+    }
+
+private:
+    TTickCosts& m_costs;
+    TPlaybackClock* m_clock = nullptr;
+    QSlider* m_slider;
+    QLabel* m_panels[3];
+    TSteady::time_point m_listsStarted;
+};
+
+struct TRig {
+    TRig(const std::string& clip, int cameras) : window(costs), list(nullptr, nullptr) {
+        for (int i = 0; i < cameras; ++i)
+            if (list.AddFile(QString::fromStdString(clip)) < 0)
+                throw std::runtime_error("the clip does not open");
+        timed = std::make_unique<TTimedList>(list, costs);
+        clock = std::make_unique<TPlaybackClock>(project, *timed, window, timer);
+        window.SetClock(clock.get());
+        for (int i = 0; i < cameras; ++i)
+            clock->MediumAdded(i);
+    }
+    ~TRig() { clock->Stop(false); }
+
+    TTickCosts costs;
+    TProject project;
+    TThreadMMTimer timer;
+    TBenchWindow window;
+    TFormVideoList list;
+    std::unique_ptr<TTimedList> timed;
+    std::unique_ptr<TPlaybackClock> clock;
+};
+
+void RunEventsFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void PlaySection(const std::string& clip, double capacityOneFps) {
+    std::printf("\nPlayback at speed 100 for 30 s, after the first second (ratios: frames shown per camera / "
+                "25 fps; position advance / wall time; drops / frames due; CPU / 2 cores):\n");
+    std::printf("  %-8s %-14s %-10s %-14s %-9s %-11s %-10s\n", "cameras", "effective fps", "fps ratio",
+                "position rate", "dropped", "drop ratio", "CPU share");
+    TTickCosts oneCamera;
+    TTickCosts fourCameras;
+    for (int cameras : {1, 2, 4, 6}) {
+        TRig rig(clip, cameras);
+        rig.clock->Play();
+        RunEventsFor(1000);
+        const int32_t droppedAtOne = rig.clock->Groups().empty() ? 0 : rig.clock->Groups()[0].Dropped;
+        const int32_t positionAtOne = rig.clock->PositionMs();
+        rig.costs = TTickCosts{};
+        const double cpu = CpuSeconds();
+        const auto started = TSteady::now();
+        RunEventsFor(29000);
+        const double seconds = MsSince(started) / 1000.0;
+        const double cpuShare = (CpuSeconds() - cpu) / seconds / 2.0;
+        const TTimerInfo& group = rig.clock->Groups()[0];
+        const int32_t dropped = group.Dropped - droppedAtOne;
+        const double effective = static_cast<double>(rig.costs.fetchesInWindow) / cameras / seconds;
+        const double due = seconds * 25.0;
+        const double positionRate = (rig.clock->PositionMs() - positionAtOne) / (seconds * 1000.0);
+        std::printf("  %-8d %-14.2f %-10.3f %-14.3f %-9d %-11.4f %-10.3f (last rate the clock measured: %.2f fps)\n",
+                    cameras, effective, effective / 25.0, positionRate, dropped, dropped / due, cpuShare, group.Fps);
+        std::fflush(stdout);
+        if (cameras == 1)
+            oneCamera = rig.costs;
+        if (cameras == 4)
+            fourCameras = rig.costs;
+    }
+    std::printf("\nTick cost (means; ratio = share of the 40 ms frame period):\n");
+    for (const auto& [cameras, costs] : {std::pair{1, oneCamera}, std::pair{4, fourCameras}}) {
+        const double fetchPerTick = costs.fetch.Mean() * cameras;
+        const double paintPerTick = costs.paint.Mean() * cameras;
+        std::printf(
+            "  %d camera(s): tick %.2f ms (%.3f) = fetch %.2f ms (%.3f; %.2f per medium) + paint %.2f ms "
+            "(%.3f; %.2f per window) + list refresh %.3f ms (lists not built yet) + rest %.2f ms\n",
+            cameras, costs.tick.Mean(), costs.tick.Mean() / FramePeriodMs, fetchPerTick,
+            fetchPerTick / FramePeriodMs, costs.fetch.Mean(), paintPerTick, paintPerTick / FramePeriodMs,
+            costs.paint.Mean(), costs.lists.Mean(),
+            costs.tick.Mean() - fetchPerTick - paintPerTick - costs.lists.Mean());
+    }
+    std::printf("  baseline: the backend alone decodes %.1f frames/s of this clip (fetch at 1 camera / "
+                "1000/capacity = %.2f)\n",
+                capacityOneFps, oneCamera.fetch.Mean() / (1000.0 / capacityOneFps));
+}
+
+void SeekSection(const std::string& clip) {
+    std::printf(
+        "\nSlider moved to 50 random positions with 4 cameras, until every window shows the frame:\n");
+    TRig rig(clip, 4);
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int32_t> position(0, rig.clock->TrackBar().Maximum);
+    std::vector<double> latencies;
+    for (int i = 0; i < 50; ++i) {
+        const auto started = TSteady::now();
+        rig.clock->SetPosition(position(random)); // seeks, fetches and repaints every window
+        QCoreApplication::processEvents();
+        latencies.push_back(MsSince(started));
+    }
+    std::sort(latencies.begin(), latencies.end());
+    // Baseline: the same positions through one bare backend, no windows.
+    std::unique_ptr<TAVFile> bare = OpenMedia(clip, TAVFile::StreamVideo);
+    std::mt19937 again(11);
+    std::uniform_int_distribution<int32_t> frame(0, ClipFrames - 1);
+    std::vector<double> bareTimes;
+    for (int i = 0; i < 50; ++i) {
+        const auto started = TSteady::now();
+        bare->GetFrameAt(frame(again));
+        bareTimes.push_back(MsSince(started));
+    }
+    std::sort(bareTimes.begin(), bareTimes.end());
+    const double median = latencies[latencies.size() / 2];
+    const double bareMedian = bareTimes[bareTimes.size() / 2];
+    std::printf("  median %.1f ms, worst %.1f ms; bare single-backend seek median %.1f ms, worst %.1f ms\n",
+                median, latencies.back(), bareMedian, bareTimes.back());
+    std::printf(
+        "  ratios: median / (4 x bare median) = %.2f, worst / (4 x bare worst) = %.2f, median / 40 ms "
+        "= %.2f\n",
+        median / (4 * bareMedian), latencies.back() / (4 * bareTimes.back()), median / FramePeriodMs);
+}
+
+void MemorySection(const std::string& clip) {
+    std::printf("\nResident memory, 4 cameras playing 10 minutes (clip looped, a seek every 10 s):\n");
+    TRig rig(clip, 4);
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int32_t> position(0, rig.clock->TrackBar().Maximum - 2000);
+    double rssAtOneMinute = 0;
+    int seeks = 0;
+    for (int second = 0; second < 600; ++second) {
+        if (second % 10 == 0) {
+            rig.clock->SetPosition(position(random));
+            ++seeks;
+            rig.clock->Play();
+        } else if (rig.clock->PositionMs() + 1000 >= rig.clock->TrackBar().Maximum) {
+            rig.clock->SetPosition(0);
+            rig.clock->Play();
+        }
+        RunEventsFor(1000);
+        if (second == 59)
+            rssAtOneMinute = StatusMiB("VmRSS");
+        if (second % 60 == 59) {
+            std::printf("  %2d min: resident %.1f MiB, peak %.1f MiB, %d seeks so far\n", (second + 1) / 60,
+                        StatusMiB("VmRSS"), StatusMiB("VmHWM"), seeks);
+            std::fflush(stdout);
+        }
+    }
+    std::printf("  ratio resident at 10 min / at 1 min = %.3f\n", StatusMiB("VmRSS") / rssAtOneMinute);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const std::string only = argc > 1 ? argv[1] : "";
+    const std::filesystem::path folder = argc > 2
+                                             ? std::filesystem::path(argv[2])
+                                             : std::filesystem::temp_directory_path() / "scenemark-bench";
+    std::filesystem::create_directories(folder);
+    const std::string clip = EnsureClip(folder);
+
+    const double capacityOne = DecodeCapacityFps(clip, 1, 250);
+    const double capacityFour = DecodeCapacityFps(clip, 4, 100);
+    std::printf(
+        "Decode capacity of the backend alone (decoder threads as the backend sets them): 1 clip %.1f "
+        "frames/s = %.2f x real time; 4 clips in turn %.1f frames/s = %.2f x the 100 frames/s they need\n",
+        capacityOne, capacityOne / 25.0, capacityFour, capacityFour / 100.0);
+
+    if (only.empty() || only == "play")
+        PlaySection(clip, capacityOne);
+    if (only.empty() || only == "seek")
+        SeekSection(clip);
+    if (only.empty() || only == "memory")
+        MemorySection(clip);
+    return 0;
+}

@@ -1,0 +1,178 @@
+// The Playback and Time format menus, the position slider, the status bar's
+// time display, and the window side of the playback clock: timer messages,
+// the views refreshed after every change of the current time, and what the
+// video windows ask of the main window.
+
+#include "document/ui/form_main.h"
+
+#include "platform/mm_timer.h"
+#include "playback/playback_clock.h"
+#include "playback/ui/form_offset.h"
+#include "playback/ui/form_video_list.h"
+#include "views/video_host.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QSlider>
+
+namespace {
+
+using Id = TAppCommandId;
+
+std::optional<TTransportCommand> TransportCommand(TAppCommandId command) {
+    switch (command) {
+    case Id::ActionBegin:
+        return TTransportCommand::Begin;
+    case Id::ActionPrev:
+        return TTransportCommand::Prev;
+    case Id::ActionPlay:
+        return TTransportCommand::Play;
+    case Id::ActionStop:
+        return TTransportCommand::Stop;
+    case Id::ActionNext:
+        return TTransportCommand::Next;
+    case Id::ActionEnd:
+        return TTransportCommand::End;
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+// The views that are not built yet (event and title lists, output window,
+// timeline, audio output, event recording) take their calls here as
+// nothing: each call below is the one place that view will be driven from.
+class TFormMain::TPlaybackSide final : public TPlaybackHost, public TVideoHost, public TWindowMessageHandler {
+public:
+    explicit TPlaybackSide(TFormMain& form) : m_form(form) {}
+
+    // --- TPlaybackHost ---
+    void TrackBarChanged(const TTrackBar& trackBar) override {
+        // The clock moved the slider itself; the slider must not report back.
+        const QSignalBlocker blocker(m_form.TrackBar);
+        m_form.TrackBar->setRange(0, trackBar.Maximum);
+        m_form.TrackBar->setValue(trackBar.Position);
+        m_form.TrackBar->setPageStep(trackBar.PageSize);
+        m_form.TrackBar->setTickInterval(trackBar.TickSpacing);
+    }
+    void SetStatusTexts(const QString& time, const QString& millisecond, const QString& frame) override {
+        m_form.StatusPanels[0]->setText(time);
+        m_form.StatusPanels[1]->setText(millisecond);
+        m_form.StatusPanels[2]->setText(frame);
+    }
+    void RefreshEventList(bool /*incremental*/, bool /*follow*/) override {}
+    void RefreshTitleList(bool /*incremental*/, bool /*follow*/) override {}
+    void RenderOutput() override {}
+    void SetTimelinePosition(int32_t /*positionMs*/) override {}
+    void RefreshTimeline() override {}
+    void RepaintTimeline() override {}
+    void SetEditingEnabled(bool enabled) override { m_form.SetEditingEnabled(enabled); }
+    void PostTimerMessage(uint32_t wParam) override { PostWindowMessage(&m_form, WM_TIMER, wParam, 0); }
+
+    // --- TVideoHost ---
+    bool IsInserting() const override { return m_form.Action(Id::ActionEventsInserting)->isChecked(); }
+    bool IsMouseMode() const override { return m_form.Action(Id::ActionEventMouse)->isChecked(); }
+    int32_t MouseTemplateType() const override { return m_form.MouseTemplate.EventType; }
+    QString MouseTemplateText() const override { return m_form.MouseTemplate.Text; }
+    TParameters MouseTemplateParameters() const override { return m_form.MouseTemplate.Parameters; }
+    QString EventTypeName(int32_t typeIndex) const override {
+        const TEventTypes& types = m_form.Project().EventTypes;
+        return types.IsValidIndex(typeIndex) ? types[typeIndex].Name : QString();
+    }
+    void RecordEventNow(int32_t /*typeIndex*/, const QString& /*text*/,
+                        const TParameterNames* /*ignoredNames*/, bool /*replaceSameTime*/,
+                        const TParameters& /*parameters*/) override {}
+    void FillEventGrid(bool /*moveCursor*/) override {}
+
+    // --- TWindowMessageHandler ---
+    // The message value carries the clock's playback generation as well as
+    // the index; the clock decodes both.
+    void VideoTick(int32_t groupIndex) override {
+        m_form.Clock().HandleTimerMessage(static_cast<uint32_t>(groupIndex));
+    }
+    void AudioStart(int32_t outputIndex) override {
+        m_form.Clock().HandleTimerMessage(static_cast<uint32_t>(outputIndex) | TimerMessage::AudioBit);
+    }
+    void AudioBufferDone(uint32_t /*device*/) override {}
+
+private:
+    TFormMain& m_form;
+};
+
+void TFormMain::TPlaybackSideDeleter::operator()(TPlaybackSide* side) const {
+    delete side;
+}
+
+void TFormMain::CreatePlayback() {
+    if (!m_timer)
+        m_timer = std::make_unique<TThreadMMTimer>();
+    m_playbackSide.reset(new TPlaybackSide(*this));
+    m_videoList = std::make_unique<TFormVideoList>(this, m_playbackSide.get());
+    m_clock = std::make_unique<TPlaybackClock>(*m_project, *m_videoList, *m_playbackSide, *m_timer);
+    m_messageHandler = m_playbackSide.get();
+    m_videoWindows = [this] {
+        std::vector<QWidget*> windows;
+        for (int32_t i = 0; i < m_videoList->Count(); ++i)
+            windows.push_back(&m_videoList->Window(i));
+        return windows;
+    };
+    ConnectPlayback();
+    ConnectMediaMenu();
+    m_clock->Reset();
+}
+
+void TFormMain::DestroyPlayback() {
+    // Timers first: nothing may post to this window once it goes.
+    if (m_clock)
+        m_clock->Stop(false);
+    m_messageHandler = nullptr;
+    m_videoWindows = nullptr;
+    m_clock.reset();
+    m_videoList.reset();
+    m_timer.reset();
+    m_playbackSide.reset();
+}
+
+void TFormMain::ConnectPlayback() {
+    for (Id id :
+         {Id::ActionBegin, Id::ActionPrev, Id::ActionPlay, Id::ActionStop, Id::ActionNext, Id::ActionEnd})
+        ConnectCommand(id, [this, id] { ActionPlaybackExecute(id); });
+    ConnectCommand(Id::ActionGoto, [this] { ActionGotoExecute(); });
+    ConnectCommand(Id::ActionSpeed, [this] { ActionSpeedExecute(); });
+    ConnectCommand(Id::ActionStep, [this] { ActionStepExecute(); });
+    connect(TrackBar, &QSlider::valueChanged, this,
+            [this](int position) { Execute([this, position] { Clock().SetPosition(position); }); });
+    connect(MenuTimeFormatMilliseconds, &QAction::triggered, this,
+            [this] { Execute([this] { MenuTimeFormatMillisecondsClick(TTimeFormat::Milliseconds); }); });
+    connect(MenuTimeFormatFrames, &QAction::triggered, this,
+            [this] { Execute([this] { MenuTimeFormatMillisecondsClick(TTimeFormat::Frames); }); });
+}
+
+void TFormMain::ActionPlaybackExecute(TAppCommandId command) {
+    if (const auto transport = TransportCommand(command))
+        Clock().ExecuteTransport(*transport);
+}
+
+void TFormMain::ActionGotoExecute() {
+    int32_t value = Clock().CurrentTime();
+    if (FormOffset->AskInteger(value, Clock().GotoCaption()))
+        Clock().GoToTime(value, true);
+}
+
+void TFormMain::ActionSpeedExecute() {
+    int32_t value = Clock().PlaybackSpeed();
+    if (FormOffset->AskInteger(value, QStringLiteral("Playback speed (1% - 500%)")))
+        Clock().SetPlaybackSpeed(value);
+}
+
+void TFormMain::ActionStepExecute() {
+    int32_t value = Clock().StepFrames();
+    if (FormOffset->AskInteger(value, QStringLiteral("Forward/backward step (1 - 100 frames)")))
+        Clock().SetStepFrames(value);
+}
+
+void TFormMain::MenuTimeFormatMillisecondsClick(TTimeFormat target) {
+    Clock().SwitchTimeFormat(target);
+}

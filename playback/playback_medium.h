@@ -1,0 +1,55 @@
+#pragma once
+// What the playback engine needs from one medium of the media set and from
+// the set itself. The video windows implement these; the engine never owns a
+// medium.
+//
+// Threads: the window thread only.
+
+#include "media/av_file.h"
+
+#include <cstdint>
+
+class TPlaybackMedium {
+public:
+    virtual ~TPlaybackMedium() = default;
+
+    // The open media file, owned by the medium; nullptr when none is open.
+    virtual TAVFile* MediaFile() = 0;
+    // Project time in milliseconds at which the first frame and the first
+    // audio sample play; may be negative.
+    virtual int32_t Offset() const = 0;
+    // Makes frame `frame` the current frame without drawing. Media errors
+    // (TAVFile::AVFileError) pass to the caller.
+    virtual void FetchFrame(int32_t frame) = 0;
+    // Draws the window with its current frame and overlays.
+    virtual void Paint() = 0;
+    // Records the region of a mouse-mode drag in progress at the current
+    // time; does nothing when no drag is in progress.
+    virtual void CommitMouseRegion() = 0;
+    // The window's "Audio" stream switch is ticked.
+    virtual bool IsAudioEnabled() const = 0;
+    // The window's status line: the group's last measured frame rate and
+    // its frames dropped since Play.
+    virtual void ShowPlaybackRate(double fps, int32_t dropped) = 0;
+};
+
+// The media set in set order. Indexes run from 0 to MediumCount() - 1; a
+// medium keeps its index until one before it is removed.
+class TPlaybackMediaList {
+public:
+    virtual ~TPlaybackMediaList() = default;
+    virtual int32_t MediumCount() const = 0;
+    virtual TPlaybackMedium& Medium(int32_t index) = 0;
+};
+
+// The medium has a media file open for reading.
+bool IsReadable(TPlaybackMedium& medium);
+// IsReadable, and the file has a video stream.
+bool HasReadableVideo(TPlaybackMedium& medium);
+// The medium's offset in its own frames, FramesFromMs(Offset) with the
+// file's video format (the backend's default format without video). 0 when
+// no file is open.
+int32_t OffsetFrames(TPlaybackMedium& medium);
+// The file's video format; without a file the interface's default format
+// (1000/1, so frames count milliseconds).
+TAVFile::TVideoFormat VideoFormatOf(TPlaybackMedium& medium);

@@ -1,0 +1,39 @@
+#include "playback/ui/form_video_list.h"
+
+TFormVideoList::TFormVideoList(QWidget* owner, TVideoHost* host, TFormVideo::TMediaOpener opener)
+    : m_owner(owner), m_host(host), m_opener(std::move(opener)) {}
+
+TFormVideoList::~TFormVideoList() = default;
+
+int32_t TFormVideoList::AddFile(const QString& fileName) {
+    auto window = std::make_unique<TFormVideo>(m_owner, m_host, m_opener);
+    window->hide();
+    if (!window->OpenFile(fileName))
+        return -1;
+    // Should the append throw, the window goes with the unique_ptr.
+    m_items.push_back(std::make_unique<TItem>(std::move(window)));
+    return Count() - 1;
+}
+
+void TFormVideoList::Remove(int32_t index) {
+    m_items.erase(m_items.begin() + index);
+}
+
+void TFormVideoList::Clear() {
+    m_items.clear();
+}
+
+void TFormVideoList::RepaintAll() {
+    for (const auto& item : m_items)
+        item->Window->Paint();
+}
+
+void TFormVideoList::SetDoubleBuffering(bool flag) {
+    for (const auto& item : m_items)
+        item->Window->SetDoubleBuffered(flag);
+}
+
+void TFormVideoList::ClearOverlays() {
+    for (const auto& item : m_items)
+        item->Window->ClearOverlays();
+}

@@ -1,0 +1,306 @@
+// The Media menu, the media set and the playback commands of the main
+// window, on generated BMP sequences (25 frames per second) and FFmpeg clips,
+// with a fake timer so playback advances only when the test says so.
+
+#include "document/ui/form_main.h"
+
+#include "platform/fake_mm_timer.h"
+#include "playback/playback_clock.h"
+#include "playback/ui/form_camera.h"
+#include "playback/ui/form_offset.h"
+#include "playback/ui/form_video_list.h"
+#include "tests/model/qstring_printer.h"
+#include "tests/support/bmp_bytes.h"
+#include "tests/support/media_clips.h"
+#include "tests/support/temp_dir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+using Id = TAppCommandId;
+
+class TRecordingDialogs final : public TFormMainDialogs {
+public:
+    explicit TRecordingDialogs(QStringList& errors, QStringList& mediaAnswer)
+        : m_errors(errors), m_mediaAnswer(mediaAnswer) {}
+    std::optional<QString> AskOpenDocument(QWidget*) override { return std::nullopt; }
+    std::optional<QString> AskSaveDocument(QWidget*) override { return std::nullopt; }
+    void ShowError(QWidget*, const QString& message) override { m_errors << message; }
+    QStringList AskMediaFiles(QWidget*) override { return m_mediaAnswer; }
+
+private:
+    QStringList& m_errors;
+    QStringList& m_mediaAnswer;
+};
+
+// Answers the next modal dialog once it is up: `answer` runs inside its event
+// loop.
+void WhenModal(std::function<void(QWidget*)> answer) {
+    QTimer::singleShot(0, [answer = std::move(answer)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        answer(modal);
+    });
+}
+
+class FormMainMedia : public ::testing::Test {
+protected:
+    void SetUp() override {
+        UninitialiseBackendOrder();
+        auto timer = std::make_unique<TFakeMMTimer>();
+        m_timer = timer.get();
+        TFormMainOptions options;
+        options.SettingsFileName = m_dir.File("Scenemark.ini");
+        options.Dialogs = std::make_unique<TRecordingDialogs>(m_errors, m_mediaAnswer);
+        options.Timer = std::move(timer);
+        m_form = std::make_unique<TFormMain>(std::move(options));
+        m_form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
+    }
+    void TearDown() override {
+        m_form.reset();
+        UninitialiseBackendOrder();
+    }
+
+    // A 25 fps BMP sequence of `frames` 16 x 16 pictures; returns its first file.
+    QString WriteSequence(const std::string& name, int32_t frames) {
+        for (int32_t frame = 0; frame < frames; ++frame) {
+            char number[16];
+            std::snprintf(number, sizeof number, "%04d", frame);
+            WriteBytes(m_dir.File(name + number + ".bmp"),
+                       MakeBMPBytes(16, 16, 32, [frame](int32_t, int32_t) { return 0xFF000000u | frame; }));
+        }
+        return QString::fromStdString(m_dir.File(name + "0000.bmp"));
+    }
+    QString WriteNtscClip(const std::string& name) {
+        TClipSpec spec;
+        spec.format = "avi";
+        spec.extension = "avi";
+        spec.videoCodec = "mpeg4";
+        spec.width = 64;
+        spec.height = 48;
+        spec.rate = 30000;
+        spec.scale = 1001;
+        spec.frameCount = 30;
+        spec.maxBFrames = 0;
+        const std::string path = m_dir.File(name + ".avi");
+        WriteClip(path, spec);
+        return QString::fromStdString(path);
+    }
+
+    QAction* Action(Id id) const { return m_form->Action(id); }
+    QStringList Captions(const QMenu* menu) const {
+        QStringList captions;
+        for (const QAction* item : menu->actions())
+            captions << item->text();
+        return captions;
+    }
+    QStringList Status() const {
+        return {m_form->StatusPanels[0]->text(), m_form->StatusPanels[1]->text(),
+                m_form->StatusPanels[2]->text()};
+    }
+    void OpenMediaMenu() { emit m_form->MenuMedia->aboutToShow(); }
+    // Delivers the posted timer messages.
+    void Deliver() { QCoreApplication::processEvents(); }
+
+    TTempDir m_dir;
+    QStringList m_errors;
+    QStringList m_mediaAnswer;
+    TFakeMMTimer* m_timer = nullptr;
+    std::unique_ptr<TFormMain> m_form;
+};
+
+} // namespace
+
+TEST_F(FormMainMedia, TheSubmenusListEveryMediumWithCameraAndOffset) {
+    OpenMediaMenu();
+    for (QMenu* menu : {m_form->Remove1, m_form->Show1, m_form->Cameras1, m_form->Offset1})
+        EXPECT_FALSE(menu->menuAction()->isEnabled());
+
+    const QString first = WriteSequence("a&b", 10);
+    const QString second = WriteSequence("cam", 10);
+    m_mediaAnswer = {first, QStringLiteral("/no/such/file.avi"), second};
+    m_form->Add1->trigger();
+    ASSERT_EQ(m_form->VideoList().Count(), 2);
+    m_form->VideoList().Window(1).Camera = 2;
+    m_form->VideoList().Window(1).Offset = -500;
+    m_form->VideoList().Window(0).hide();
+
+    OpenMediaMenu();
+    OpenMediaMenu(); // rebuilt, not appended to
+    QString escaped = first;
+    escaped.replace("&", "&&");
+    EXPECT_EQ(Captions(m_form->Remove1), QStringList({escaped, second}));
+    EXPECT_EQ(Captions(m_form->Cameras1), QStringList({escaped + " - none", second + " - Camera 2"}));
+    EXPECT_EQ(Captions(m_form->Offset1), QStringList({escaped + " - none", second + " - -500"}));
+    EXPECT_FALSE(m_form->Show1->actions()[0]->isChecked());
+    EXPECT_TRUE(m_form->Show1->actions()[1]->isChecked());
+    for (QMenu* menu : {m_form->Remove1, m_form->Show1, m_form->Cameras1, m_form->Offset1})
+        EXPECT_TRUE(menu->menuAction()->isEnabled());
+
+    m_form->Show1->actions()[0]->trigger();
+    EXPECT_TRUE(m_form->VideoList().Window(0).isVisible());
+}
+
+TEST_F(FormMainMedia, AddingEnablesEditingAndSetsTheRangeRemovingTheLastDisablesIt) {
+    EXPECT_FALSE(m_form->AddMedium(QStringLiteral("/no/such/file.avi")));
+    EXPECT_EQ(m_form->VideoList().Count(), 0);
+    EXPECT_FALSE(Action(Id::ActionPlay)->isEnabled());
+
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("cam", 50)));
+    EXPECT_TRUE(Action(Id::ActionPlay)->isEnabled());
+    EXPECT_TRUE(m_form->VideoList().Window(0).isVisible());
+    EXPECT_EQ(m_form->TrackBar->maximum(), 2000);
+    EXPECT_EQ(m_form->TrackBar->pageStep(), 40);
+
+    OpenMediaMenu();
+    m_form->Remove1->actions()[0]->trigger();
+    EXPECT_EQ(m_form->VideoList().Count(), 0);
+    EXPECT_FALSE(Action(Id::ActionPlay)->isEnabled());
+    EXPECT_EQ(m_form->TrackBar->maximum(), 0);
+}
+
+TEST_F(FormMainMedia, CameraAndOffsetAreAskedInTheirDialogs) {
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("cam", 50)));
+    OpenMediaMenu();
+    WhenModal([](QWidget* dialog) {
+        auto* camera = static_cast<TFormCamera*>(dialog);
+        EXPECT_EQ(camera->windowTitle(), "Camera");
+        EXPECT_EQ(camera->CSpinEditCamera->value(), -1);
+        camera->CSpinEditCamera->setValue(3);
+        QTest::keyClick(camera->CSpinEditCamera, Qt::Key_Return);
+    });
+    m_form->Cameras1->actions()[0]->trigger();
+    EXPECT_EQ(m_form->VideoList().Window(0).Camera, 3);
+
+    WhenModal([](QWidget* dialog) {
+        auto* offset = static_cast<TFormOffset*>(dialog);
+        EXPECT_EQ(offset->windowTitle(), "Offset");
+        offset->EditOffset->setText("-250");
+        QTest::keyClick(offset->EditOffset, Qt::Key_Return);
+    });
+    m_form->Offset1->actions()[0]->trigger();
+    EXPECT_EQ(m_form->VideoList().Window(0).Offset, -250);
+    EXPECT_EQ(m_form->TrackBar->maximum(), 2000); // recomputed only when media change
+}
+
+TEST_F(FormMainMedia, AMediumOfAnotherFrameRateSwitchesFramesBackToMilliseconds) {
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("cam", 50)));
+    m_form->MenuTimeFormatFrames->trigger();
+    ASSERT_EQ(m_form->Project().TimeFormat, TTimeFormat::Frames);
+    const int32_t type = m_form->Project().AddEventType(TEventType("Wave"));
+    m_form->Project().InsertEvent(std::make_unique<TEvent>(type, 10));
+
+    ASSERT_TRUE(m_form->AddMedium(WriteNtscClip("ntsc")));
+    EXPECT_EQ(m_form->Project().TimeFormat, TTimeFormat::Milliseconds);
+    EXPECT_EQ(m_form->Project().Events()[0]->Time, 400);
+    EXPECT_EQ(m_form->TrackBar->pageStep(), 33);
+
+    m_form->MenuTimeFormatFrames->trigger(); // mixed rates: refused without a message
+    EXPECT_EQ(m_form->Project().TimeFormat, TTimeFormat::Milliseconds);
+    EXPECT_TRUE(m_errors.isEmpty());
+}
+
+TEST_F(FormMainMedia, TransportSliderAndStatusBarMoveTogether) {
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("cam", 50)));
+    EXPECT_EQ(Status(), QStringList({"Time: 0:00:00.000", "Millisecond: 0", "Frame: 0"}));
+    Action(Id::ActionNext)->trigger();
+    EXPECT_EQ(m_form->TrackBar->value(), 40);
+    EXPECT_EQ(Status(), QStringList({"Time: 0:00:00.040", "Millisecond: 40", "Frame: 1"}));
+
+    m_form->TrackBar->setValue(1000); // as a drag does
+    EXPECT_EQ(m_form->Clock().CurrentTime(), 1000);
+    EXPECT_EQ(Status()[2], "Frame: 25");
+    Action(Id::ActionEnd)->trigger();
+    EXPECT_EQ(m_form->TrackBar->value(), 2000);
+    Action(Id::ActionBegin)->trigger();
+    EXPECT_EQ(m_form->Clock().CurrentTime(), 0);
+}
+
+TEST_F(FormMainMedia, PlayTicksThroughTheWindowMessagesAndStopEndsThem) {
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("cam", 50)));
+    Action(Id::ActionPlay)->trigger();
+    Deliver();
+    ASSERT_EQ(m_timer->Pending().size(), 1u);
+    for (int tick = 0; tick < 5; ++tick) {
+        m_timer->AdvanceMs(40);
+        Deliver();
+    }
+    EXPECT_EQ(m_form->TrackBar->value(), 200);
+    EXPECT_EQ(Status()[1], "Millisecond: 200");
+    EXPECT_EQ(m_form->VideoList().Window(0).StatusText(), "FPS: 0.00 Dropped: 0");
+
+    Action(Id::ActionStop)->trigger();
+    EXPECT_TRUE(m_timer->Pending().empty());
+    EXPECT_TRUE(m_timer->OpenPeriods().empty());
+    Deliver();
+    EXPECT_EQ(m_form->TrackBar->value(), 200);
+}
+
+TEST_F(FormMainMedia, GoToSpeedAndStepAskForNumbersAndRejectBadOnes) {
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("cam", 50)));
+    m_form->MenuTimeFormatFrames->trigger();
+    WhenModal([](QWidget* dialog) {
+        auto* ask = static_cast<TFormOffset*>(dialog);
+        EXPECT_EQ(ask->windowTitle(), "Go to frame");
+        EXPECT_EQ(ask->EditOffset->text(), "0");
+        ask->EditOffset->setText("10");
+        ask->ButtonOK->click();
+    });
+    Action(Id::ActionGoto)->trigger();
+    EXPECT_EQ(m_form->TrackBar->value(), 400);
+    EXPECT_EQ(m_form->Clock().CurrentTime(), 10);
+
+    WhenModal([](QWidget* dialog) {
+        auto* ask = static_cast<TFormOffset*>(dialog);
+        EXPECT_EQ(ask->windowTitle(), "Playback speed (1% - 500%)");
+        ask->EditOffset->setText("501");
+        ask->ButtonOK->click();
+    });
+    Action(Id::ActionSpeed)->trigger();
+    EXPECT_EQ(m_errors, QStringList({"Invalid value!"}));
+    EXPECT_EQ(m_form->Clock().PlaybackSpeed(), 100);
+
+    WhenModal([](QWidget* dialog) {
+        auto* ask = static_cast<TFormOffset*>(dialog);
+        EXPECT_EQ(ask->windowTitle(), "Forward/backward step (1 - 100 frames)");
+        ask->EditOffset->setText("5");
+        ask->ButtonOK->click();
+    });
+    Action(Id::ActionStep)->trigger();
+    Action(Id::ActionPrev)->trigger();
+    EXPECT_EQ(m_form->TrackBar->value(), 200);
+}
+
+TEST_F(FormMainMedia, ReorderRowsTheVisibleWindowsByTheirLeftEdges) {
+    for (const char* name : {"a", "b", "c", "d"})
+        ASSERT_TRUE(m_form->AddMedium(WriteSequence(name, 5)));
+    TFormVideoList& list = m_form->VideoList();
+    list.Window(0).move(300, 50);
+    list.Window(1).move(10, 60);
+    list.Window(2).move(10, 70);
+    list.Window(3).hide();
+    list.Window(3).move(123, 45);
+
+    Action(Id::ActionReorder)->trigger();
+    const int widthB = list.Window(1).frameGeometry().width();
+    const int widthC = list.Window(2).frameGeometry().width();
+    EXPECT_EQ(list.Window(1).pos(), QPoint(0, 0));
+    EXPECT_EQ(list.Window(2).pos(), QPoint(widthB, 0));
+    EXPECT_EQ(list.Window(0).pos(), QPoint(widthB + widthC, 0));
+    EXPECT_EQ(list.Window(3).pos(), QPoint(123, 45));
+}
