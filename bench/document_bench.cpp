@@ -41,7 +41,7 @@ public:
     int32_t MsFromFrames(int32_t frames) const override { return frames; }
 };
 
-class TFixedLayout : public TEditorLayout {
+class TFixedLayout : public TDocumentLayout {
 public:
     bool IsPanelVisible(TLayoutPanel) const override { return true; }
     int32_t ColumnWidth(TLayoutPanel, int32_t) const override { return 64; }

@@ -43,7 +43,7 @@ int32_t ClampedSum(int64_t a, int64_t b) {
 // applied before stays.
 class TLayoutReader {
 public:
-    explicit TLayoutReader(TEditorLayout& layout) : m_layout(layout) {}
+    explicit TLayoutReader(TDocumentLayout& layout) : m_layout(layout) {}
 
     void Apply(const xmlNode* editor) {
         try {
@@ -145,7 +145,7 @@ private:
         ApplyWindow(windows, "Graph", TLayoutWindow::Graph, true);
     }
 
-    TEditorLayout& m_layout;
+    TDocumentLayout& m_layout;
 };
 
 class TDocumentApplier {

@@ -180,7 +180,7 @@ private:
 
     template <std::size_t N>
     void WritePanel(const char* name, TLayoutPanel panel, const std::array<const char*, N>& headings) {
-        const TEditorLayout& layout = m_context.Layout;
+        const TDocumentLayout& layout = m_context.Layout;
         Start(name);
         Flag("Visible", layout.IsPanelVisible(panel));
         Start("Columns");
@@ -197,7 +197,7 @@ private:
     }
 
     void WriteEditor() {
-        const TEditorLayout& layout = m_context.Layout;
+        const TDocumentLayout& layout = m_context.Layout;
         Start("Editor");
         WritePanel("Events", TLayoutPanel::Events, EventColumnHeadings);
         WritePanel("Titles", TLayoutPanel::Titles, TitleColumnHeadings);

@@ -4,7 +4,7 @@
 // The format itself is described in the README ("Project documents").
 //
 // The document code knows no window. What it needs from the media set and
-// from the window layout comes through TDocumentMedia and TEditorLayout,
+// from the window layout comes through TDocumentMedia and TDocumentLayout,
 // which the main window implements (tests use fakes).
 //
 // Threads: the user-interface thread (libxml2's error and entity-loader hooks
@@ -71,9 +71,9 @@ struct TMediaWindowFrame {
 };
 
 // The window layout of the editor, in pixels.
-class TEditorLayout {
+class TDocumentLayout {
 public:
-    virtual ~TEditorLayout() = default;
+    virtual ~TDocumentLayout() = default;
 
     virtual bool IsPanelVisible(TLayoutPanel panel) const = 0;
     // `column` indexes EventColumnHeadings or TitleColumnHeadings.
@@ -95,7 +95,7 @@ public:
 struct TDocumentWriteContext {
     const TProject& Project;
     const TDocumentMedia& Media;
-    const TEditorLayout& Layout;
+    const TDocumentLayout& Layout;
 };
 
 // Writes the whole project to `path` (normally a temporary file handed out
@@ -114,7 +114,7 @@ struct TDocumentReadContext {
     TProject& Project;
     TDocumentMedia& Media;
     // Open restores the layout through it; may be null (then it is skipped).
-    TEditorLayout* Layout = nullptr;
+    TDocumentLayout* Layout = nullptr;
     const TPathTransList& PathTranslations;
     // Empties the editor; called by Open once the document has been read
     // completely, never when reading fails.

@@ -26,10 +26,6 @@ int32_t IndexAt(const TGridState& grid, int32_t row) {
 
 } // namespace
 
-int32_t VisibleGridRows(int32_t clientHeight, int32_t rowHeight, int32_t gridLineWidth) {
-    return std::max((clientHeight - gridLineWidth) / (rowHeight + gridLineWidth) - 1, 1);
-}
-
 QString TEventListState::MoveCursor(int32_t time, bool isIncremental) {
     int32_t passedFrom = -1;
     const TEvents& events = m_project.Events();

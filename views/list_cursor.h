@@ -36,10 +36,6 @@ struct TGridState {
     int32_t RowToSelect = -1;   // index into Rows after a following fill, else -1
 };
 
-// Data rows that fit a grid of `clientHeight` pixels below its header row,
-// at least 1.
-int32_t VisibleGridRows(int32_t clientHeight, int32_t rowHeight = 16, int32_t gridLineWidth = 1);
-
 // An index into a time-ordered list, -1 for none: the last item whose Time
 // is at most `time`. Incremental moves step forward from `cursor` (cost: the
 // items passed) when it is valid and not after `time`; otherwise, or when

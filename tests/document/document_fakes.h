@@ -55,7 +55,7 @@ public:
 };
 
 // Remembers every value it is given, in order, and answers with them.
-class TTestLayout : public TEditorLayout {
+class TTestLayout : public TDocumentLayout {
 public:
     std::map<TLayoutPanel, bool> Panels;
     std::map<std::pair<TLayoutPanel, int32_t>, int32_t> Columns;

@@ -40,12 +40,6 @@ protected:
     TListClock clock{0, TTimeFormat::Milliseconds, 40};
 };
 
-TEST_F(EventListTest, VisibleRowsOfAGrid) {
-    EXPECT_EQ(VisibleGridRows(18 * 17 + 1), 17); // 18 rows of 17 pixels, one is the header
-    EXPECT_EQ(VisibleGridRows(18 * 17), 16);
-    EXPECT_EQ(VisibleGridRows(0), 1);
-}
-
 TEST_F(EventListTest, EmptyListAndTimeBeforeTheFirstEvent) {
     list.Refresh(At(0), 5, false, true);
     EXPECT_EQ(Shown(list.Grid()), std::vector<int32_t>{-1});
