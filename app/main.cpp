@@ -1,11 +1,34 @@
+#include "document/ui/error_handler.h"
+#include "document/ui/form_main.h"
+
 #include <QApplication>
-#include <QMainWindow>
+
+#include <exception>
+
+namespace {
+
+QtMessageHandler DefaultMessageHandler = nullptr;
+
+// The offscreen platform (used without a display) warns on every window it
+// shows that it cannot pass size hints on; nothing is wrong.
+void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.contains(QLatin1String("propagateSizeHints")))
+        return;
+    DefaultMessageHandler(type, context, message);
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    DefaultMessageHandler = qInstallMessageHandler(FilterMessages);
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle("Scenemark");
-    window.resize(800, 600);
-    window.show();
-    return app.exec();
+    QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+    try {
+        TFormMain form;
+        form.show();
+        return QApplication::exec();
+    } catch (const std::exception& error) {
+        ShowErrorMessage(nullptr, QString::fromUtf8(error.what()));
+        return 1;
+    }
 }

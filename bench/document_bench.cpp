@@ -47,11 +47,11 @@ public:
     int32_t ColumnWidth(TLayoutPanel, int32_t) const override { return 64; }
     int32_t MediaWindowCount() const override { return 0; }
     TMediaWindowFrame MediaWindowFrame(int32_t) const override { return {}; }
-    TWindowFrame WindowFrame(TLayoutWindow) const override { return {}; }
+    TWindowFrame WindowFrame(TToolWindow) const override { return {}; }
     void SetPanelVisible(TLayoutPanel, bool) override {}
     void SetColumnWidth(TLayoutPanel, int32_t, int32_t) override {}
     void SetMediaWindowValue(int32_t, TFrameValue, int32_t) override {}
-    void SetWindowValue(TLayoutWindow, TFrameValue, int32_t) override {}
+    void SetWindowValue(TToolWindow, TFrameValue, int32_t) override {}
 };
 
 double PeakMB() {

@@ -107,13 +107,14 @@ private:
         }
     }
 
-    void ApplyWindow(const xmlNode* windows, const char* name, TLayoutWindow window, bool hasSize) {
-        const xmlNode* node = FirstChildElement(windows, name);
+    // Visibility and position; only some windows take a stored size.
+    void ApplyWindow(const xmlNode* windows, TToolWindow window) {
+        const xmlNode* node = FirstChildElement(windows, ToolWindowElementName(window));
         if (!node)
             return;
         std::vector<std::pair<const char*, TFrameValue>> fields = {
             {"Visible", TFrameValue::Visible}, {"Left", TFrameValue::Left}, {"Top", TFrameValue::Top}};
-        if (hasSize) {
+        if (ToolWindowTakesStoredSize(window)) {
             fields.push_back({"Width", TFrameValue::Width});
             fields.push_back({"Height", TFrameValue::Height});
         }
@@ -137,12 +138,8 @@ private:
             if (*index >= 0 && *index < m_layout.MediaWindowCount())
                 ApplyMediaWindow(child, *index);
         }
-        ApplyWindow(windows, "EventsList", TLayoutWindow::EventsList, false);
-        ApplyWindow(windows, "EventsButtons", TLayoutWindow::EventsButtons, false);
-        ApplyWindow(windows, "EventsGroups", TLayoutWindow::EventsGroups, false);
-        ApplyWindow(windows, "Output", TLayoutWindow::Output, true);
-        ApplyWindow(windows, "TimeLine", TLayoutWindow::TimeLine, true);
-        ApplyWindow(windows, "Graph", TLayoutWindow::Graph, true);
+        for (const TToolWindow window : AllToolWindows)
+            ApplyWindow(windows, window);
     }
 
     TDocumentLayout& m_layout;

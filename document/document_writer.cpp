@@ -190,12 +190,6 @@ private:
         End();
     }
 
-    void WriteWindow(const char* name, TLayoutWindow window) {
-        Start(name);
-        WriteFrame(m_context.Layout.WindowFrame(window));
-        End();
-    }
-
     void WriteEditor() {
         const TDocumentLayout& layout = m_context.Layout;
         Start("Editor");
@@ -209,12 +203,11 @@ private:
             Element("Size", media.Size);
             End();
         }
-        WriteWindow("EventsList", TLayoutWindow::EventsList);
-        WriteWindow("EventsButtons", TLayoutWindow::EventsButtons);
-        WriteWindow("EventsGroups", TLayoutWindow::EventsGroups);
-        WriteWindow("Output", TLayoutWindow::Output);
-        WriteWindow("TimeLine", TLayoutWindow::TimeLine);
-        WriteWindow("Graph", TLayoutWindow::Graph);
+        for (const TToolWindow window : AllToolWindows) {
+            Start(ToolWindowElementName(window));
+            WriteFrame(m_context.Layout.WindowFrame(window));
+            End();
+        }
         End();
         End();
     }

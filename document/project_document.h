@@ -10,6 +10,7 @@
 // Threads: the user-interface thread (libxml2's error and entity-loader hooks
 // are swapped for the duration of a read and restored afterwards).
 
+#include "document/editor_layout.h"
 #include "document/settings.h"
 #include "model/project.h"
 
@@ -50,20 +51,11 @@ public:
 };
 
 enum class TLayoutPanel { Events, Titles };
-enum class TLayoutWindow { EventsList, EventsButtons, EventsGroups, Output, TimeLine, Graph };
 enum class TFrameValue { Visible, Size, Left, Top, Width, Height };
 
 // Column headings name the columns in the document, in column order.
 inline const std::array<const char*, 4> EventColumnHeadings = {"Time", "Event", "Text", "Parameters"};
 inline const std::array<const char*, 2> TitleColumnHeadings = {"Time", "Text"};
-
-struct TWindowFrame {
-    bool Visible = false;
-    int32_t Left = 0;
-    int32_t Top = 0;
-    int32_t Width = 0;
-    int32_t Height = 0;
-};
 
 struct TMediaWindowFrame {
     TWindowFrame Frame;
@@ -80,7 +72,7 @@ public:
     virtual int32_t ColumnWidth(TLayoutPanel panel, int32_t column) const = 0;
     virtual int32_t MediaWindowCount() const = 0;
     virtual TMediaWindowFrame MediaWindowFrame(int32_t index) const = 0;
-    virtual TWindowFrame WindowFrame(TLayoutWindow window) const = 0;
+    virtual TWindowFrame WindowFrame(TToolWindow window) const = 0;
 
     // Applied one value at a time, in the document's order. Visible values
     // are integers, non-zero meaning shown; for the secondary windows the
@@ -89,7 +81,7 @@ public:
     virtual void SetPanelVisible(TLayoutPanel panel, bool isVisible) = 0;
     virtual void SetColumnWidth(TLayoutPanel panel, int32_t column, int32_t width) = 0;
     virtual void SetMediaWindowValue(int32_t index, TFrameValue field, int32_t value) = 0;
-    virtual void SetWindowValue(TLayoutWindow window, TFrameValue field, int32_t value) = 0;
+    virtual void SetWindowValue(TToolWindow window, TFrameValue field, int32_t value) = 0;
 };
 
 struct TDocumentWriteContext {

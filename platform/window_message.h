@@ -51,3 +51,21 @@ private:
 
 // Queues the message for receiver's thread; returns at once.
 void PostWindowMessage(QObject* receiver, uint32_t message, uint32_t wParam, intptr_t lParam);
+
+// The window thread's receivers of the playback messages.
+class TWindowMessageHandler {
+public:
+    virtual ~TWindowMessageHandler() = default;
+    // A video group's frame is due. Indexes of groups that no longer exist
+    // must be ignored: a tick may still be queued after a stop.
+    virtual void VideoTick(int32_t groupIndex) = 0;
+    // An audio output's start time came.
+    virtual void AudioStart(int32_t outputIndex) = 0;
+    // The audio device identified by the first parameter finished a buffer.
+    virtual void AudioBufferDone(uint32_t device) = 0;
+};
+
+// WM_TIMER goes to AudioStart when the audio output bit is set (with the bit
+// cleared), to VideoTick otherwise; MM_WOM_DONE goes to AudioBufferDone.
+// Returns false, calling nothing, for any other message.
+bool DispatchWindowMessage(const TWindowMessageEvent& message, TWindowMessageHandler& handler);

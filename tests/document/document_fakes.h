@@ -60,7 +60,7 @@ public:
     std::map<TLayoutPanel, bool> Panels;
     std::map<std::pair<TLayoutPanel, int32_t>, int32_t> Columns;
     std::vector<TMediaWindowFrame> MediaWindows;
-    std::map<TLayoutWindow, TWindowFrame> Windows;
+    std::map<TToolWindow, TWindowFrame> Windows;
     std::vector<std::tuple<int, int, int>> Calls; // (what, field, value) in call order
 
     bool IsPanelVisible(TLayoutPanel panel) const override { return Panels.count(panel) && Panels.at(panel); }
@@ -70,7 +70,7 @@ public:
     }
     int32_t MediaWindowCount() const override { return static_cast<int32_t>(MediaWindows.size()); }
     TMediaWindowFrame MediaWindowFrame(int32_t index) const override { return MediaWindows.at(index); }
-    TWindowFrame WindowFrame(TLayoutWindow window) const override {
+    TWindowFrame WindowFrame(TToolWindow window) const override {
         return Windows.count(window) ? Windows.at(window) : TWindowFrame{};
     }
 
@@ -87,7 +87,7 @@ public:
         Set(media.Frame, field, value, &media.Size);
         Calls.emplace_back(2, index * 10 + static_cast<int>(field), value);
     }
-    void SetWindowValue(TLayoutWindow window, TFrameValue field, int32_t value) override {
+    void SetWindowValue(TToolWindow window, TFrameValue field, int32_t value) override {
         Set(Windows[window], field, value, nullptr);
         Calls.emplace_back(3, static_cast<int>(window) * 10 + static_cast<int>(field), value);
     }

@@ -125,8 +125,8 @@ TEST_F(DocumentTest, EverythingSurvivesSaveAndOpen) {
     layout.Panels = {{TLayoutPanel::Events, false}, {TLayoutPanel::Titles, true}};
     layout.Columns = {{{TLayoutPanel::Events, 3}, 200}, {{TLayoutPanel::Titles, 1}, 90}};
     layout.MediaWindows = {{{true, 1, 2, 300, 200}, 3}, {{false, -5, 6, 7, 8}, 0}};
-    layout.Windows = {{TLayoutWindow::TimeLine, {true, 10, 20, 600, 300}},
-                      {TLayoutWindow::EventsGroups, {true, 5, 6, 0, 0}}};
+    layout.Windows = {{TToolWindow::TimeLine, {true, 10, 20, 600, 300}},
+                      {TToolWindow::EventsGroups, {true, 5, 6, 0, 0}}};
     const std::string before = Dump();
     const TTestLayout saved = layout;
     const std::string path = dir.File("project/p.xml");
@@ -147,9 +147,9 @@ TEST_F(DocumentTest, EverythingSurvivesSaveAndOpen) {
     EXPECT_EQ(layout.MediaWindows[0].Size, 3);
     EXPECT_EQ(layout.MediaWindows[1].Frame.Left, -5);
     EXPECT_FALSE(layout.MediaWindows[1].Frame.Visible);
-    EXPECT_EQ(layout.Windows[TLayoutWindow::TimeLine].Height, 300);
+    EXPECT_EQ(layout.Windows[TToolWindow::TimeLine].Height, 300);
     // Windows that are only moved do not get a size.
-    EXPECT_EQ(layout.Windows[TLayoutWindow::EventsGroups].Left, 5);
+    EXPECT_EQ(layout.Windows[TToolWindow::EventsGroups].Left, 5);
     EXPECT_TRUE(messages.empty());
 }
 
@@ -354,7 +354,7 @@ TEST_F(DocumentTest, EditorSectionStopsAtItsFirstBadValue) {
                                "<Output><Left></Left><Top>4</Top></Output></Windows></Editor>"));
     EXPECT_EQ(layout.MediaWindows[0].Size, 3);
     EXPECT_EQ(layout.MediaWindows[0].Frame.Top, -3);
-    EXPECT_EQ(layout.Windows.count(TLayoutWindow::Graph), 0u); // Output comes first and stops it
+    EXPECT_EQ(layout.Windows.count(TToolWindow::Graph), 0u); // Output comes first and stops it
 }
 
 TEST_F(DocumentTest, AFailedReadLeavesTheProjectAsItWas) {

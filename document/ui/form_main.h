@@ -1,0 +1,325 @@
+#pragma once
+// The main window: menus, toolbar, position slider, the events and titles
+// panels, the status bar, and the state every part of the editor shares.
+// It owns the project (model), the application command table, the settings
+// it read at start-up, and every secondary window, which it creates once, in
+// a fixed order, and only shows and hides afterwards.
+//
+// Construction runs the start-up reading of the settings (path
+// translations, hot keys, backend order) before any other window exists;
+// the first showing resets to an empty project. Destruction asks nothing and
+// writes nothing.
+//
+// Every command runs through Execute, the application's error handler: an
+// error shows its message in a box titled "Scenemark" and the editor carries
+// on. Menus show each command's current key; the keys are not QAction
+// shortcuts (keys are dispatched elsewhere), the command table holds them.
+//
+// Threads: the UI thread, except that any thread may post a window message
+// (platform/window_message.h) to the main window.
+//
+// The implementation is split by menu: form_main.cpp (construction, wiring,
+// messages, reset), form_main_panels.cpp (panels, layout, status bar),
+// form_main_file.cpp, form_main_windows.cpp, form_main_options.cpp,
+// form_main_help.cpp.
+
+#include "components/secondary_window.h"
+#include "document/editor_layout.h"
+#include "document/settings.h"
+#include "document/ui/app_commands.h"
+#include "document/ui/main_dialogs.h"
+#include "media/registry/registry.h"
+#include "model/parameters.h"
+#include "model/project.h"
+#include "platform/window_message.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QScrollBar;
+class QSlider;
+class QTableWidget;
+class QToolBar;
+
+class TFormEventList;
+class TFormEventGroup;
+class TFormMessage;
+class TFormTitle;
+class TFormCamera;
+class TFormOutput;
+class TFormFilter;
+class TFormOffset;
+class TFormGraph;
+class TFormRegion;
+class TFormTimeLine;
+class TFormEventButtons;
+class TFormEventTypeGroups;
+class TFormEvent;
+class TFormHelp;
+class TFormSecondaryKey;
+class TFormHotKeys;
+class TFormInputDevices;
+
+struct TFormMainOptions {
+    // The settings file; empty for "Scenemark.ini" beside the executable.
+    std::string SettingsFileName;
+    // File and message dialogs; null for the standard Qt dialogs.
+    std::unique_ptr<TFormMainDialogs> Dialogs;
+    // The backends the Input devices dialog lists and writes; empty for
+    // ListBackends.
+    std::function<TAVFileDeviceList()> ListDevices;
+};
+
+// The event that mouse mode records.
+struct TMouseTemplate {
+    int32_t EventType = -1; // -1: none chosen yet
+    QString Text;
+    TParameters Parameters;
+};
+
+// Reads a project document (path in the file system's encoding). asImport:
+// merge into the current project instead of replacing it.
+using TDocumentReader = std::function<void(const std::string& path, bool asImport)>;
+// Writes the project document to the given (temporary) path; throws on
+// failure.
+using TDocumentWriter = std::function<void(const std::string& path)>;
+
+class TFormMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Throws TException when the settings file name cannot be found.
+    explicit TFormMain(TFormMainOptions options = {});
+    ~TFormMain() override;
+
+    // --- Shared state ---------------------------------------------------
+    TProject& Project() { return *m_project; }
+    const TProject& Project() const { return *m_project; }
+    // Empty for a project never saved or opened.
+    const std::string& DocumentFileName() const { return m_documentFileName; }
+    // Sets the document name and shows it in the caption.
+    void SetDocumentFileName(const std::string& fileName);
+    // The caption without the document name ("Scenemark").
+    const QString& BaseCaption() const { return m_baseCaption; }
+    const std::string& SettingsFileName() const { return m_settingsFileName; }
+    const TPathTransList& PathTranslations() const { return m_pathTranslations; }
+
+    // The current time in the project's time unit.
+    int32_t CurrentTime = 0;
+    // Per cent, 1-500.
+    int32_t PlaybackSpeed = 100;
+    // Frames moved by Go backward and Go forward, 1-100.
+    int32_t StepFrames = 1;
+    // Timer resolution of the running playback in ms; 0 when none is begun.
+    uint32_t TimerPeriod = 0;
+    // While false, moving the position slider runs no reaction.
+    bool PositionHandlingEnabled = true;
+    TMouseTemplate MouseTemplate;
+
+    // --- Commands -------------------------------------------------------
+    TAppCommands& Commands() { return m_commands; }
+    QAction* Action(TAppCommandId id) const { return m_actions[static_cast<std::size_t>(id)]; }
+    // Mirrors the command table's keys into the menu texts; call after the
+    // keys changed.
+    void UpdateCommandTexts();
+    // The application's error handler: runs command, shows a failure's
+    // message.
+    void Execute(const std::function<void()>& command);
+    // Runs handler through Execute whenever the command is chosen (menu,
+    // toolbar, bound panel control or key).
+    void ConnectCommand(TAppCommandId id, std::function<void()> handler);
+
+    // --- Frame operations -----------------------------------------------
+    // The empty project: no document, events, titles, types or groups,
+    // milliseconds, position 0, events panel only, tool windows hidden,
+    // 64-pixel columns, mouse mode off, speed 100, step 1.
+    void ResetProject();
+    // The caption becomes BaseCaption, or BaseCaption " - " name.
+    void UpdateCaption(const QString& name);
+    // Enables or disables the commands and panel controls that need open
+    // media, and whatever `on` is, unticks the recording and display
+    // switches (both Inserting, Draw, Text, Show all, Double buffering, Draw
+    // last event).
+    void SetEditingEnabled(bool on);
+
+    // Panels: show or hide, tick the command, lay the panels out again.
+    void SetEventsPanelVisible(bool visible);
+    void SetTitlesPanelVisible(bool visible);
+    bool IsEventsPanelVisible() const;
+    bool IsTitlesPanelVisible() const;
+    // Lays the panels out across the client width (also run on resize).
+    void FormResize();
+
+    // Tool windows: show or hide and tick the window's command to match.
+    void SetToolWindowVisible(TToolWindow window, bool visible);
+    // The tick of the window's command.
+    bool IsToolWindowTicked(TToolWindow window) const;
+    TSecondaryWindow* ToolWindow(TToolWindow window) const;
+    TAppCommandId ToolWindowCommand(TToolWindow window) const;
+
+    // Rebuilds the Windows menu items after the fixed ones: one per video
+    // window, captioned with its title, ticked when it is visible; choosing
+    // one shows or hides that window. Runs each time the menu opens.
+    void MainMenuWindowsClick();
+    // Where MainMenuWindowsClick finds the video windows, in media order.
+    void SetVideoWindowsSource(std::function<std::vector<QWidget*>()> source);
+
+    // --- Hooks of the parts built on the frame --------------------------
+    // The project document reader and writer. Open and Import are enabled
+    // only with a reader, Save and Save As only with a writer.
+    void SetDocumentReader(TDocumentReader reader);
+    void SetDocumentWriter(TDocumentWriter writer);
+    // Receives the playback timer and audio messages posted to this window;
+    // null (the default) ignores them. Not owned.
+    void SetWindowMessageHandler(TWindowMessageHandler* handler) { m_messageHandler = handler; }
+
+    // --- Window layout as the project document stores it ----------------
+    TEditorLayout CaptureLayout() const;
+    // Sets the width of the events (or titles) column whose heading equals
+    // the name ignoring letter case; false when there is no such column.
+    bool SetEventsColumnWidth(const QString& heading, int32_t width);
+    bool SetTitlesColumnWidth(const QString& heading, int32_t width);
+    // Applies what the patch holds: a visibility that differs from the tick
+    // runs the window's command, then the position, then (for the output,
+    // time line and graph windows only) the size.
+    void ApplyToolWindowFrame(TToolWindow window, const TWindowFramePatch& patch);
+
+    // --- Command handlers -------------------------------------------------
+    void ActionOpenImportExecute(TAppCommandId command); // ActionOpen or ActionImport
+    void ActionSaveExecute(TAppCommandId command);       // ActionSave or ActionSaveAs
+    void ActionCloseExecute();
+    void MenuFileExitClick();
+    void ActionPanelEventsExecute();
+    void ActionPanelTitlesExecute();
+    // The window toggles: invert the window's visibility.
+    void ToggleToolWindow(TToolWindow window);
+    void MenuTimeFormatClick();
+    void ActionDevicesExecute();
+    void ActionHelpExecute();
+    void ActionAboutExecute();
+
+    // --- Controls -------------------------------------------------------
+    QMenu* MenuFile;
+    QAction* MenuFileExit;
+    QMenu* MenuPlayback;
+    QMenu* MenuMedia;
+    QAction* Add1;
+    QMenu* Remove1;
+    QMenu* Show1;
+    QMenu* Cameras1;
+    QMenu* Offset1;
+    QMenu* MenuEvents;
+    QMenu* MenuTitles;
+    QMenu* MenuTimeFormat;
+    QAction* MenuTimeFormatMilliseconds;
+    QAction* MenuTimeFormatFrames;
+    QMenu* MenuOptions;
+    QMenu* MainMenuWindows;
+    QMenu* MenuHelp;
+    QToolBar* ToolBarMain;
+
+    // Milliseconds; ticks below every 10 units.
+    QSlider* TrackBar;
+    // Time, millisecond and frame panels of the status bar.
+    std::array<QLabel*, 3> StatusPanels;
+
+    QWidget* PanelEvents;
+    QCheckBox* CheckBoxEventsInserting;
+    QPushButton* ButtonEventsModify;
+    QPushButton* ButtonEventsDelete;
+    QPushButton* ButtonEventsClear;
+    QPushButton* ButtonEventsFilter;
+    QLineEdit* EditEventText;
+    QPushButton* ButtonEventsInsert;
+    QCheckBox* CheckBoxEventsDraw;
+    QCheckBox* CheckBoxEventsText;
+    QTableWidget* StringGridMessages;
+    QScrollBar* ScrollBarMessages;
+
+    QWidget* PanelTitles;
+    QCheckBox* CheckBoxTitlesInserting;
+    QPushButton* ButtonTitlesModify;
+    QPushButton* ButtonTitlesDelete;
+    QPushButton* ButtonTitlesClear;
+    QLineEdit* EditTitleText;
+    QPushButton* ButtonTitlesInsert;
+    QTableWidget* StringGridTitles;
+    QScrollBar* ScrollBarTitles;
+
+    // The secondary windows, in creation order.
+    TFormEventList* FormEventList = nullptr;
+    TFormEventGroup* FormEventGroup = nullptr;
+    TFormMessage* FormMessage = nullptr;
+    TFormTitle* FormTitle = nullptr;
+    TFormCamera* FormCamera = nullptr;
+    TFormOutput* FormOutput = nullptr;
+    TFormFilter* FormFilter = nullptr;
+    TFormOffset* FormOffset = nullptr;
+    TFormGraph* FormGraph = nullptr;
+    TFormRegion* FormRegion = nullptr;
+    TFormTimeLine* FormTimeLine = nullptr;
+    TFormEventButtons* FormEventButtons = nullptr;
+    TFormEventTypeGroups* FormEventTypeGroups = nullptr;
+    TFormEvent* FormEvent = nullptr;
+    TFormHelp* FormHelp = nullptr;
+    TFormSecondaryKey* FormSecondaryKey = nullptr;
+    TFormHotKeys* FormHotKeys = nullptr;
+    TFormInputDevices* FormInputDevices = nullptr;
+
+    // The events panel's left margin, in pixels.
+    static constexpr int PanelMargin = 8;
+    // Every list column's width after a reset, in pixels.
+    static constexpr int DefaultColumnWidth = 64;
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    QMenu* createPopupMenu() override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormDestroy();
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateClientArea();
+    void CreateStatusBar();
+    QWidget* CreateEventsPanel(QWidget* parent);
+    QWidget* CreateTitlesPanel(QWidget* parent);
+    void CreateSecondaryWindows();
+    void AddCommands(QMenu* menu, std::initializer_list<std::optional<TAppCommandId>> commands);
+    void ResetColumnWidths();
+    void ResetTrackBar();
+
+    std::unique_ptr<TProject> m_project;
+    TAppCommands m_commands;
+    std::array<QAction*, AppCommandCount> m_actions{};
+    std::vector<QWidget*> m_secondaryWindows; // in creation order
+    std::unique_ptr<TFormMainDialogs> m_dialogs;
+    std::function<TAVFileDeviceList()> m_listDevices;
+    std::string m_settingsFileName;
+    TPathTransList m_pathTranslations;
+    std::string m_documentFileName;
+    QString m_baseCaption;
+    qsizetype m_fixedWindowsItems = 0;
+    bool m_hasBeenShown = false;
+    QWidget* m_clientArea = nullptr;
+    TDocumentReader m_readDocument;
+    TDocumentWriter m_writeDocument;
+    TWindowMessageHandler* m_messageHandler = nullptr;
+    std::function<std::vector<QWidget*>()> m_videoWindows;
+};

@@ -1,0 +1,40 @@
+// The File menu: open, import, save, save as, close and exit.
+
+#include "document/ui/form_main.h"
+
+#include "platform/replace_file.h"
+
+#include <QFile>
+
+void TFormMain::ActionOpenImportExecute(TAppCommandId command) {
+    if (!m_readDocument)
+        return;
+    const std::optional<QString> chosen = m_dialogs->AskOpenDocument(this);
+    if (!chosen)
+        return;
+    m_readDocument(QFile::encodeName(*chosen).toStdString(), command == TAppCommandId::ActionImport);
+}
+
+void TFormMain::ActionSaveExecute(TAppCommandId command) {
+    if (!m_writeDocument)
+        return;
+    std::string target = m_documentFileName;
+    if (target.empty() || command == TAppCommandId::ActionSaveAs) {
+        const std::optional<QString> chosen = m_dialogs->AskSaveDocument(this);
+        if (!chosen)
+            return;
+        target = QFile::encodeName(*chosen).toStdString();
+    }
+    // A failure leaves the document name as it was: the project has not
+    // reached the new file.
+    SafeSave(target, m_writeDocument);
+    SetDocumentFileName(target);
+}
+
+void TFormMain::ActionCloseExecute() {
+    ResetProject();
+}
+
+void TFormMain::MenuFileExitClick() {
+    close();
+}

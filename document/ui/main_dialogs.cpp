@@ -1,0 +1,39 @@
+#include "document/ui/main_dialogs.h"
+
+#include "document/ui/error_handler.h"
+
+#include <QFileDialog>
+
+namespace {
+
+const QString DocumentFilter = QStringLiteral("xml (*.xml)");
+
+class TStandardDialogs final : public TFormMainDialogs {
+public:
+    std::optional<QString> AskOpenDocument(QWidget* parent) override {
+        const QString path = QFileDialog::getOpenFileName(parent, QString(), QString(), DocumentFilter);
+        if (path.isEmpty())
+            return std::nullopt;
+        return path;
+    }
+
+    std::optional<QString> AskSaveDocument(QWidget* parent) override {
+        // Not the static helper: it cannot add a default extension.
+        QFileDialog dialog(parent);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setNameFilter(DocumentFilter);
+        dialog.setDefaultSuffix(QStringLiteral("xml"));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().constFirst();
+    }
+
+    void ShowError(QWidget* parent, const QString& message) override { ShowErrorMessage(parent, message); }
+};
+
+} // namespace
+
+std::unique_ptr<TFormMainDialogs> CreateStandardDialogs() {
+    return std::make_unique<TStandardDialogs>();
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The questions the main window asks the user through standard dialogs: the
+// document to open, the file to save to, and the message box of the error
+// handler. Behind an interface so that tests can answer them.
+//
+// Threads: the UI thread.
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class QWidget;
+
+class TFormMainDialogs {
+public:
+    virtual ~TFormMainDialogs() = default;
+    // The project document to open or import; nullopt when the user cancels.
+    virtual std::optional<QString> AskOpenDocument(QWidget* parent) = 0;
+    // The file to save the project to; the dialog has asked before naming an
+    // existing file. nullopt when the user cancels.
+    virtual std::optional<QString> AskSaveDocument(QWidget* parent) = 0;
+    virtual void ShowError(QWidget* parent, const QString& message) = 0;
+};
+
+// QFileDialog and QMessageBox: filter "xml (*.xml)", default extension xml.
+std::unique_ptr<TFormMainDialogs> CreateStandardDialogs();

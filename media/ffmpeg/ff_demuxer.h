@@ -1,0 +1,73 @@
+#pragma once
+// One reader of an input file serving two consumers: packets of the stream
+// that is not being asked for wait in that stream's queue, so video and audio
+// can be read at different paces. Packets of other streams are dropped.
+
+#include "media/ffmpeg/ff_handles.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class TFFDemuxer {
+public:
+    enum class TOpenResult { Opened, OpenFailed, InfoFailed };
+
+    TOpenResult Open(const std::string& fileName);
+    void Close();
+    bool IsOpen() const { return m_input != nullptr; }
+    AVFormatContext* Context() const { return m_input.get(); }
+
+    // Stream indexes to serve; -1 for none. Changing them drops the queue of a
+    // stream that is no longer served.
+    void SetStreams(int videoIndex, int audioIndex);
+    int VideoIndex() const { return m_videoIndex; }
+    int AudioIndex() const { return m_audioIndex; }
+
+    // The oldest packet of that stream: from its queue, else read from the
+    // file. nullptr at the end of the input (or on a read error, which ends
+    // the input as well). Throws AVFileErrorMemory when no packet record can
+    // be had.
+    TFFPacketPtr NextVideoPacket();
+    TFFPacketPtr NextAudioPacket();
+    bool AudioQueued() const { return !m_audioQueue.Empty(); }
+    size_t QueuedPackets() const { return m_audioQueue.Size() + m_videoQueue.Size(); }
+
+    void FlushQueues();
+    // Repositions the reader at or before timeUs (AV_TIME_BASE units, the
+    // file's own clock) and clears the end flag. False when the format refuses.
+    bool SeekBackward(int64_t timeUs);
+    // Repositions at the first packet of the file; false when it cannot.
+    bool Rewind();
+    // Timestamp (stream time base) just past the last packet of the stream,
+    // read from the tail of the file, for streams that state no duration.
+    // A packet without a duration counts frameDuration. The reader is back
+    // at the start afterwards; nullopt when the file cannot seek, shows no
+    // such packet or cannot be rewound.
+    std::optional<int64_t> ScanStreamEnd(int streamIndex, int64_t frameDuration);
+
+    // While a seek reads towards its target, audio that ends before the
+    // target is of no use. Audio packets that end before timeUs (measured
+    // from the audio stream's start) are dropped; for the packet that spans
+    // timeUs, AudioSkipFrames() tells how many leading sample frames precede
+    // it. nullopt stops dropping.
+    void DropAudioBefore(std::optional<int64_t> timeUs);
+    int64_t TakeAudioSkipFrames();
+
+private:
+    enum class TWanted { Video, Audio };
+    TFFPacketPtr Next(TWanted wanted);
+    // Reads one packet; nullptr at the end of the input.
+    TFFPacketPtr Read();
+    // True when an audio packet is kept (queued) under the drop rule.
+    bool KeepAudio(const AVPacket& packet);
+
+    TFFInputPtr m_input;
+    int m_videoIndex = -1;
+    int m_audioIndex = -1;
+    bool m_ended = false;
+    TFFPacketQueue m_videoQueue;
+    TFFPacketQueue m_audioQueue;
+    std::optional<int64_t> m_dropAudioBeforeUs;
+    int64_t m_audioSkipFrames = 0;
+};

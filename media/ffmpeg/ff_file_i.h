@@ -1,0 +1,35 @@
+#pragma once
+// The library state behind a TFFFile (kept out of ff_file.h so that users of
+// the backend do not see FFmpeg headers).
+
+#include "media/ffmpeg/ff_audio_decoder.h"
+#include "media/ffmpeg/ff_convert.h"
+#include "media/ffmpeg/ff_demuxer.h"
+#include "media/ffmpeg/ff_video_decoder.h"
+#include "media/ffmpeg/ff_writer.h"
+
+#include <cstdint>
+#include <optional>
+
+class TFFFileI {
+public:
+    // Reading: the demuxer holds the input context, the two stream indexes
+    // and the two packet queues.
+    TFFDemuxer demuxer;
+    TFFVideoDecoder video;
+    TFFAudioDecoder audio;
+    TFFPictureConverter pictureConverter;
+    // The block GetAudio returns; kept for the whole open so steady reading
+    // does not allocate.
+    TFFSampleBuffer audioChunk;
+    AVRational videoTimeBase{1, 1};
+    // Best-effort timestamp of frame 0; pictures are identified against it.
+    std::optional<int64_t> firstVideoTimestamp;
+    // False when the stream's clock is broken (an absurd frame rate whose
+    // timestamps do not advance a frame per picture at the rate we use):
+    // seeks then count pictures from the start.
+    bool timestampsTrusted = true;
+
+    // Writing.
+    TFFWriter writer;
+};

@@ -1,0 +1,220 @@
+#include "views/core/overlay_shapes.h"
+
+#include <QFontMetrics>
+#include <QPolygon>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <numbers>
+
+namespace VideoOverlay {
+
+namespace {
+
+// Surface coordinates are kept within this bound so the small offsets added
+// while drawing (label outline, extents) cannot overflow and the painter's
+// fixed-point rasteriser stays within its precision. No real surface comes
+// near it.
+constexpr int32_t SurfaceLimit = 1 << 24;
+
+int32_t ToSurface(double value) {
+    return std::clamp(TruncToInt(value), -SurfaceLimit, SurfaceLimit);
+}
+
+QPoint SurfacePoint(double x, double y) {
+    return QPoint(ToSurface(x), ToSurface(y));
+}
+
+int32_t SaturateToInt(int64_t value) {
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
+// Both passes of an outline: the wide outer pen first, the thin black one on
+// top of it. Only a rectangle shows selection; the other shapes are never
+// picked by a click.
+template <typename TOutline> void DrawTwoPasses(QPainter& surface, bool selected, TOutline outline) {
+    surface.setBrush(Qt::NoBrush);
+    surface.setPen(OuterPen(selected));
+    outline();
+    surface.setPen(InnerPen());
+    outline();
+}
+
+// The outline runs through both corner pixels, so a rectangle and a shape
+// drawn to the same corners line up.
+void DrawBox(QPainter& surface, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    surface.drawRect(x0, y0, x1 - x0, y1 - y0);
+}
+
+void DrawTextAt(QPainter& surface, int32_t left, int32_t top, const QString& text) {
+    surface.drawText(QPoint(left, top + surface.fontMetrics().ascent()), text);
+}
+
+void DrawLabel(QPainter& surface, int32_t x0, int32_t y0, const QString& label) {
+    surface.setFont(LabelFont());
+    const int32_t h = surface.fontMetrics().height();
+    surface.setPen(Qt::white);
+    DrawTextAt(surface, x0 - 1, y0 - h - 2, label);
+    DrawTextAt(surface, x0 + 1, y0 - h - 2, label);
+    DrawTextAt(surface, x0 - 1, y0 - h, label);
+    DrawTextAt(surface, x0 + 1, y0 - h, label);
+    surface.setPen(Qt::black);
+    DrawTextAt(surface, x0, y0 - h - 1, label);
+}
+
+} // namespace
+
+int32_t TruncToInt(double value) {
+    if (std::isnan(value))
+        return 0;
+    if (value >= 2147483647.0)
+        return std::numeric_limits<int32_t>::max();
+    if (value <= -2147483648.0)
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(value);
+}
+
+QPen OuterPen(bool selected) {
+    return QPen(selected ? Qt::red : Qt::white, 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+}
+
+QPen InnerPen() {
+    return QPen(Qt::black, 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+}
+
+QFont LabelFont() {
+    QFont font(QStringLiteral("Arial"), 12);
+    font.setBold(true);
+    return font;
+}
+
+int32_t TDrawable::HitDistance(int32_t, int32_t) const {
+    return NeverHit;
+}
+
+bool TDrawable::MoveTo(int32_t, int32_t) {
+    return false;
+}
+
+void TRectangle::Draw(const TDrawContext& context) const {
+    const int32_t x0 = ToSurface(std::min(MinX, MaxX) * context.ScaleX);
+    const int32_t x1 = ToSurface(std::max(MinX, MaxX) * context.ScaleX);
+    const int32_t y0 = ToSurface(std::min(MinY, MaxY) * context.ScaleY);
+    const int32_t y1 = ToSurface(std::max(MinY, MaxY) * context.ScaleY);
+    QPainter& surface = context.Surface;
+    DrawTwoPasses(surface, Selected, [&] { DrawBox(surface, x0, y0, x1, y1); });
+    if (!Label.isEmpty())
+        DrawLabel(surface, x0, y0, Label);
+}
+
+int32_t TRectangle::HitDistance(int32_t x, int32_t y) const {
+    if (x < MinX || x > MaxX || y < MinY || y > MaxY)
+        return NeverHit;
+    // 64-bit: the extent of a rectangle typed by the user may exceed int32.
+    const int64_t distance = std::min({std::llabs(int64_t{y} - MaxY), std::llabs(int64_t{y} - MinY),
+                                       std::llabs(int64_t{x} - MaxX), std::llabs(int64_t{x} - MinX)});
+    return SaturateToInt(distance);
+}
+
+bool TRectangle::MoveTo(int32_t x, int32_t y) {
+    const int64_t width = int64_t{MaxX} - MinX;
+    const int64_t height = int64_t{MaxY} - MinY;
+    MinX = SaturateToInt(x - width / 2);
+    MaxX = SaturateToInt(x + width / 2);
+    MinY = SaturateToInt(y - height / 2);
+    MaxY = SaturateToInt(y + height / 2);
+    if (!Parameters)
+        return false;
+    const std::pair<const char*, int32_t> values[] = {{"MinX", MinX}, {"MaxX", MaxX}, {"MinY", MinY},
+                                                      {"MaxY", MaxY}, {"CenterX", x}, {"CenterY", y}};
+    for (const auto& [name, value] : values)
+        if (TParameter* pair = Parameters->FindParameter(QString::fromLatin1(name)))
+            pair->Value = QString::number(value);
+    return true;
+}
+
+void TPolygon::Draw(const TDrawContext& context) const {
+    QPolygon outline;
+    outline << SurfacePoint(X1 * context.ScaleX, Y1 * context.ScaleY)
+            << SurfacePoint(X2 * context.ScaleX, Y2 * context.ScaleY)
+            << SurfacePoint(X3 * context.ScaleX, Y3 * context.ScaleY)
+            << SurfacePoint(X4 * context.ScaleX, Y4 * context.ScaleY);
+    QPainter& surface = context.Surface;
+    DrawTwoPasses(surface, false, [&] { surface.drawPolygon(outline); });
+}
+
+void TArrow::Draw(const TDrawContext& context) const {
+    // In double: the difference of two int32 values may not fit one.
+    const double dx = static_cast<double>(X1) - X2;
+    const double dy = static_cast<double>(Y1) - Y2;
+    const double length = std::sqrt(dx * dx + dy * dy);
+    if (length == 0)
+        return;
+    // The head's direction comes from video pixels, its size from the surface.
+    const double ux = dx / length;
+    const double uy = dy / length;
+    const double ex = X2 * context.ScaleX;
+    const double ey = Y2 * context.ScaleY;
+    const double bx = X1 * context.ScaleX;
+    const double by = Y1 * context.ScaleY;
+    constexpr double HeadSize = 10;
+    const double cx = ux * HeadSize + ex;
+    const double cy = uy * HeadSize + ey;
+    const QPoint begin = SurfacePoint(bx, by);
+    const QPoint end = SurfacePoint(ex, ey);
+    const QPoint barb1 = SurfacePoint(cx - uy * HeadSize * 0.5, cy + ux * HeadSize * 0.5);
+    const QPoint barb2 = SurfacePoint(cx + uy * HeadSize * 0.5, cy - ux * HeadSize * 0.5);
+    QPainter& surface = context.Surface;
+    DrawTwoPasses(surface, false, [&] {
+        surface.drawLine(begin, end);
+        if (Head) {
+            surface.drawLine(end, barb1);
+            surface.drawLine(end, barb2);
+        }
+    });
+}
+
+void TCircle::Draw(const TDrawContext& context) const {
+    const double cx = CenterX * context.ScaleX;
+    const double rx = Radius * context.ScaleX;
+    const double cy = CenterY * context.ScaleY;
+    const double ry = Radius * context.ScaleY;
+    const QPoint topLeft = SurfacePoint(cx - rx, cy - ry);
+    const QPoint bottomRight = SurfacePoint(cx + rx, cy + ry);
+    QPainter& surface = context.Surface;
+    DrawTwoPasses(surface, false, [&] {
+        surface.drawEllipse(topLeft.x(), topLeft.y(), bottomRight.x() - topLeft.x(),
+                            bottomRight.y() - topLeft.y());
+    });
+}
+
+QPolygon EllipseOutline(const TEllipse& ellipse, double scaleX, double scaleY) {
+    const double cosO = std::cos(ellipse.Orientation);
+    const double sinO = std::sin(ellipse.Orientation);
+    const double centerX = ellipse.CenterX * scaleX;
+    const double centerY = ellipse.CenterY * scaleY;
+    constexpr double FullTurn = 2 * std::numbers::pi;
+    constexpr float Step = static_cast<float>(FullTurn / 50);
+    QPolygon outline;
+    // Single precision as the outline was always computed: the accumulated t
+    // decides the point count (50) and the last point.
+    for (float t = 0; t < FullTurn; t += Step) {
+        const float a = static_cast<float>(std::cos(t) * ellipse.AxisA * scaleX);
+        const float b = static_cast<float>(std::sin(t) * ellipse.AxisB * scaleY);
+        const float x = static_cast<float>(cosO * a - sinO * b + centerX);
+        const float y = static_cast<float>(sinO * a + cosO * b + centerY);
+        outline << SurfacePoint(x, y);
+    }
+    return outline;
+}
+
+void TEllipse::Draw(const TDrawContext& context) const {
+    const QPolygon outline = EllipseOutline(*this, context.ScaleX, context.ScaleY);
+    QPainter& surface = context.Surface;
+    DrawTwoPasses(surface, false, [&] { surface.drawPolygon(outline); });
+}
+
+} // namespace VideoOverlay

@@ -1,0 +1,385 @@
+#include "views/form_video.h"
+
+#include "media/registry/registry.h"
+#include "views/video_host.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+namespace {
+
+// The picture area forwards painting and mouse input to its window.
+class TImageVideo final : public QWidget {
+public:
+    TImageVideo(TFormVideo* form, QWidget* parent) : QWidget(parent), m_form(form) {
+        // Every paint covers the whole area (or deliberately keeps the last
+        // picture), so Qt need not clear it first.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        m_form->ImageVideoPaint(painter);
+    }
+    void mousePressEvent(QMouseEvent* event) override {
+        const QPoint at = event->position().toPoint();
+        m_form->ImageVideoMouseDown(event->button(), at.x(), at.y());
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        const QPoint at = event->position().toPoint();
+        m_form->ImageVideoMouseMove(event->buttons(), at.x(), at.y());
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        const QPoint at = event->position().toPoint();
+        m_form->ImageVideoMouseUp(event->button(), at.x(), at.y());
+    }
+
+private:
+    TFormVideo* m_form;
+};
+
+constexpr int32_t DesignClientWidth = 320;
+constexpr int32_t DesignClientHeight = 240;
+constexpr int32_t PictureInset = 4;
+constexpr int32_t StatusBarHeight = 19;
+
+} // namespace
+
+TFormVideo::TFormVideo(QWidget* owner, TVideoHost* host, TMediaOpener opener)
+    : QMainWindow(owner), m_host(host), m_opener(std::move(opener)) {
+    if (!m_opener)
+        m_opener = [](const std::string& fileName, int32_t streams) { return OpenMedia(fileName, streams); };
+    CreateMenus();
+    CreatePictureArea();
+    MeasureMargins();
+    setMinimumSize(160, 66);
+}
+
+TFormVideo::~TFormVideo() {
+    ClearOverlays();
+}
+
+void TFormVideo::CreateMenus() {
+    File1 = menuBar()->addMenu(QStringLiteral("File"));
+    Save1 = File1->addAction(QStringLiteral("Save"));
+    connect(Save1, &QAction::triggered, this, [this] { Save1Click(); });
+
+    // "Quoter" is the caption users know; keep it.
+    Size1 = menuBar()->addMenu(QStringLiteral("Size"));
+    connect(Size1, &QMenu::aboutToShow, this, [this] { Size1Click(); });
+    const std::pair<QAction**, const char*> sizes[] = {
+        {&Quoter1, "Quoter"}, {&Half1, "Half"}, {&Normal1, "Normal"}, {&Double1, "Double"}};
+    for (int32_t level = ZoomQuarter; level <= ZoomDouble; ++level) {
+        QAction* item = Size1->addAction(QString::fromLatin1(sizes[level].second));
+        item->setCheckable(true);
+        connect(item, &QAction::triggered, this, [this, level] { SetZoom(level); });
+        *sizes[level].first = item;
+    }
+
+    Streams1 = menuBar()->addMenu(QStringLiteral("Streams"));
+    CheckBoxVideo = Streams1->addAction(QStringLiteral("Video"));
+    CheckBoxAudio = Streams1->addAction(QStringLiteral("Audio"));
+    for (QAction* item : {CheckBoxVideo, CheckBoxAudio}) {
+        item->setCheckable(true);
+        item->setChecked(true);
+        connect(item, &QAction::triggered, this, [this, item] { StreamItemChosen(item); });
+    }
+    Streams1->addSeparator();
+    PopupMenuDescription = Streams1->addAction(QString());
+}
+
+void TFormVideo::CreatePictureArea() {
+    auto* client = new QWidget(this);
+    auto* layout = new QVBoxLayout(client);
+    layout->setContentsMargins(PictureInset, PictureInset, PictureInset, PictureInset);
+    ImageVideo = new TImageVideo(this, client);
+    layout->addWidget(ImageVideo);
+    setCentralWidget(client);
+
+    StatusBar = statusBar();
+    StatusBar->setSizeGripEnabled(false);
+    StatusBar->setFixedHeight(StatusBarHeight);
+}
+
+// The menu bar's height depends on the style and font, so the margins are
+// measured on the laid-out design size rather than assumed.
+void TFormVideo::MeasureMargins() {
+    resize(DesignClientWidth, DesignClientHeight + menuBar()->sizeHint().height());
+    layout()->activate();
+    centralWidget()->layout()->activate();
+    m_marginX = width() - ImageVideo->width();
+    m_marginY = height() - ImageVideo->height();
+}
+
+// --- The medium ------------------------------------------------------------
+
+bool TFormVideo::OpenFile(const QString& fileName) {
+    CloseFile();
+    try {
+        m_mediaFile = m_opener(fileName.toStdString(), TAVFile::StreamVideo | TAVFile::StreamAudio);
+        if (!m_mediaFile) {
+            CloseFile();
+            return false;
+        }
+        ShowStreams();
+        SetZoom(ZoomNormal);
+        setWindowTitle(fileName);
+        m_fileName = fileName;
+        PopupMenuDescription->setText(QString::fromStdString(m_mediaFile->GetDescription()));
+        FetchFrame(0);
+        m_mediaFile->Seek(0);
+        ShowCentredOnOwner();
+        return true;
+    } catch (const std::exception&) {
+        // A file that fails anywhere while opening is simply not added.
+        CloseFile();
+        return false;
+    }
+}
+
+void TFormVideo::ShowStreams() {
+    const int32_t streams = m_mediaFile->GetStreams();
+    const bool hasVideo = streams & TAVFile::StreamVideo;
+    if (hasVideo) {
+        const TAVFile::TVideoFormat format = m_mediaFile->GetVideoFormat();
+        const double rate = format.Scale ? double(format.Rate) / format.Scale : 0.0;
+        CheckBoxVideo->setText(QString::asprintf("Video %dx%d-%.2f", format.Width, format.Height, rate));
+        m_videoWidth = format.Width;
+        m_videoHeight = format.Height;
+        m_offscreenPicture =
+            QImage(std::max(format.Width, 0), std::max(format.Height, 0), QImage::Format_RGB32);
+        m_offscreenPicture.fill(Qt::black);
+    } else {
+        CheckBoxVideo->setText(QStringLiteral("No video"));
+        m_videoWidth = 0;
+        m_videoHeight = 0;
+        m_offscreenPicture = QImage();
+    }
+    CheckBoxVideo->setChecked(hasVideo);
+    CheckBoxVideo->setEnabled(hasVideo);
+    Size1->menuAction()->setEnabled(hasVideo);
+
+    const bool hasAudio = streams & TAVFile::StreamAudio;
+    if (hasAudio) {
+        const TAVFile::TAudioFormat format = m_mediaFile->GetAudioFormat();
+        CheckBoxAudio->setText(QString::asprintf("Audio %d %d", format.SamplesPerSecond, format.Channels));
+    } else {
+        CheckBoxAudio->setText(QStringLiteral("No audio"));
+    }
+    CheckBoxAudio->setChecked(hasAudio);
+    CheckBoxAudio->setEnabled(hasAudio);
+}
+
+void TFormVideo::ShowCentredOnOwner() {
+    if (QWidget* owner = parentWidget()) {
+        const QPoint centre = owner->frameGeometry().center();
+        move(centre.x() - frameGeometry().width() / 2, centre.y() - frameGeometry().height() / 2);
+    }
+    show();
+}
+
+void TFormVideo::CloseFile() {
+    // The frame pointer lives in the media file's block: drop it before the
+    // file goes, so no later paint reads freed memory.
+    m_currentBitmap = nullptr;
+    m_currentFrame = QImage();
+    std::unique_ptr<TAVFile> file = std::move(m_mediaFile);
+    hide();
+    setWindowTitle(QString());
+    m_fileName.clear();
+    PopupMenuDescription->setText(QString());
+    if (file)
+        file->Close();
+}
+
+bool TFormVideo::HasVideo() const {
+    return m_mediaFile && m_mediaFile->GetMode() == TAVFile::ModeRead &&
+           (m_mediaFile->GetStreams() & TAVFile::StreamVideo);
+}
+
+bool TFormVideo::IsVideoTicked() const {
+    return CheckBoxVideo->isChecked();
+}
+
+bool TFormVideo::IsAudioTicked() const {
+    return CheckBoxAudio->isChecked();
+}
+
+void TFormVideo::ShowPlaybackRate(double fps, int32_t dropped) {
+    StatusBar->showMessage(QString::asprintf("FPS: %.2f Dropped: %d", fps, dropped));
+}
+
+QString TFormVideo::StatusText() const {
+    return StatusBar->currentMessage();
+}
+
+// --- Frame and picture -----------------------------------------------------
+
+void TFormVideo::FetchFrame(int32_t frame) {
+    if (!HasVideo())
+        return;
+    m_currentBitmap = nullptr;
+    m_currentFrame = QImage();
+    if (!CheckBoxVideo->isChecked()) {
+        // An interleaved file reads both streams from one demultiplexer; the
+        // skipped picture keeps the audio flowing.
+        if (m_mediaFile->GetFlags() & TAVFile::FlagInterleaved)
+            m_mediaFile->SkipFrames(1);
+        return;
+    }
+    // The top-down frame buffer draws without flipping rows; where the
+    // backend decodes into it natively this costs no copy at all.
+    const uint8_t* bitmap = m_mediaFile->GetFrameAt(frame);
+    m_currentBitmap = bitmap;
+    m_currentFrame = WrapFrame(bitmap, m_videoWidth, m_videoHeight);
+}
+
+void TFormVideo::Paint() {
+    ImageVideo->repaint();
+}
+
+TPictureContent TFormVideo::PictureContent() const {
+    TPictureContent content{m_currentFrame, m_videoWidth, m_videoHeight, &m_overlays, nullptr, m_captionText};
+    return content;
+}
+
+void TFormVideo::ComposeOffscreen() {
+    if (m_offscreenPicture.isNull())
+        return;
+    QPainter painter(&m_offscreenPicture);
+    const std::optional<TRectangle> preview = DragPreview();
+    TPictureContent content = PictureContent();
+    content.Preview = preview ? &*preview : nullptr;
+    ComposePicture(painter, m_offscreenPicture.size(), content);
+}
+
+void TFormVideo::DrawDirect(QPainter& painter, QSize area) {
+    if (!m_currentFrame.isNull())
+        m_coveredSize = area;
+    else if (area != m_coveredSize)
+        painter.fillRect(QRect(QPoint(0, 0), area), Qt::black);
+    const std::optional<TRectangle> preview = DragPreview();
+    TPictureContent content = PictureContent();
+    content.Preview = preview ? &*preview : nullptr;
+    ComposePicture(painter, area, content);
+}
+
+void TFormVideo::ImageVideoPaint(QPainter& painter) {
+    const QSize area = ImageVideo->size();
+    const QRect whole(QPoint(0, 0), area);
+    if (!m_mediaFile || !CheckBoxVideo->isChecked()) {
+        painter.fillRect(whole, Qt::black);
+        m_coveredSize = QSize();
+        return;
+    }
+    if (!m_doubleBuffered) {
+        DrawDirect(painter, area);
+        return;
+    }
+    ComposeOffscreen();
+    if (m_offscreenPicture.isNull()) {
+        painter.fillRect(whole, Qt::black);
+        return;
+    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(whole, m_offscreenPicture);
+}
+
+void TFormVideo::SetZoom(int32_t level) {
+    m_zoomLevel = ClampZoomLevel(level);
+    const QSize picture = ZoomPictureSize(m_zoomLevel, HasVideo(), m_videoWidth, m_videoHeight);
+    resize(picture.width() + m_marginX, picture.height() + m_marginY);
+    ImageVideo->update();
+}
+
+void TFormVideo::Size1Click() {
+    Quoter1->setChecked(m_zoomLevel == ZoomQuarter);
+    Half1->setChecked(m_zoomLevel == ZoomHalf);
+    Normal1->setChecked(m_zoomLevel == ZoomNormal);
+    Double1->setChecked(m_zoomLevel == ZoomDouble);
+}
+
+void TFormVideo::CheckBoxVideoClick(QAction* item) {
+    item->trigger();
+}
+
+void TFormVideo::StreamItemChosen(QAction* item) {
+    if (item == CheckBoxVideo)
+        Paint();
+}
+
+void TFormVideo::Save1Click() {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(QStringLiteral("Bitmaps (*.bmp)"));
+    dialog.setDefaultSuffix(QStringLiteral("bmp"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    if (!SavePicture(dialog.selectedFiles().constFirst()))
+        QMessageBox::critical(this, QGuiApplication::applicationDisplayName(),
+                              QStringLiteral("Could not save picture!"));
+}
+
+bool TFormVideo::SavePicture(const QString& fileName) {
+    Paint();
+    if (!m_currentBitmap)
+        return true;
+    if (m_doubleBuffered) {
+        // Composed again: a hidden window does not paint, and the file must
+        // hold the current picture all the same.
+        if (IsVideoTicked())
+            ComposeOffscreen();
+        return SaveBitmap24(m_offscreenPicture, fileName);
+    }
+    QImage picture(ImageVideo->size(), QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    QPainter painter(&picture);
+    ImageVideoPaint(painter);
+    painter.end();
+    return SaveBitmap24(picture, fileName);
+}
+
+// --- Overlay shapes --------------------------------------------------------
+
+void TFormVideo::ClearOverlays() {
+    m_selectedOverlay = nullptr;
+    m_overlays.clear();
+}
+
+void TFormVideo::AddRectangle(int32_t minX, int32_t minY, int32_t maxX, int32_t maxY, const QString& label,
+                              TParameters* eventParameters) {
+    m_overlays.push_back(std::make_unique<TRectangle>(minX, minY, maxX, maxY, label, eventParameters));
+}
+
+void TFormVideo::AddPolygon(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
+                            int32_t x4, int32_t y4) {
+    m_overlays.push_back(std::make_unique<TPolygon>(x1, y1, x2, y2, x3, y3, x4, y4));
+}
+
+void TFormVideo::AddArrow(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    m_overlays.push_back(std::make_unique<TArrow>(x1, y1, x2, y2, true));
+}
+
+void TFormVideo::AddLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    m_overlays.push_back(std::make_unique<TArrow>(x1, y1, x2, y2, false));
+}
+
+void TFormVideo::AddCircle(int32_t centerX, int32_t centerY, int32_t radius) {
+    m_overlays.push_back(std::make_unique<TCircle>(centerX, centerY, radius));
+}
+
+void TFormVideo::AddEllipse(int32_t centerX, int32_t centerY, int32_t axisA, int32_t axisB,
+                            float orientation) {
+    m_overlays.push_back(std::make_unique<TEllipse>(centerX, centerY, axisA, axisB, orientation));
+}

@@ -1,0 +1,244 @@
+#pragma once
+// TFormVideo: the window of one medium. It owns the medium's media file and
+// carries its camera number and time offset; it shows the current frame
+// scaled to its picture area, the overlay shapes of the active events and a
+// caption; it zooms to fixed multiples of the video size, saves what it
+// shows as a BMP file, switches the medium's video and audio on and off, and
+// in mouse mode turns a left-button drag into recorded events.
+//
+// Layout: the picture area ImageVideo 4 pixels inside the client area,
+// stretching with the window; a one-text status bar 19 pixels high at the
+// bottom; menus "File" (Save), "Size" (Quoter, Half, Normal, Double) and
+// "Streams" (Video, Audio, a separator, the backend's description).
+//
+// Ownership: the main window is the Qt parent and destroys the window; the
+// window destroys its shapes, its off-screen picture and its media file.
+// Closing the window only hides it; the medium stays in the media set.
+//
+// Threads: the UI thread only. FetchFrame passes media errors
+// (TAVFile::AVFileError family) to its caller; nothing else throws.
+
+#include "media/av_file.h"
+#include "views/core/mouse_region.h"
+#include "views/core/overlay_shapes.h"
+#include "views/core/video_picture.h"
+
+#include <QImage>
+#include <QMainWindow>
+#include <QPoint>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QAction;
+class QMenu;
+class QStatusBar;
+class TVideoHost;
+
+class TFormVideo : public QMainWindow {
+public:
+    using TDrawable = VideoOverlay::TDrawable;
+    using TRectangle = VideoOverlay::TRectangle;
+    using TPolygon = VideoOverlay::TPolygon;
+    using TArrow = VideoOverlay::TArrow;
+    using TCircle = VideoOverlay::TCircle;
+    using TEllipse = VideoOverlay::TEllipse;
+
+    // Opens a file for reading with the streams asked for (TAVFile::Stream*
+    // bits); nullptr when nothing opens it. OpenMedia of the backend
+    // registry by default; tests give their own.
+    using TMediaOpener =
+        std::function<std::unique_ptr<TAVFile>(const std::string& fileName, int32_t streams)>;
+
+    // owner: the main window (may be null in tests). host: mouse mode and
+    // event recording; null makes the window ignore mouse input.
+    TFormVideo(QWidget* owner, TVideoHost* host, TMediaOpener opener = {});
+    ~TFormVideo() override;
+
+    // --- The medium ---------------------------------------------------------
+
+    // Opens fileName in this window: the Streams items and the Size menu
+    // follow the streams found, the zoom becomes Normal, frame 0 is fetched,
+    // the medium is sought back to 0 and the window is shown centred on its
+    // owner. On any failure the window closes itself and returns false,
+    // showing no message.
+    bool OpenFile(const QString& fileName);
+    // Closes and destroys the media file, forgets the current frame, hides
+    // the window and empties the caption, FileName and the description item.
+    void CloseFile();
+
+    // The path exactly as given to OpenFile; empty without a file.
+    const QString& FileName() const { return m_fileName; }
+    // The open media file, or nullptr. Owned by the window.
+    TAVFile* MediaFile() const { return m_mediaFile.get(); }
+    // Open for reading with a video stream.
+    bool HasVideo() const;
+    // Camera number of the medium; -1 means none (the dialog allows -1..1000).
+    int32_t Camera = -1;
+    // Project time in milliseconds at which the medium's first frame and
+    // first audio sample play; may be negative.
+    int32_t Offset = 0;
+
+    // The Streams toggles. Video off blacks the picture out and stops frame
+    // fetching; the Audio tick is read when playback starts.
+    bool IsVideoTicked() const;
+    bool IsAudioTicked() const;
+
+    // Status bar text "FPS: %.2f Dropped: %d" of the playback clock.
+    void ShowPlaybackRate(double fps, int32_t dropped);
+    QString StatusText() const;
+
+    // --- Frame and picture --------------------------------------------------
+
+    // Makes frame the current frame (counted from 0 in the medium). Without a
+    // readable video stream nothing happens. With Video unticked no frame is
+    // decoded; an interleaved file still advances one frame so its audio
+    // does not pile up. On an error the window has no current frame and the
+    // error passes on. Draws nothing: the caller repaints.
+    void FetchFrame(int32_t frame);
+    // The last fetched frame: the media file's top-down frame buffer (4
+    // bytes per pixel), owned by the media file and valid until its next
+    // frame request; nullptr when none.
+    const uint8_t* CurrentBitmap() const { return m_currentBitmap; }
+
+    // Draws the picture area now (nothing while the window is hidden).
+    void Paint();
+    // Draws the picture area's content on painter: the black-out when Video
+    // is unticked, otherwise frame, overlays, drag preview and caption,
+    // composed directly or through the off-screen picture.
+    void ImageVideoPaint(QPainter& painter);
+
+    // Compose in the off-screen picture (the video's own size), then stretch
+    // it; overlays then scale with the video. The caller repaints.
+    void SetDoubleBuffered(bool flag) { m_doubleBuffered = flag; }
+    bool IsDoubleBuffered() const { return m_doubleBuffered; }
+    // The video's size (0 x 0 without video).
+    const QImage& OffscreenPicture() const { return m_offscreenPicture; }
+
+    // Level 0 quarter, 1 half, 2 normal, 3 double size (clamped); sizes the
+    // window so the picture area gets that multiple of the video size (160 x
+    // 0 without video), within the window's minimum size.
+    void SetZoom(int32_t level);
+    int32_t ZoomLevel() const { return m_zoomLevel; }
+    // Window size minus picture-area size, measured when the window was made.
+    int32_t MarginX() const { return m_marginX; }
+    int32_t MarginY() const { return m_marginY; }
+
+    // Caption drawn along the bottom of the picture. The caller repaints.
+    void SetCaptionText(const QString& text) { m_captionText = text; }
+    const QString& CaptionText() const { return m_captionText; }
+
+    // --- Overlay shapes (video pixels; the caller repaints) -----------------
+
+    void ClearOverlays();
+    // eventParameters: the event the rectangle shows, rewritten when the
+    // user moves the rectangle with the right button; not owned, must live
+    // until the next ClearOverlays.
+    void AddRectangle(int32_t minX, int32_t minY, int32_t maxX, int32_t maxY, const QString& label,
+                      TParameters* eventParameters);
+    void AddPolygon(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3, int32_t x4,
+                    int32_t y4);
+    void AddArrow(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+    // An arrow without head.
+    void AddLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+    void AddCircle(int32_t centerX, int32_t centerY, int32_t radius);
+    void AddEllipse(int32_t centerX, int32_t centerY, int32_t axisA, int32_t axisB, float orientation);
+    const TOverlayList& Overlays() const { return m_overlays; }
+    // The shape being moved with the right button, or nullptr.
+    TDrawable* SelectedOverlay() const { return m_selectedOverlay; }
+
+    // --- Mouse mode ---------------------------------------------------------
+
+    // Records the region of a drag in progress (nothing otherwise) through
+    // the host's RecordEventNow. Also called by the playback clock at every
+    // position change and frame step while the button is held.
+    void CommitMouseRegion();
+    // Repaints; a drag in progress goes on until the left button is released.
+    void EndMouseInteraction();
+    bool IsTracking() const { return m_tracking; }
+    // Last mouse position of the drag, in picture-area pixels.
+    QPoint MousePosition() const { return m_mousePosition; }
+
+    // Mouse handlers; positions in picture-area pixels.
+    void ImageVideoMouseDown(Qt::MouseButton button, int32_t x, int32_t y);
+    void ImageVideoMouseMove(Qt::MouseButtons held, int32_t x, int32_t y);
+    void ImageVideoMouseUp(Qt::MouseButton button, int32_t x, int32_t y);
+
+    // --- Menu handlers ------------------------------------------------------
+
+    // Asks for a file name, then SavePicture.
+    void Save1Click();
+    // Repaints, then writes what the window shows as a 24-bit BMP file: the
+    // video's size with double buffering, the picture area's size otherwise.
+    // Without a current frame nothing is written and true is returned; false
+    // when the file could not be written.
+    bool SavePicture(const QString& fileName);
+    // Ticks the Size item of the zoom level (the Size menu is opening).
+    void Size1Click();
+    void Quoter1Click() { SetZoom(ZoomQuarter); }
+    void Half1Click() { SetZoom(ZoomHalf); }
+    void Normal1Click() { SetZoom(ZoomNormal); }
+    void Double1Click() { SetZoom(ZoomDouble); }
+    // Chooses a Streams toggle (CheckBoxVideo or CheckBoxAudio) as the menu
+    // does: a disabled item does nothing; Video repaints at once.
+    void CheckBoxVideoClick(QAction* item);
+
+    // --- Controls -----------------------------------------------------------
+
+    QWidget* ImageVideo = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    QMenu* File1 = nullptr;
+    QAction* Save1 = nullptr;
+    QMenu* Size1 = nullptr;
+    QAction* Quoter1 = nullptr;
+    QAction* Half1 = nullptr;
+    QAction* Normal1 = nullptr;
+    QAction* Double1 = nullptr;
+    QMenu* Streams1 = nullptr;
+    QAction* CheckBoxVideo = nullptr;
+    QAction* CheckBoxAudio = nullptr;
+    QAction* PopupMenuDescription = nullptr;
+
+private:
+    void CreateMenus();
+    void CreatePictureArea();
+    void MeasureMargins();
+    void ShowStreams();
+    void ShowCentredOnOwner();
+    void StreamItemChosen(QAction* item);
+    // The frame, overlays, preview and caption for a surface.
+    TPictureContent PictureContent() const;
+    void ComposeOffscreen();
+    void DrawDirect(QPainter& painter, QSize area);
+    TVideoPoint ToVideoPoint(int32_t x, int32_t y) const;
+    std::optional<TRectangle> DragPreview() const;
+    void MoveSelectedOverlay(int32_t x, int32_t y);
+
+    TVideoHost* m_host;
+    TMediaOpener m_opener;
+    QString m_fileName;
+    std::unique_ptr<TAVFile> m_mediaFile;
+    int32_t m_videoWidth = 0;
+    int32_t m_videoHeight = 0;
+
+    int32_t m_zoomLevel = ZoomNormal;
+    int32_t m_marginX = 0;
+    int32_t m_marginY = 0;
+    bool m_doubleBuffered = false;
+    QImage m_offscreenPicture;
+    const uint8_t* m_currentBitmap = nullptr;
+    // m_currentBitmap wrapped for drawing (no copy); null with it.
+    QImage m_currentFrame;
+    // Size of the picture area when a frame last covered it: a paint without
+    // a frame leaves such a picture in place, anything else is blacked out.
+    QSize m_coveredSize;
+    TOverlayList m_overlays;
+    TDrawable* m_selectedOverlay = nullptr;
+    bool m_tracking = false;
+    QPoint m_mousePosition;
+    QString m_captionText;
+};
