@@ -86,9 +86,9 @@ int32_t VisibleRows(const QTableWidget& grid) {
     return std::max(grid.viewport()->height() / rowHeight, 1);
 }
 
-TEventListGrid::TEventListGrid(QTableWidget& grid, QScrollBar& scrollBar, const TProject& project,
+TEventListGrid::TEventListGrid(QTableWidget& grid, QScrollBar& scrollBar, TProject& project,
                                TEventListHooks hooks)
-    : QObject(&grid), m_grid(grid), m_scrollBar(scrollBar), m_project(project), m_hooks(std::move(hooks)),
+    : QObject(nullptr), m_grid(grid), m_scrollBar(scrollBar), m_project(project), m_hooks(std::move(hooks)),
       m_state(project) {
     m_grid.setItemDelegate(new TActiveRowDelegate(&m_grid));
     m_grid.installEventFilter(this);
@@ -101,6 +101,11 @@ TEventListGrid::TEventListGrid(QTableWidget& grid, QScrollBar& scrollBar, const 
         if (m_hooks.Modify)
             m_hooks.Modify();
     });
+    m_project.AddListener(this);
+}
+
+TEventListGrid::~TEventListGrid() {
+    m_project.RemoveListener(this);
 }
 
 TListClock TEventListGrid::Clock() const {
@@ -156,6 +161,10 @@ int32_t TEventListGrid::SelectedEventIndex() const {
 }
 
 bool TEventListGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &m_grid && event->type() == QEvent::Resize) {
+        FillEventGrid(false);
+        return false;
+    }
     if (watched == &m_grid) {
         const TScrollKey key = ScrollKey(m_grid, event);
         if ((key == TScrollKey::TowardsNewer && m_state.ScrollTowardsNewer()) ||
@@ -179,7 +188,7 @@ bool TEventListGrid::eventFilter(QObject* watched, QEvent* event) {
 
 TTitleListGrid::TTitleListGrid(QTableWidget& grid, QScrollBar& scrollBar, const TProject& project,
                                std::function<int32_t()> currentTime, std::function<void()> modify)
-    : QObject(&grid), m_grid(grid), m_scrollBar(scrollBar), m_project(project),
+    : QObject(nullptr), m_grid(grid), m_scrollBar(scrollBar), m_project(project),
       m_currentTime(std::move(currentTime)), m_modify(std::move(modify)), m_state(project) {
     m_grid.installEventFilter(this);
     connect(&m_scrollBar, &QScrollBar::valueChanged, this, [this](int value) {
@@ -225,6 +234,10 @@ int32_t TTitleListGrid::SelectedTitleIndex() const {
 }
 
 bool TTitleListGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &m_grid && event->type() == QEvent::Resize) {
+        FillTitleGrid(false);
+        return false;
+    }
     if (watched == &m_grid) {
         const TScrollKey key = ScrollKey(m_grid, event);
         if ((key == TScrollKey::TowardsNewer && m_state.ScrollTowardsNewer()) ||

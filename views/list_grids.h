@@ -7,7 +7,8 @@
 // Keys (also handled by the grid as usual): Down or Page Down on the bottom
 // row scrolls one entry towards the newer ones, Up or Page Up on the first
 // row one towards the older. Shift+click on an event row moves the clock to
-// that event; a double click runs Modify.
+// that event; a double click runs Modify. A grid that changes its height
+// refills to the rows that fit.
 //
 // Threads: the UI thread.
 
@@ -46,9 +47,12 @@ constexpr int RoleIsActive = 0x0100 + 2;  // the active flag
 // Rows that fit the grid's viewport (16-pixel rows), at least 1.
 int32_t VisibleRows(const QTableWidget& grid);
 
-class TEventListGrid : public QObject {
+// Any change of the events sets the cursor back to none (the next refresh
+// searches it again), so the project must outlive the object.
+class TEventListGrid : public QObject, public TProjectListener {
 public:
-    TEventListGrid(QTableWidget& grid, QScrollBar& scrollBar, const TProject& project, TEventListHooks hooks);
+    TEventListGrid(QTableWidget& grid, QScrollBar& scrollBar, TProject& project, TEventListHooks hooks);
+    ~TEventListGrid() override;
 
     // Moves the cursor to the clock's time and refills; then the overlays,
     // captions and graph are brought up to date.
@@ -59,6 +63,11 @@ public:
     int32_t SelectedEventIndex() const;
 
     TEventListState& State() { return m_state; }
+    const TEventListState& State() const { return m_state; }
+
+    void EventInserted(const TEvent*) override { m_state.ResetCursor(); }
+    void EventRemoving(const TEvent*) override { m_state.ResetCursor(); }
+    void EventsClearing() override { m_state.ResetCursor(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -69,7 +78,7 @@ private:
 
     QTableWidget& m_grid;
     QScrollBar& m_scrollBar;
-    const TProject& m_project;
+    TProject& m_project;
     TEventListHooks m_hooks;
     TEventListState m_state;
 };
@@ -84,6 +93,7 @@ public:
     int32_t SelectedTitleIndex() const;
 
     TTitleListState& State() { return m_state; }
+    const TTitleListState& State() const { return m_state; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

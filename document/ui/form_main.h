@@ -20,8 +20,8 @@
 //
 // The implementation is split by menu: form_main.cpp (construction, wiring,
 // messages, reset), form_main_panels.cpp (panels, layout, status bar),
-// form_main_file.cpp, form_main_windows.cpp, form_main_options.cpp,
-// form_main_help.cpp.
+// form_main_lists.cpp (the event and title lists), form_main_file.cpp, form_main_windows.cpp,
+// form_main_options.cpp, form_main_help.cpp.
 
 #include "components/secondary_window.h"
 #include "document/editor_layout.h"
@@ -72,6 +72,8 @@ class TFormHelp;
 class TFormSecondaryKey;
 class TFormHotKeys;
 class TFormInputDevices;
+class TEventListGrid;
+class TTitleListGrid;
 
 struct TFormMainOptions {
     // The settings file; empty for "Scenemark.ini" beside the executable.
@@ -185,6 +187,27 @@ public:
     // Receives the playback timer and audio messages posted to this window;
     // null (the default) ignores them. Not owned.
     void SetWindowMessageHandler(TWindowMessageHandler* handler) { m_messageHandler = handler; }
+
+    // --- Event and title lists -------------------------------------------
+    // Move the list's cursor to the current time and refill the grid
+    // (incremental: a playback tick; follow: scroll to the cursor). The
+    // event list then brings overlays, captions and the graph up to date.
+    void RefreshEventList(bool incremental, bool follow);
+    void RefreshTitleList(bool incremental, bool follow);
+    // Refill from the cursor without moving it.
+    void FillEventGrid(bool follow);
+    void FillTitleGrid(bool follow);
+    // The list index of the selected row, or -1.
+    int32_t SelectedEventIndex() const;
+    int32_t SelectedTitleIndex() const;
+    // The newest event (title) at or before the current time, -1 for none.
+    int32_t EventCursor() const;
+    int32_t TitleCursor() const;
+    // Moves the clock to a time in the project's unit (Shift+click on an
+    // event); installed by the playback clock.
+    void SetGoToTime(std::function<void(int32_t time, bool fromUser)> goToTime);
+    // The video windows in media order (through SetVideoWindowsSource).
+    std::vector<QWidget*> VideoWindows() const;
 
     // --- Window layout as the project document stores it ----------------
     TEditorLayout CaptureLayout() const;
@@ -304,6 +327,8 @@ private:
     void AddCommands(QMenu* menu, std::initializer_list<std::optional<TAppCommandId>> commands);
     void ResetColumnWidths();
     void ResetTrackBar();
+    void CreateLists();
+    void RepaintVideoWindows();
 
     std::unique_ptr<TProject> m_project;
     TAppCommands m_commands;
@@ -322,4 +347,7 @@ private:
     TDocumentWriter m_writeDocument;
     TWindowMessageHandler* m_messageHandler = nullptr;
     std::function<std::vector<QWidget*>()> m_videoWindows;
+    std::function<void(int32_t, bool)> m_goToTime;
+    std::unique_ptr<TEventListGrid> m_eventList;
+    std::unique_ptr<TTitleListGrid> m_titleList;
 };
