@@ -330,6 +330,10 @@ void TFormMain::Execute(const std::function<void()>& command) {
     RunCommand(command, [this](const QString& message) { m_dialogs->ShowError(this, message); });
 }
 
+void TFormMain::ShowMessage(const QString& message) {
+    m_dialogs->ShowError(this, message);
+}
+
 bool TFormMain::event(QEvent* event) {
     if (event->type() == TWindowMessageEvent::EventType()) {
         if (m_messageHandler != nullptr) {

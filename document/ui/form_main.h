@@ -140,6 +140,9 @@ public:
     // The application's error handler: runs command, shows a failure's
     // message.
     void Execute(const std::function<void()>& command);
+    // Shows a message the way the error handler does, without stopping
+    // anything.
+    void ShowMessage(const QString& message);
     // Runs handler through Execute whenever the command is chosen (menu,
     // toolbar, bound panel control or key).
     void ConnectCommand(TAppCommandId id, std::function<void()> handler);
