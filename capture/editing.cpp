@@ -1,0 +1,162 @@
+#include "capture/editing.h"
+
+#include <limits>
+#include <memory>
+
+namespace {
+
+// Saturating so that a large offset cannot wrap a late time around to an
+// early one and break the order of the list.
+int32_t OffsetTime(int32_t time, int32_t delta) {
+    const int64_t shifted = static_cast<int64_t>(time) + delta;
+    if (shifted < 0)
+        return 0;
+    if (shifted > std::numeric_limits<int32_t>::max())
+        return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(shifted);
+}
+
+// Forwards the project's removals to the host's timeline while a removal that
+// the project performs on its own (a type's events) is under way.
+class TTimelineRemovalForwarder : public TProjectListener {
+public:
+    TTimelineRemovalForwarder(TProject& project, TCaptureHost& host) : m_project(project), m_host(host) {
+        m_project.AddListener(this);
+    }
+    ~TTimelineRemovalForwarder() override { m_project.RemoveListener(this); }
+    TTimelineRemovalForwarder(const TTimelineRemovalForwarder&) = delete;
+    TTimelineRemovalForwarder& operator=(const TTimelineRemovalForwarder&) = delete;
+
+    void EventRemoving(const TEvent* event) override { m_host.RemoveEventFromTimeline(*event); }
+
+private:
+    TProject& m_project;
+    TCaptureHost& m_host;
+};
+
+void GiveParametersToBareEvents(const TProject& project, const TEvent& edited) {
+    if (edited.Parameters.IsEmpty())
+        return;
+    for (const auto& event : project.Events()) {
+        if (event->EventType == edited.EventType && event->Parameters.IsEmpty())
+            event->Parameters = edited.Parameters;
+    }
+}
+
+} // namespace
+
+void OffsetEvents(TProject& project, TCaptureHost& host, int32_t delta) {
+    // A monotone change of every time keeps the list sorted, so the times
+    // may be rewritten in place.
+    for (const auto& event : project.Events())
+        event->Time = OffsetTime(event->Time, delta);
+    host.EventListChanged();
+    host.RepaintTimeline();
+}
+
+void OffsetTitles(TTitles& titles, TCaptureHost& host, int32_t delta) {
+    for (const auto& title : titles)
+        title->Time = OffsetTime(title->Time, delta);
+    host.TitleListChanged();
+}
+
+std::optional<int32_t> PreviousEventTime(const TEvents& events, int32_t currentTime) {
+    const std::size_t firstNotBefore = events.LowerBound(currentTime);
+    if (firstNotBefore == 0)
+        return std::nullopt;
+    return events[firstNotBefore - 1]->Time;
+}
+
+std::optional<int32_t> NextEventTime(const TEvents& events, int32_t currentTime) {
+    const std::size_t firstAfter = events.UpperBound(currentTime);
+    if (firstAfter == events.Count())
+        return std::nullopt;
+    return events[firstAfter]->Time;
+}
+
+bool ModifyEvent(TProject& project, TCaptureHost& host, const TEvent* event, const TEventEdit& edit) {
+    const std::ptrdiff_t index = project.Events().IndexOf(event);
+    if (index < 0)
+        return false;
+    TEvent* edited = project.Events()[static_cast<std::size_t>(index)];
+    host.RemoveEventFromTimeline(*edited);
+    // The dialog's list is empty when there are no types; an event must keep
+    // a valid type, so such an answer leaves the type as it was.
+    if (project.EventTypes.IsValidIndex(edit.TypeIndex))
+        edited->EventType = edit.TypeIndex;
+    edited->Text = edit.Text;
+    edited->Parameters = edit.Parameters;
+    if (edit.Time != edited->Time)
+        project.MoveEventToTime(edited, edit.Time);
+    if (edit.IsSetForAllSame)
+        GiveParametersToBareEvents(project, *edited);
+    host.EventListChanged();
+    host.AddEventToTimeline(*edited);
+    host.RepaintAll();
+    return true;
+}
+
+void DeleteSelectedEvent(TProject& project, TCaptureHost& host, const TEvent* event) {
+    if (!event || project.Events().IndexOf(event) < 0)
+        return;
+    host.RemoveEventFromTimeline(*event);
+    project.DeleteEvent(event);
+    host.EventListChanged();
+    host.RepaintAll();
+}
+
+void ClearAllEvents(TProject& project, TCaptureHost& host) {
+    project.ClearEvents();
+    host.EventListChanged();
+    host.ClearTimeline();
+    host.RepaintAll();
+}
+
+bool InsertEventText(TProject& project, TCaptureHost& host, bool isInserting, const TEvent* event,
+                     const QString& text) {
+    if (!isInserting || !event)
+        return false;
+    const std::ptrdiff_t index = project.Events().IndexOf(event);
+    if (index < 0)
+        return false;
+    project.Events()[static_cast<std::size_t>(index)]->Text = text;
+    host.EventListChanged();
+    return true;
+}
+
+bool RemoveEventsOfType(TProject& project, TCaptureHost& host, int32_t typeIndex) {
+    bool isRemoved = false;
+    {
+        TTimelineRemovalForwarder forwarder(project, host);
+        isRemoved = project.DeleteEventType(typeIndex);
+    }
+    if (!isRemoved)
+        return false;
+    host.EventListChanged();
+    host.RepaintTimeline();
+    return true;
+}
+
+const TTitle* InsertTitle(TTitles& titles, TCaptureHost& host, bool isInserting, int32_t currentTime,
+                          const QString& text) {
+    if (!isInserting)
+        return nullptr;
+    auto title = std::make_unique<TTitle>(text, currentTime);
+    const TTitle* inserted = title.get();
+    titles.InsertTitle(std::move(title));
+    host.TitleListChanged();
+    return inserted;
+}
+
+bool ModifyTitle(TTitles& titles, TCaptureHost& host, const TTitle* title, int32_t time,
+                 const QString& text) {
+    const std::ptrdiff_t index = titles.IndexOf(title);
+    if (index < 0)
+        return false;
+    TTitle* edited = titles[static_cast<std::size_t>(index)];
+    edited->Text = text;
+    if (time != edited->Time)
+        titles.MoveToTime(edited, time);
+    host.TitleListChanged();
+    return true;
+}
