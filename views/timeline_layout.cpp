@@ -47,8 +47,21 @@ void TTimelineRows::Rebuild() {
 }
 
 void TTimelineRows::Add(const TEvent* event) {
-    if (event)
+    // Editors report a change both through the project and directly; the
+    // event must still appear once.
+    if (event && !Contains(event))
         Place(event, false);
+}
+
+bool TTimelineRows::Contains(const TEvent* event) const {
+    for (const TRow& row : m_rows) {
+        auto found = std::lower_bound(row.begin(), row.end(), event->Time,
+                                      [](const TEvent* item, int32_t time) { return item->Time < time; });
+        for (; found != row.end() && (*found)->Time == event->Time; ++found)
+            if (*found == event)
+                return true;
+    }
+    return false;
 }
 
 void TTimelineRows::Place(const TEvent* event, bool isAppending) {

@@ -30,8 +30,10 @@ public:
     // Places every event of the project's list, in list order, from no rows.
     void Rebuild();
     // Places one event: after the events of its row whose Time is not
-    // greater, or in a new row at its place in the order.
+    // greater, or in a new row at its place in the order. An event already
+    // placed stays where it is.
     void Add(const TEvent* event);
+    bool Contains(const TEvent* event) const;
     // Removes the event (by identity) from its row, and the row when it
     // became empty. False when no row holds it.
     bool Remove(const TEvent* event);

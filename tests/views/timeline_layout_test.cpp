@@ -100,6 +100,7 @@ TEST_F(TimelineTest, AddedEventsGoAfterThoseOfEqualTime) {
     rows.Rebuild();
     const TEvent* second = Add(1, 1000, QStringLiteral("Ann"));
     rows.Add(second);
+    rows.Add(second);
     const TEvent* bob = Add(0, 500, QStringLiteral("Bob"));
     rows.Add(bob);
     ASSERT_EQ(rows.Rows().size(), 2u);
