@@ -70,8 +70,13 @@ void TFormTimeLine::resizeEvent(QResizeEvent* event) {
 
 void TFormTimeLine::showEvent(QShowEvent* event) {
     TSecondaryWindow::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
+    if (event->spontaneous())
+        return;
+    if (!m_hasBeenShown && parentWidget()) {
+        m_hasBeenShown = true;
+        move(parentWidget()->frameGeometry().center() - frameGeometry().center() + pos());
+    }
+    FormShow();
 }
 
 void TFormTimeLine::hideEvent(QHideEvent* event) {

@@ -94,6 +94,7 @@ private:
     TTimelineRows m_rows;
     std::function<TTimelineSlider()> m_slider;
     int32_t m_timelinePositionMs = 0;
+    bool m_hasBeenShown = false; // first shown centred on the main window
     bool m_isPainting = false;
     bool m_isPictureCurrent = false;
     QImage m_picture;
