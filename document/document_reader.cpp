@@ -238,7 +238,7 @@ private:
         event.DocumentType = *type;
         event.HasTime = timeValue.has_value();
         event.Event = std::make_unique<TEvent>(-1, timeValue.value_or(0), ElementText(text),
-                                               ReadParametersElement(parameters));
+                                               ReadParametersElement(parameters, &m_texts));
         m_content.Events.push_back(std::move(event));
     }
 
@@ -268,6 +268,7 @@ private:
     xmlTextReader* m_reader;
     TDocumentContent m_content;
     xmlNode* m_sectionsRoot = nullptr;
+    TTextCache m_texts;
     bool m_hasTimeFormat = false;
 };
 

@@ -170,12 +170,34 @@ std::optional<int32_t> ParseDocumentInt(const QString& text) {
     return ParseDocumentInt(digits, static_cast<std::size_t>(end - begin));
 }
 
-TParameters ReadParametersElement(const xmlNode* element) {
+QString TTextCache::Text(const char* utf8) {
+    const std::string_view text(utf8);
+    // Long texts rarely repeat; a document of endless distinct names must
+    // not make the cache the biggest thing in memory.
+    constexpr std::size_t longest = 32;
+    constexpr std::size_t mostEntries = 1 << 16;
+    if (text.size() > longest)
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    if (const auto found = m_texts.find(text); found != m_texts.end())
+        return found->second;
+    QString decoded = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    if (m_texts.size() < mostEntries)
+        m_texts.emplace(std::string(text), decoded);
+    return decoded;
+}
+
+TParameters ReadParametersElement(const xmlNode* element, TTextCache* cache) {
     TParameters parameters;
     if (!element)
         return parameters;
-    for (const xmlAttr* attribute = element->properties; attribute; attribute = attribute->next)
+    for (const xmlAttr* attribute = element->properties; attribute; attribute = attribute->next) {
+        const xmlChar* value = SingleTextContent(attribute->children);
+        if (cache && value && !attribute->ns) {
+            parameters.AddParameter({cache->Text(AsChars(attribute->name)), cache->Text(AsChars(value))});
+            continue;
+        }
         parameters.AddParameter({AttributeName(attribute), AttributeText(attribute)});
+    }
     for (const xmlNode* child = element->children; child; child = child->next) {
         if (child->type != XML_ELEMENT_NODE)
             continue;

@@ -16,6 +16,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 struct TXmlDocFree {
     void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
@@ -77,11 +79,26 @@ QString NodeName(const xmlNode* node);
 std::optional<int32_t> ParseDocumentInt(const QString& text);
 std::optional<int32_t> ParseDocumentInt(const char* text, std::size_t length);
 
+// Parameter names and short values repeat over thousands of events; one
+// shared copy of each (QString shares its text) saves most of their memory.
+class TTextCache {
+public:
+    QString Text(const char* utf8);
+
+private:
+    struct THash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    std::unordered_map<std::string, QString, THash, std::equal_to<>> m_texts;
+};
+
 // The parameters of a `Parameters` element: its attributes in order, then
 // its child elements in order: a `Parameter` element carrying a `Name`
 // attribute gives (Name, its `Value` attribute or empty); any other child
-// with text gives (element name, text); the rest are skipped.
-TParameters ReadParametersElement(const xmlNode* element);
+// with text gives (element name, text); the rest are skipped. With a cache,
+// plain attribute names and values come from it.
+TParameters ReadParametersElement(const xmlNode* element, TTextCache* cache = nullptr);
 
 // How many leading pairs of `parameters` can be written as attributes of the
 // `Parameters` element and read back unchanged: names that are valid XML
