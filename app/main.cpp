@@ -1,5 +1,6 @@
 #include "document/ui/error_handler.h"
 #include "document/ui/form_main.h"
+#include "document/ui/main_document.h"
 
 #include <QApplication>
 
@@ -25,6 +26,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
     try {
         TFormMain form;
+        TMainDocument document(form);
         form.show();
         return QApplication::exec();
     } catch (const std::exception& error) {

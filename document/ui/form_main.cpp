@@ -21,6 +21,7 @@
 #include "views/form_graph.h"
 #include "views/form_output.h"
 #include "views/form_time_line.h"
+#include "views/list_grids.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -119,6 +120,7 @@ TFormMain::TFormMain(TFormMainOptions options)
     CreateStatusBar();
     FormCreate();
     CreateSecondaryWindows();
+    CreateLists();
 }
 
 TFormMain::~TFormMain() {
@@ -147,7 +149,10 @@ void TFormMain::FormShow() {
 
 void TFormMain::FormDestroy() {
     DestroyPlayback();
-    // The windows refer to the project; they go first, newest first.
+    // The lists and windows refer to the project; they go first, windows
+    // newest first.
+    m_eventList.reset();
+    m_titleList.reset();
     for (auto window = m_secondaryWindows.rbegin(); window != m_secondaryWindows.rend(); ++window)
         delete *window;
     m_secondaryWindows.clear();
@@ -297,6 +302,9 @@ void TFormMain::CreateSecondaryWindows() {
     FormGraph = new TFormGraph(this, project);
     FormRegion = new TFormRegion(this, project);
     FormTimeLine = new TFormTimeLine(this, project);
+    FormTimeLine->SetSliderSource([this] {
+        return TTimelineSlider{TrackBar->minimum(), TrackBar->maximum(), TrackBar->pageStep()};
+    });
     FormEventButtons = new TFormEventButtons(this, project);
     FormEventTypeGroups = new TFormEventTypeGroups(this, project);
     FormEvent = new TFormEvent(this, project);
@@ -322,6 +330,10 @@ void TFormMain::ConnectCommand(TAppCommandId id, std::function<void()> handler) 
 
 void TFormMain::Execute(const std::function<void()>& command) {
     RunCommand(command, [this](const QString& message) { m_dialogs->ShowError(this, message); });
+}
+
+void TFormMain::ShowMessage(const QString& message) {
+    m_dialogs->ShowError(this, message);
 }
 
 bool TFormMain::event(QEvent* event) {
@@ -382,6 +394,8 @@ void TFormMain::ResetProject() {
     for (TToolWindow window : AllToolWindows)
         SetToolWindowVisible(window, false);
     ResetColumnWidths();
+    RefreshEventList(false, false);
+    RefreshTitleList(false, false);
 
     Action(Id::ActionEventMouse)->setChecked(false);
     MouseTemplate = TMouseTemplate{};

@@ -20,10 +20,11 @@
 //
 // The implementation is split by menu: form_main.cpp (construction, wiring,
 // messages, reset), form_main_panels.cpp (panels, layout, status bar),
-// form_main_file.cpp, form_main_windows.cpp, form_main_options.cpp,
-// form_main_help.cpp, form_main_media.cpp (the Media menu and the media
-// set), form_main_play.cpp (the position slider, transport and time format,
-// and the playback clock's side of the window).
+// form_main_lists.cpp (the event and title lists), form_main_file.cpp,
+// form_main_windows.cpp, form_main_options.cpp, form_main_help.cpp,
+// form_main_media.cpp (the Media menu and the media set), form_main_play.cpp
+// (the position slider, transport and time format, and the playback clock's
+// side of the window).
 
 #include "components/secondary_window.h"
 #include "document/editor_layout.h"
@@ -77,6 +78,8 @@ class TFormHotKeys;
 class TFormInputDevices;
 class TFormVideoList;
 class TPlaybackClock;
+class TEventListGrid;
+class TTitleListGrid;
 
 struct TFormMainOptions {
     // The settings file; empty for "Scenemark.ini" beside the executable.
@@ -141,6 +144,9 @@ public:
     // The application's error handler: runs command, shows a failure's
     // message.
     void Execute(const std::function<void()>& command);
+    // Shows a message the way the error handler does, without stopping
+    // anything.
+    void ShowMessage(const QString& message);
     // Runs handler through Execute whenever the command is chosen (menu,
     // toolbar, bound panel control or key).
     void ConnectCommand(TAppCommandId id, std::function<void()> handler);
@@ -212,6 +218,26 @@ public:
     void ActionStepExecute();
     // Either item of the Time format menu was chosen.
     void MenuTimeFormatMillisecondsClick(TTimeFormat target);
+    // --- Event and title lists -------------------------------------------
+    // Move the list's cursor to the current time and refill the grid
+    // (incremental: a playback tick; follow: scroll to the cursor). The
+    // event list then brings overlays, captions and the graph up to date.
+    void RefreshEventList(bool incremental, bool follow);
+    void RefreshTitleList(bool incremental, bool follow);
+    // Refill from the cursor without moving it.
+    void FillEventGrid(bool follow);
+    void FillTitleGrid(bool follow);
+    // The list index of the selected row, or -1.
+    int32_t SelectedEventIndex() const;
+    int32_t SelectedTitleIndex() const;
+    // The newest event (title) at or before the current time, -1 for none.
+    int32_t EventCursor() const;
+    int32_t TitleCursor() const;
+    // Moves the clock to a time in the project's unit (Shift+click on an
+    // event); installed by the playback clock.
+    void SetGoToTime(std::function<void(int32_t time, bool fromUser)> goToTime);
+    // The video windows in media order (through SetVideoWindowsSource).
+    std::vector<QWidget*> VideoWindows() const;
 
     // --- Window layout as the project document stores it ----------------
     TEditorLayout CaptureLayout() const;
@@ -340,6 +366,9 @@ private:
     struct TPlaybackSideDeleter {
         void operator()(TPlaybackSide* side) const;
     };
+    void ResetTrackBar();
+    void CreateLists();
+    void RepaintVideoWindows();
 
     std::unique_ptr<TProject> m_project;
     TAppCommands m_commands;
@@ -362,4 +391,7 @@ private:
     std::unique_ptr<TMMTimer> m_timer;
     std::unique_ptr<TFormVideoList> m_videoList;
     std::unique_ptr<TPlaybackClock> m_clock;
+    std::function<void(int32_t, bool)> m_goToTime;
+    std::unique_ptr<TEventListGrid> m_eventList;
+    std::unique_ptr<TTitleListGrid> m_titleList;
 };
