@@ -121,6 +121,7 @@ TFormMain::TFormMain(TFormMainOptions options)
     FormCreate();
     CreateSecondaryWindows();
     CreateLists();
+    CreateCapture();
 }
 
 TFormMain::~TFormMain() {
@@ -149,6 +150,7 @@ void TFormMain::FormShow() {
 
 void TFormMain::FormDestroy() {
     DestroyPlayback();
+    m_captureSide.reset();
     // The lists and windows refer to the project; they go first, windows
     // newest first.
     m_eventList.reset();
@@ -396,6 +398,7 @@ void TFormMain::ResetProject() {
     ResetColumnWidths();
     RefreshEventList(false, false);
     RefreshTitleList(false, false);
+    RefreshTypeList();
 
     Action(Id::ActionEventMouse)->setChecked(false);
     MouseTemplate = TMouseTemplate{};

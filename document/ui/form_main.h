@@ -32,6 +32,7 @@
 #include "document/ui/app_commands.h"
 #include "document/ui/main_dialogs.h"
 #include "media/registry/registry.h"
+#include "capture/event_commands.h"
 #include "model/parameters.h"
 #include "model/project.h"
 #include "platform/mm_timer.h"
@@ -80,6 +81,8 @@ class TFormVideoList;
 class TPlaybackClock;
 class TEventListGrid;
 class TTitleListGrid;
+class TCaptureHost;
+struct TEvent;
 
 struct TFormMainOptions {
     // The settings file; empty for "Scenemark.ini" beside the executable.
@@ -134,6 +137,9 @@ public:
     // The media set: one video window per opened medium.
     TFormVideoList& VideoList() { return *m_videoList; }
     TMouseTemplate MouseTemplate;
+    // The file dialogs, confirmations and message boxes (test fakes answer
+    // them).
+    TFormMainDialogs& Dialogs() { return *m_dialogs; }
 
     // --- Commands -------------------------------------------------------
     TAppCommands& Commands() { return m_commands; }
@@ -238,6 +244,29 @@ public:
     void SetGoToTime(std::function<void(int32_t time, bool fromUser)> goToTime);
     // The video windows in media order (through SetVideoWindowsSource).
     std::vector<QWidget*> VideoWindows() const;
+
+    // --- Recording (form_main_capture.cpp) --------------------------------
+    // The refreshes that follow a change of the events or titles, for the
+    // recording and editing routines.
+    TCaptureHost& CaptureHost();
+    // Rebuilds the event commands (one per key of every active event type)
+    // and the buttons of the event buttons window; run after every change of
+    // the event types or groups.
+    void RebuildEventCommands();
+    // After every change of the event types or groups (editors, documents,
+    // importers, reset): brings the type and group windows, the event
+    // commands and their buttons up to date.
+    void RefreshTypeList();
+    const TEventCommandTable& EventCommands() const { return m_eventCommands; }
+    // The action of event command i, in EventCommands() order.
+    QAction* EventAction(std::size_t index) const { return m_eventActions[index]; }
+    // What an event key or button runs: records the command's type at the
+    // current time while "Inserting" is on. The new event or null.
+    const TEvent* ActionEventExecute(uint32_t tag);
+    // Mouse mode's recording at the current time (nothing while "Inserting"
+    // is off). The new event or null.
+    const TEvent* RecordEventNow(int32_t typeIndex, const QString& text, const TParameterNames* ignoredNames,
+                                 bool replaceSameTime, const TParameters& parameters);
 
     // --- Window layout as the project document stores it ----------------
     TEditorLayout CaptureLayout() const;
@@ -366,6 +395,11 @@ private:
     struct TPlaybackSideDeleter {
         void operator()(TPlaybackSide* side) const;
     };
+    class TCaptureSide;
+    struct TCaptureSideDeleter {
+        void operator()(TCaptureSide* side) const;
+    };
+    void CreateCapture();
     void ResetTrackBar();
     void CreateLists();
     void RepaintVideoWindows();
@@ -394,4 +428,7 @@ private:
     std::function<void(int32_t, bool)> m_goToTime;
     std::unique_ptr<TEventListGrid> m_eventList;
     std::unique_ptr<TTitleListGrid> m_titleList;
+    std::unique_ptr<TCaptureSide, TCaptureSideDeleter> m_captureSide;
+    TEventCommandTable m_eventCommands;
+    std::vector<QAction*> m_eventActions;
 };

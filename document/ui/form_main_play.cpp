@@ -9,6 +9,7 @@
 #include "playback/playback_clock.h"
 #include "playback/ui/form_offset.h"
 #include "playback/ui/form_video_list.h"
+#include "views/form_time_line.h"
 #include "views/video_host.h"
 
 #include <QAction>
@@ -41,9 +42,9 @@ std::optional<TTransportCommand> TransportCommand(TAppCommandId command) {
 
 } // namespace
 
-// The views that are not built yet (event and title lists, output window,
-// timeline, audio output, event recording) take their calls here as
-// nothing: each call below is the one place that view will be driven from.
+// The views that are not built yet (output window, audio output) take
+// their calls here as nothing: each call below is the one place that view
+// will be driven from.
 class TFormMain::TPlaybackSide final : public TPlaybackHost, public TVideoHost, public TWindowMessageHandler {
 public:
     explicit TPlaybackSide(TFormMain& form) : m_form(form) {}
@@ -62,12 +63,12 @@ public:
         m_form.StatusPanels[1]->setText(millisecond);
         m_form.StatusPanels[2]->setText(frame);
     }
-    void RefreshEventList(bool /*incremental*/, bool /*follow*/) override {}
-    void RefreshTitleList(bool /*incremental*/, bool /*follow*/) override {}
+    void RefreshEventList(bool incremental, bool follow) override { m_form.RefreshEventList(incremental, follow); }
+    void RefreshTitleList(bool incremental, bool follow) override { m_form.RefreshTitleList(incremental, follow); }
     void RenderOutput() override {}
-    void SetTimelinePosition(int32_t /*positionMs*/) override {}
-    void RefreshTimeline() override {}
-    void RepaintTimeline() override {}
+    void SetTimelinePosition(int32_t positionMs) override { m_form.FormTimeLine->SetTimelinePosition(positionMs); }
+    void RefreshTimeline() override { m_form.FormTimeLine->RefreshTimeline(); }
+    void RepaintTimeline() override { m_form.FormTimeLine->RepaintTimeline(); }
     void SetEditingEnabled(bool enabled) override { m_form.SetEditingEnabled(enabled); }
     void PostTimerMessage(uint32_t wParam) override { PostWindowMessage(&m_form, WM_TIMER, wParam, 0); }
 
@@ -81,10 +82,11 @@ public:
         const TEventTypes& types = m_form.Project().EventTypes;
         return types.IsValidIndex(typeIndex) ? types[typeIndex].Name : QString();
     }
-    void RecordEventNow(int32_t /*typeIndex*/, const QString& /*text*/,
-                        const TParameterNames* /*ignoredNames*/, bool /*replaceSameTime*/,
-                        const TParameters& /*parameters*/) override {}
-    void FillEventGrid(bool /*moveCursor*/) override {}
+    void RecordEventNow(int32_t typeIndex, const QString& text, const TParameterNames* ignoredNames,
+                        bool replaceSameTime, const TParameters& parameters) override {
+        m_form.RecordEventNow(typeIndex, text, ignoredNames, replaceSameTime, parameters);
+    }
+    void FillEventGrid(bool follow) override { m_form.FillEventGrid(follow); }
 
     // --- TWindowMessageHandler ---
     // The message value carries the clock's playback generation as well as
@@ -120,6 +122,7 @@ void TFormMain::CreatePlayback() {
     };
     ConnectPlayback();
     ConnectMediaMenu();
+    SetGoToTime([this](int32_t time, bool fromUser) { m_clock->GoToTime(time, fromUser); });
     m_clock->Reset();
 }
 

@@ -3,6 +3,7 @@
 #include "document/ui/error_handler.h"
 
 #include <QFileDialog>
+#include <QMessageBox>
 
 namespace {
 
@@ -40,6 +41,11 @@ QStringList TFormMainDialogs::AskMediaFiles(QWidget* parent) {
         parent, QString(), QString(),
         QStringLiteral("All (*.avi *.wav *.bmp *.mpg *mpeg);;AVI files (*.avi);;Wave files (*.wav);;"
                        "BMP files (*.bmp);;MPEG files (*.mpg *mpeg)"));
+}
+
+bool TFormMainDialogs::AskYesNo(QWidget* parent, const QString& question) {
+    return QMessageBox::question(parent, QString::fromLatin1(ApplicationTitle), question,
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 std::unique_ptr<TFormMainDialogs> CreateStandardDialogs() {

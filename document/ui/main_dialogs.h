@@ -25,6 +25,10 @@ public:
     // The media files to add, in the order the dialog returns them; empty
     // when the user cancels. The standard file dialog unless overridden.
     virtual QStringList AskMediaFiles(QWidget* parent);
+    // A question with the buttons Yes and No (the confirmations before
+    // deleting or clearing); true for Yes. A message box titled like the
+    // application unless overridden.
+    virtual bool AskYesNo(QWidget* parent, const QString& question);
 };
 
 // QFileDialog and QMessageBox: filter "xml (*.xml)", default extension xml.

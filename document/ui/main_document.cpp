@@ -1,9 +1,14 @@
 #include "document/ui/main_document.h"
 
 #include "document/ui/form_main.h"
+#include "playback/playback_clock.h"
+#include "playback/playback_medium.h"
+#include "playback/time_convert.h"
+#include "playback/ui/form_video_list.h"
 #include "views/form_time_line.h"
 #include "views/form_video.h"
 
+#include <QFile>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QSlider>
@@ -13,17 +18,54 @@
 
 namespace {
 
-// Until a media set is given: a project without media.
-class TNoMedia final : public TDocumentMedia {
+// The main window's media set as the document sees it.
+class TVideoListMedia final : public TDocumentMedia {
 public:
-    std::vector<TDocumentMedium> Media() const override { return {}; }
-    double FirstVideoFrameRate() const override { return 0; }
-    int32_t MediaCount() const override { return 0; }
-    int32_t AddMedium(const std::string&) override { return -1; }
-    void SetCamera(int32_t, int32_t) override {}
-    void SetOffset(int32_t, int32_t) override {}
-    int32_t FramesFromMs(int32_t ms) const override { return ms; }
-    int32_t MsFromFrames(int32_t frames) const override { return frames; }
+    explicit TVideoListMedia(TFormMain& form) : m_form(form) {}
+
+    std::vector<TDocumentMedium> Media() const override {
+        std::vector<TDocumentMedium> media;
+        TFormVideoList& list = m_form.VideoList();
+        for (int32_t i = 0; i < list.Count(); ++i) {
+            const TFormVideo& window = list.Window(i);
+            media.push_back({QFile::encodeName(window.FileName()).toStdString(), window.Camera, window.Offset});
+        }
+        return media;
+    }
+    double FirstVideoFrameRate() const override {
+        TFormVideoList& list = m_form.VideoList();
+        for (int32_t i = 0; i < list.Count(); ++i) {
+            if (!HasReadableVideo(list.Medium(i)))
+                continue;
+            const TAVFile::TVideoFormat format = VideoFormatOf(list.Medium(i));
+            return format.Scale == 0 ? 0.0 : static_cast<double>(format.Rate) / format.Scale;
+        }
+        return 0;
+    }
+    int32_t MediaCount() const override { return m_form.VideoList().Count(); }
+    int32_t AddMedium(const std::string& fileName) override {
+        if (!m_form.AddMedium(QFile::decodeName(QByteArray::fromStdString(fileName))))
+            return -1;
+        return m_form.VideoList().Count() - 1;
+    }
+    void SetCamera(int32_t index, int32_t camera) override {
+        if (index >= 0 && index < MediaCount())
+            m_form.VideoList().Window(index).Camera = camera;
+    }
+    void SetOffset(int32_t index, int32_t offsetMs) override {
+        if (index >= 0 && index < MediaCount())
+            m_form.VideoList().Window(index).Offset = offsetMs;
+    }
+    // The clock converts with the first medium; so does the document.
+    int32_t FramesFromMs(int32_t ms) const override {
+        return ::FramesFromMs(ms, VideoFormatOf(m_form.VideoList().Medium(0)));
+    }
+    int32_t MsFromFrames(int32_t frames) const override {
+        return ::MsFromFrames(frames, VideoFormatOf(m_form.VideoList().Medium(0)));
+    }
+
+private:
+    TFormMain& m_form;
 };
 
 TFormVideo* VideoWindow(const TFormMain& form, int32_t index) {
@@ -129,8 +171,8 @@ private:
 };
 
 TMainDocument::TMainDocument(TFormMain& form)
-    : m_form(form), m_layout(std::make_unique<TLayout>(form)), m_noMedia(std::make_unique<TNoMedia>()),
-      m_media(m_noMedia.get()) {
+    : m_form(form), m_layout(std::make_unique<TLayout>(form)), m_videoListMedia(std::make_unique<TVideoListMedia>(form)),
+      m_media(m_videoListMedia.get()) {
     m_askImportOffset = [this]() -> std::optional<int32_t> {
         bool isAccepted = false;
         const int value = QInputDialog::getInt(&m_form, QStringLiteral("Offset"), QStringLiteral("Offset"), 0,
@@ -139,10 +181,10 @@ TMainDocument::TMainDocument(TFormMain& form)
         return isAccepted ? std::optional<int32_t>(value) : std::nullopt;
     };
     m_refreshAtPosition = [this] {
-        m_form.RefreshEventList(false, false);
-        m_form.RefreshTitleList(false, false);
-        m_form.FormTimeLine->RefreshTimeline();
-        m_form.FormTimeLine->SetTimelinePosition(m_form.TrackBar->value());
+        // The offsets arrive after their media were added: the slider must
+        // reach the end of a medium that starts late.
+        m_form.Clock().UpdateTrackBarRange();
+        m_form.Clock().RefreshAtPosition();
     };
     m_form.SetDocumentReader([this](const std::string& path, bool asImport) { Read(path, asImport); });
     m_form.SetDocumentWriter([this](const std::string& path) { Write(path); });
@@ -154,7 +196,7 @@ TMainDocument::~TMainDocument() {
 }
 
 void TMainDocument::SetMedia(TDocumentMedia* media) {
-    m_media = media ? media : m_noMedia.get();
+    m_media = media ? media : m_videoListMedia.get();
 }
 
 void TMainDocument::SetImportOffsetQuestion(std::function<std::optional<int32_t>()> ask) {
@@ -182,6 +224,7 @@ void TMainDocument::Read(const std::string& path, bool asImport) {
         [this] { m_form.ResetProject(); },
         [this](const std::string& message) { m_form.ShowMessage(QString::fromStdString(message)); }};
     ReadDocument(path, asImport ? TReadMode::Import : TReadMode::Open, offset, context);
+    m_form.RefreshTypeList();
     if (!asImport)
         m_form.SetDocumentFileName(path);
     if (m_refreshAtPosition)

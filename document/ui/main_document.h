@@ -28,15 +28,16 @@ public:
     TMainDocument(const TMainDocument&) = delete;
     TMainDocument& operator=(const TMainDocument&) = delete;
 
-    // The media set documents list and open; null (the default) for none, so
-    // documents are saved without media and their media are not opened.
+    // The media set documents list and open; null for the main window's own
+    // (the default).
     void SetMedia(TDocumentMedia* media);
     // Asks for the import offset in the project's time unit; nullopt when
     // the user cancels. The default asks with a plain integer dialog titled
     // "Offset".
     void SetImportOffsetQuestion(std::function<std::optional<int32_t>()> ask);
     // Seeks and refreshes every view after a document was read. The default
-    // refreshes the lists and the timeline.
+    // fits the slider to the media read and refreshes everything at its
+    // position.
     void SetRefreshAtPosition(std::function<void()> refresh);
 
     // What the File commands run: ReadDocument with the main window's
@@ -50,7 +51,7 @@ private:
 
     TFormMain& m_form;
     std::unique_ptr<TLayout> m_layout;
-    std::unique_ptr<TDocumentMedia> m_noMedia;
+    std::unique_ptr<TDocumentMedia> m_videoListMedia;
     TDocumentMedia* m_media;
     std::function<std::optional<int32_t>()> m_askImportOffset;
     std::function<void()> m_refreshAtPosition;
