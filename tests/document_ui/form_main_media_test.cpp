@@ -3,6 +3,7 @@
 // with a fake timer so playback advances only when the test says so.
 
 #include "document/ui/form_main.h"
+#include "document/ui/main_document.h"
 
 #include "platform/fake_mm_timer.h"
 #include "playback/playback_clock.h"
@@ -303,4 +304,39 @@ TEST_F(FormMainMedia, ReorderRowsTheVisibleWindowsByTheirLeftEdges) {
     EXPECT_EQ(list.Window(2).pos(), QPoint(widthB, 0));
     EXPECT_EQ(list.Window(0).pos(), QPoint(widthB + widthC, 0));
     EXPECT_EQ(list.Window(3).pos(), QPoint(123, 45));
+}
+
+// Saving and opening a project keeps its media with their cameras and
+// offsets; the slider then reaches the end of the medium that starts late,
+// and moving the clock moves the event list with it.
+TEST_F(FormMainMedia, DocumentsKeepTheMediaSetAndTheClockDrivesTheLists) {
+    TMainDocument document(*m_form);
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("early", 50)));
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("late", 50)));
+    m_form->VideoList().Window(1).Camera = 7;
+    m_form->VideoList().Window(1).Offset = 1000;
+    TProject& project = m_form->Project();
+    const int32_t type = project.AddEventType(TEventType(QStringLiteral("Smile")));
+    for (int32_t time : {500, 1500, 2500})
+        project.InsertEvent(std::make_unique<TEvent>(type, time, QString(), TParameters{}));
+    const std::string path = m_dir.File("project.xml");
+    document.Write(path);
+
+    m_form->ResetProject();
+    ASSERT_EQ(m_form->VideoList().Count(), 0);
+    document.Read(path, false);
+    ASSERT_TRUE(m_errors.isEmpty()) << m_errors.join(u'\n').toStdString();
+    ASSERT_EQ(m_form->VideoList().Count(), 2);
+    EXPECT_EQ(m_form->VideoList().Window(0).Camera, -1);
+    EXPECT_EQ(m_form->VideoList().Window(1).Camera, 7);
+    EXPECT_EQ(m_form->VideoList().Window(1).Offset, 1000);
+    EXPECT_EQ(m_form->TrackBar->maximum(), 3000);
+    ASSERT_EQ(m_form->Project().Events().Count(), 3);
+
+    EXPECT_EQ(m_form->EventCursor(), -1);
+    m_form->TrackBar->setValue(1600);
+    EXPECT_EQ(m_form->Clock().CurrentTime(), 1600);
+    EXPECT_EQ(m_form->EventCursor(), 1);
+    m_form->TrackBar->setValue(2999);
+    EXPECT_EQ(m_form->EventCursor(), 2);
 }
