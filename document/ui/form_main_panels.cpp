@@ -74,6 +74,9 @@ QTableWidget* CreateGrid(int columnCount, QWidget* parent) {
     grid->horizontalHeader()->setStretchLastSection(false);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     grid->horizontalHeader()->setMinimumSectionSize(8);
+    // Headings start at the left like the cells: a narrow column keeps the
+    // beginning of its heading, not the middle.
+    grid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);

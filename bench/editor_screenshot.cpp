@@ -1,0 +1,110 @@
+// Opens a project document in the editor on a virtual X server and saves a
+// picture of the whole screen; optionally it plays for a while, shows tool
+// windows and records events by pressing keys while playing, the way a user
+// does. See scripts/editor-screenshot.sh.
+//
+// Usage: editor_screenshot <output.png> <project.xml> [options]
+//   --at MS          go to this position first
+//   --play SECONDS   play that long before taking the picture
+//   --show NAME      run a window command (e.g. ActionEvents); repeatable
+//   --press KEY      with --play: press this key (e.g. F2) once a second while
+//                    playing, with "Inserting" on; repeatable
+#include "document/ui/form_main.h"
+#include "document/ui/main_document.h"
+#include "playback/playback_clock.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEventLoop>
+#include <QKeySequence>
+#include <QPixmap>
+#include <QScreen>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+void RunEventsFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+QAction* ActionNamed(TFormMain& form, const QString& name) {
+    for (const TAppCommandInfo& info : AppCommandTable())
+        if (name == QLatin1String(info.Name))
+            return form.Action(info.Id);
+    return nullptr;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: editor_screenshot <output.png> <project.xml> [--at MS] [--play SECONDS] "
+                             "[--show COMMAND]... [--press KEY]...\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Scenemark"));
+    int at = -1;
+    int seconds = 0;
+    std::vector<QString> windows;
+    std::vector<QKeySequence> keys;
+    for (int i = 3; i + 1 < argc; i += 2) {
+        const QString value = QString::fromLocal8Bit(argv[i + 1]);
+        if (std::strcmp(argv[i], "--at") == 0)
+            at = value.toInt();
+        else if (std::strcmp(argv[i], "--play") == 0)
+            seconds = value.toInt();
+        else if (std::strcmp(argv[i], "--show") == 0)
+            windows.push_back(value);
+        else if (std::strcmp(argv[i], "--press") == 0)
+            keys.push_back(QKeySequence(value));
+    }
+
+    TFormMain form;
+    TMainDocument document(form);
+    form.show();
+    RunEventsFor(200);
+    form.Execute([&] { document.Read(argv[2], false); });
+    for (const QString& name : windows) {
+        if (QAction* action = ActionNamed(form, name))
+            action->trigger();
+        else
+            std::fprintf(stderr, "no command %s\n", name.toLocal8Bit().constData());
+    }
+    form.activateWindow();
+    RunEventsFor(300);
+    if (at >= 0)
+        form.TrackBar->setValue(at);
+    if (seconds > 0) {
+        if (!keys.empty())
+            form.Action(TAppCommandId::ActionEventsInserting)->setChecked(true);
+        form.Action(TAppCommandId::ActionPlay)->trigger();
+        for (int second = 0; second < seconds; ++second) {
+            RunEventsFor(1000);
+            if (!keys.empty()) {
+                const QKeyCombination key = keys[static_cast<std::size_t>(second) % keys.size()][0];
+                QTest::keyClick(form.windowHandle(), key.key(), key.keyboardModifiers());
+            }
+        }
+        form.Clock().Stop(true);
+    }
+    RunEventsFor(500);
+    const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
+    if (!screen.save(QString::fromLocal8Bit(argv[1]))) {
+        std::fprintf(stderr, "could not save %s\n", argv[1]);
+        return 1;
+    }
+    std::printf("position %d ms, %d events\n", form.Clock().PositionMs(),
+                static_cast<int>(form.Project().Events().Count()));
+    return 0;
+}
