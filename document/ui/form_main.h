@@ -219,6 +219,10 @@ public:
     // The six transport commands: Go to begin, Go backward, Start playing,
     // Stop playing, Go forward, Go to end.
     void ActionPlaybackExecute(TAppCommandId command);
+    // The option's tick has toggled: every video window draws through its
+    // off-screen picture while the option is ticked or the output window is
+    // shown.
+    void ActionDoubleBufferingExecute();
     void ActionGotoExecute();
     void ActionSpeedExecute();
     void ActionStepExecute();

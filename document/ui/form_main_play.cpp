@@ -142,6 +142,9 @@ void TFormMain::ConnectPlayback() {
     for (Id id :
          {Id::ActionBegin, Id::ActionPrev, Id::ActionPlay, Id::ActionStop, Id::ActionNext, Id::ActionEnd})
         ConnectCommand(id, [this, id] { ActionPlaybackExecute(id); });
+    // Also when a reset or a new medium unticks the option.
+    connect(Action(Id::ActionDoubleBuffering), &QAction::toggled, this,
+            [this] { Execute([this] { ActionDoubleBufferingExecute(); }); });
     ConnectCommand(Id::ActionGoto, [this] { ActionGotoExecute(); });
     ConnectCommand(Id::ActionSpeed, [this] { ActionSpeedExecute(); });
     ConnectCommand(Id::ActionStep, [this] { ActionStepExecute(); });
@@ -156,6 +159,14 @@ void TFormMain::ConnectPlayback() {
 void TFormMain::ActionPlaybackExecute(TAppCommandId command) {
     if (const auto transport = TransportCommand(command))
         Clock().ExecuteTransport(*transport);
+}
+
+void TFormMain::ActionDoubleBufferingExecute() {
+    // The output window composes from the video windows' buffers, so they
+    // keep buffering while it is shown whatever the option says.
+    VideoList().SetDoubleBuffering(Action(Id::ActionDoubleBuffering)->isChecked() ||
+                                   IsToolWindowTicked(TToolWindow::Output));
+    VideoList().RepaintAll();
 }
 
 void TFormMain::ActionGotoExecute() {

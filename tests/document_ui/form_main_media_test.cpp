@@ -340,3 +340,14 @@ TEST_F(FormMainMedia, DocumentsKeepTheMediaSetAndTheClockDrivesTheLists) {
     m_form->TrackBar->setValue(2999);
     EXPECT_EQ(m_form->EventCursor(), 2);
 }
+
+TEST_F(FormMainMedia, DoubleBufferingFollowsTheOptionAndIsDroppedWhenAMediumIsAdded) {
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("first", 10)));
+    EXPECT_FALSE(m_form->VideoList().Window(0).IsDoubleBuffered());
+    Action(Id::ActionDoubleBuffering)->trigger();
+    EXPECT_TRUE(m_form->VideoList().Window(0).IsDoubleBuffered());
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("second", 10)));
+    EXPECT_FALSE(Action(Id::ActionDoubleBuffering)->isChecked());
+    EXPECT_FALSE(m_form->VideoList().Window(0).IsDoubleBuffered());
+    EXPECT_FALSE(m_form->VideoList().Window(1).IsDoubleBuffered());
+}
