@@ -58,7 +58,8 @@ private:
 
 QTableWidget* NewSecondaryKeyGrid(QWidget* parent) {
     auto* grid = new QTableWidget(2, 3, parent);
-    grid->setHorizontalHeaderLabels({QStringLiteral("Key"), QStringLiteral("Offset"), QStringLiteral("Parameters")});
+    grid->setHorizontalHeaderLabels(
+        {QStringLiteral("Key"), QStringLiteral("Offset"), QStringLiteral("Parameters")});
     grid->verticalHeader()->hide();
     grid->verticalHeader()->setMinimumSectionSize(18);
     grid->verticalHeader()->setDefaultSectionSize(18);
@@ -124,8 +125,8 @@ void TFormEvent::CreateControls() {
     ButtonOK = new QPushButton(QStringLiteral("OK"), this);
     ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
     ButtonOK->setDefault(true);
-    for (QPushButton* button : {ButtonColor, ButtonSecondaryNew, ButtonSecondaryModify, ButtonSecondaryDelete,
-                                ButtonCancel})
+    for (QPushButton* button :
+         {ButtonColor, ButtonSecondaryNew, ButtonSecondaryModify, ButtonSecondaryDelete, ButtonCancel})
         button->setAutoDefault(false);
 
     connect(CSpinEditGroupIndex, &QSpinBox::valueChanged, this,
@@ -158,7 +159,8 @@ void TFormEvent::LayOut() {
     fields->addWidget(HotKeyEvent, 1, 1);
     fields->addWidget(labelFor(QStringLiteral("&Group"), ComboBoxGroup), 2, 0);
     fields->addWidget(ComboBoxGroup, 2, 1);
-    fields->addWidget(labelFor(QStringLiteral("Group &index (time line color)"), CSpinEditGroupIndex), 3, 0, 1, 2);
+    fields->addWidget(labelFor(QStringLiteral("Group &index (time line color)"), CSpinEditGroupIndex), 3, 0,
+                      1, 2);
     fields->addLayout(colour, 4, 0, 1, 2);
     fields->addWidget(labelFor(QStringLiteral("O&ffset"), CSpinEditOffset), 5, 0);
     fields->addWidget(CSpinEditOffset, 5, 1);
@@ -206,7 +208,8 @@ void TFormEvent::SetFields(const TEventTypeFields& fields) {
     ComboBoxGroup->clear();
     for (const TEventTypeGroup& group : m_project.Groups)
         ComboBoxGroup->addItem(group.Name);
-    ComboBoxGroup->setCurrentIndex(m_project.Groups.IsValidIndex(fields.GroupChosen) ? fields.GroupChosen : -1);
+    ComboBoxGroup->setCurrentIndex(m_project.Groups.IsValidIndex(fields.GroupChosen) ? fields.GroupChosen
+                                                                                     : -1);
     ComboBoxGroup->setEditText(fields.GroupText);
     CSpinEditGroupIndex->setValue(fields.GroupIndex);
     CSpinEditOffset->setValue(fields.Offset);
@@ -250,8 +253,7 @@ void TFormEvent::ButtonColorClick() {
     }();
     (void)areCustomColorsSet;
     const QColor preset = GroupIndexQColor(std::max(CSpinEditGroupIndex->FieldValue(), 0));
-    const QColor chosen =
-        QColorDialog::getColor(preset, this, QString(), QColorDialog::DontUseNativeDialog);
+    const QColor chosen = QColorDialog::getColor(preset, this, QString(), QColorDialog::DontUseNativeDialog);
     if (chosen.isValid())
         ColorChosen(chosen);
 }

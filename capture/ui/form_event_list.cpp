@@ -17,7 +17,15 @@
 
 namespace {
 
-enum : int { ColumnName, ColumnKey, ColumnGroup, ColumnGroupIndex, ColumnOffset, ColumnParameters, ColumnCount };
+enum : int {
+    ColumnName,
+    ColumnKey,
+    ColumnGroup,
+    ColumnGroupIndex,
+    ColumnOffset,
+    ColumnParameters,
+    ColumnCount
+};
 
 // Draws a "Group index" cell holding a code of 0 or more as a black-edged
 // swatch of the code's colour in a cell-high square at the left, followed by
@@ -26,7 +34,8 @@ class TGroupIndexDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         bool isNumber = false;
         const QString text = index.data().toString();
         const int32_t groupIndex = text.toInt(&isNumber);
@@ -128,8 +137,8 @@ void TFormEventList::RefreshTypeList() {
         const TEventType& type = types[i];
         SetRow(*StringGridEventTypes, i,
                {type.Name, KeyToText(type.Key), m_project.Groups.GroupName(type.Group),
-                type.GroupIndex >= 0 ? QString::number(type.GroupIndex) : QString(), QString::number(type.Offset),
-                type.Parameters.ParametersToText()});
+                type.GroupIndex >= 0 ? QString::number(type.GroupIndex) : QString(),
+                QString::number(type.Offset), type.Parameters.ParametersToText()});
     }
     if (row >= 0)
         StringGridEventTypes->setCurrentCell(std::min(row, StringGridEventTypes->rowCount() - 1), 0);

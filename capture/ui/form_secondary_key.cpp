@@ -20,6 +20,7 @@ TFormSecondaryKey::TFormSecondaryKey(QWidget* owner) : QDialog(owner) {
     CSpinEditOffset = new TIntegerSpinEdit(this);
     MemoParameters = new QPlainTextEdit(this);
     MemoParameters->setTabChangesFocus(true);
+    MemoParameters->setMinimumHeight(40);
     ButtonOK = new QPushButton(QStringLiteral("OK"), this);
     ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
     ButtonOK->setDefault(true);
@@ -33,6 +34,7 @@ TFormSecondaryKey::TFormSecondaryKey(QWidget* owner) : QDialog(owner) {
     buttons->addWidget(ButtonOK);
     buttons->addWidget(ButtonCancel);
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
     layout->addLayout(fields);
     layout->addLayout(buttons);
     resize(331, 173);
