@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -111,6 +112,14 @@ TFormEventList::TFormEventList(QWidget* owner, TProject& project)
     connect(ButtonClose, &QPushButton::clicked, this, &QWidget::close);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
     RefreshTypeList();
+}
+
+void TFormEventList::showEvent(QShowEvent* event) {
+    TSecondaryWindow::showEvent(event);
+    if (!m_hasBeenShown && !event->spontaneous() && parentWidget() != nullptr) {
+        m_hasBeenShown = true;
+        move(parentWidget()->frameGeometry().center() - frameGeometry().center() + pos());
+    }
 }
 
 void TFormEventList::Run(const std::function<void()>& handler) {

@@ -46,6 +46,9 @@ public:
     QPushButton* ButtonDelete = nullptr;
     QPushButton* ButtonClose = nullptr;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void Run(const std::function<void()>& handler);
     void TypesChanged();
@@ -53,4 +56,5 @@ private:
     TProject& m_project;
     TFormEvent* m_typeEditor = nullptr;
     TTypeWindowHooks m_hooks;
+    bool m_hasBeenShown = false; // first shown centred on the owner
 };

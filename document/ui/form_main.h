@@ -404,6 +404,8 @@ private:
     // Gives the type and group windows their dialogs and their hooks into
     // this window (form_main_types.cpp).
     void ConnectTypeWindows();
+    // After type `typeIndex` was deleted: the mouse template follows.
+    void FollowDeletedType(int32_t typeIndex);
     void ResetTrackBar();
     void CreateLists();
     void RepaintVideoWindows();

@@ -191,6 +191,27 @@ TEST_F(FormMainTypesTest, DeletingATypeTakesItsEventsFromListAndTimelineAndRenum
     EXPECT_EQ(ButtonCaptions(), QStringList{"Frown "});
 }
 
+TEST_F(FormMainTypesTest, DeletingReachesNamelessTypesAndTheMouseTemplateFollows) {
+    AddType(QString(), -1, -1); // as a document or an importer may leave one
+    AddType(QStringLiteral("Smile"), -1, -1);
+    AddType(QStringLiteral("Frown"), -1, -1);
+    form->RefreshTypeList();
+    form->MouseTemplate.EventType = 2;
+    form->Action(Id::ActionEventMouse)->setChecked(true);
+
+    list->StringGridEventTypes->setCurrentCell(0, 0);
+    list->ButtonDelete->click();
+    ASSERT_EQ(Project().EventTypes.Count(), 2);
+    EXPECT_EQ(form->MouseTemplate.EventType, 1);
+    EXPECT_TRUE(form->Action(Id::ActionEventMouse)->isChecked());
+
+    list->StringGridEventTypes->setCurrentCell(1, 0);
+    list->ButtonDelete->click();
+    EXPECT_EQ(Project().EventTypes.Count(), 1);
+    EXPECT_EQ(form->MouseTemplate.EventType, -1);
+    EXPECT_FALSE(form->Action(Id::ActionEventMouse)->isChecked());
+}
+
 TEST_F(FormMainTypesTest, UntickingAGroupTakesItsTypesButtonsAndKeysAwayUntilTickedAgain) {
     const int32_t face = Project().EnsureGroup(QStringLiteral("Face"));
     AddType(QStringLiteral("Smile"), face, 1);
