@@ -3,6 +3,7 @@
 
 #include "capture/ui/form_event.h"
 #include "capture/ui/form_event_group.h"
+#include "capture/ui/form_event_list.h"
 #include "capture/ui/form_secondary_key.h"
 #include "capture/ui/hot_key_edit.h"
 #include "capture/ui/integer_spin_edit.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -219,6 +221,31 @@ TEST_F(TypeDialogsTest, SecondaryKeysAreEditedOnACopyThatOnlyOKHandsBack) {
     EXPECT_EQ(fields.SecondaryKeys[0].Key, THotKey{'B'});
     EXPECT_EQ(fields.SecondaryKeys[0].Offset, -7);
     EXPECT_EQ(fields.SecondaryKeys[0].Parameters.ParametersToText(), "Person=B");
+}
+
+TEST(FormEventList, GroupIndexCellsShowTheCodesColourBesideTheNumber) {
+    TProject project;
+    TEventType yellow(QStringLiteral("Yellow"));
+    yellow.GroupIndex = 10;
+    TEventType custom(QStringLiteral("Custom"));
+    custom.GroupIndex = 48 + 0x563412;
+    project.AddEventType(yellow);
+    project.AddEventType(custom);
+    project.AddEventType(TEventType(QStringLiteral("None")));
+    TFormEventList form(nullptr, project);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QTableWidget* grid = form.StringGridEventTypes;
+    const QImage picture = grid->viewport()->grab().toImage();
+    auto swatchCentre = [&](int row) {
+        const QRect cell = grid->visualItemRect(grid->item(row, 3));
+        return picture.pixelColor(cell.left() + cell.height() / 2, cell.top() + cell.height() / 2);
+    };
+    EXPECT_EQ(grid->item(0, 3)->text(), "10");
+    EXPECT_EQ(swatchCentre(0), QColor(0xFF, 0xFF, 0x00));
+    EXPECT_EQ(swatchCentre(1), QColor(0x12, 0x34, 0x56));
+    EXPECT_EQ(grid->item(2, 3)->text(), "");
+    EXPECT_EQ(swatchCentre(2), grid->palette().base().color());
 }
 
 TEST(FormEventGroup, EmptyDescriptionIsRefusedAndAnyMeaningAccepted) {
