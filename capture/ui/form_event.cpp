@@ -22,6 +22,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -215,6 +216,7 @@ void TFormEvent::SetFields(const TEventTypeFields& fields) {
     CSpinEditOffset->setValue(fields.Offset);
     MemoParameters->setPlainText(fields.ParameterLines.join(QLatin1Char('\n')));
     WorkingSecondaryKeys = fields.SecondaryKeys;
+    StringGridSecondaryKeys->setCurrentCell(0, 0);
     CheckBoxCheckEndPoints->setChecked(fields.CheckEndPoints);
 }
 
@@ -264,6 +266,7 @@ void TFormEvent::ColorChosen(const QColor& color) {
 
 void TFormEvent::RefreshSecondaryKeys() {
     const int count = static_cast<int>(WorkingSecondaryKeys.size());
+    const int row = StringGridSecondaryKeys->currentRow();
     StringGridSecondaryKeys->clearContents();
     StringGridSecondaryKeys->setRowCount(std::max(count, 1));
     SetRow(*StringGridSecondaryKeys, 0, {});
@@ -272,6 +275,7 @@ void TFormEvent::RefreshSecondaryKeys() {
         SetRow(*StringGridSecondaryKeys, i,
                {KeyToText(key.Key), QString::number(key.Offset), key.Parameters.ParametersToText()});
     }
+    StringGridSecondaryKeys->setCurrentCell(std::clamp(row, 0, StringGridSecondaryKeys->rowCount() - 1), 0);
 }
 
 int32_t TFormEvent::SelectedSecondaryKey() const {

@@ -14,7 +14,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <iterator>
+#include <algorithm>
 
 namespace {
 
@@ -149,8 +149,9 @@ void TFormEventList::RefreshTypeList() {
                 type.GroupIndex >= 0 ? QString::number(type.GroupIndex) : QString(),
                 QString::number(type.Offset), type.Parameters.ParametersToText()});
     }
-    if (row >= 0)
-        StringGridEventTypes->setCurrentCell(std::min(row, StringGridEventTypes->rowCount() - 1), 0);
+    // Like any grid of this editor, one row is always current: the first
+    // until the user picks another.
+    StringGridEventTypes->setCurrentCell(std::clamp(row, 0, StringGridEventTypes->rowCount() - 1), 0);
 
     std::erase_if(m_project.FilteredTypes, [&types](int32_t type) { return !types.IsValidIndex(type); });
 }

@@ -158,7 +158,7 @@ TEST_F(FormMainTypesTest, ModifyRenamesInPlaceAndTheEventListAndTimelineFollow) 
     form->Action(Id::ActionTimeLine)->trigger();
     EXPECT_FALSE(IsOnTimeline(event)); // no group, no colour: not drawn
 
-    list->StringGridEventTypes->setCurrentCell(0, 0);
+    // Without a pick the first row is current.
     ASSERT_TRUE(EditType(list->ButtonModify, QStringLiteral("Grin"), QStringLiteral("Face"), 4));
     EXPECT_EQ(Project().Events()[0]->EventType, 0);
     EXPECT_EQ(Cell(form->StringGridMessages, 0, 1), "Grin");
