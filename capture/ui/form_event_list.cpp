@@ -178,7 +178,7 @@ void TFormEventList::ButtonModifyClick() {
     if (index < 0 || m_typeEditor == nullptr)
         return;
     TEventTypeFields fields = FieldsOfEventType(m_project.EventTypes[index], m_project.Groups);
-    if (!m_typeEditor->Edit(fields))
+    if (!m_typeEditor->Edit(fields) || !m_project.EventTypes.IsValidIndex(index))
         return;
     ApplyEventTypeFields(m_project, fields, m_project.EventTypes[index]);
     m_project.NotifyTypesChanged();

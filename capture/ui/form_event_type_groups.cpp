@@ -127,11 +127,13 @@ void TFormEventTypeGroups::ButtonModifyClick() {
     const int32_t index = SelectedGroupIndex();
     if (index < 0 || m_groupEditor == nullptr)
         return;
-    TEventTypeGroup& group = m_project.Groups[index];
-    QString name = group.Name;
-    QString meaning = group.Meaning;
-    if (!m_groupEditor->Edit(name, meaning))
+    QString name = m_project.Groups[index].Name;
+    QString meaning = m_project.Groups[index].Meaning;
+    // The list is looked up again after the modal run rather than held
+    // across it.
+    if (!m_groupEditor->Edit(name, meaning) || !m_project.Groups.IsValidIndex(index))
         return;
+    TEventTypeGroup& group = m_project.Groups[index];
     group.Name = name;
     group.Meaning = meaning;
     m_project.NotifyGroupsChanged();
