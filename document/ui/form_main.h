@@ -24,7 +24,8 @@
 // form_main_windows.cpp, form_main_options.cpp, form_main_help.cpp,
 // form_main_media.cpp (the Media menu and the media set), form_main_play.cpp
 // (the position slider, transport and time format, and the playback clock's
-// side of the window).
+// side of the window), form_main_types.cpp (the event type and group
+// windows).
 
 #include "components/secondary_window.h"
 #include "document/editor_layout.h"
@@ -404,6 +405,11 @@ private:
         void operator()(TCaptureSide* side) const;
     };
     void CreateCapture();
+    // Gives the type and group windows their dialogs and their hooks into
+    // this window (form_main_types.cpp).
+    void ConnectTypeWindows();
+    // After type `typeIndex` was deleted: the mouse template follows.
+    void FollowDeletedType(int32_t typeIndex);
     void ResetTrackBar();
     void CreateLists();
     void RepaintVideoWindows();

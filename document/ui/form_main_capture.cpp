@@ -57,10 +57,6 @@ TCaptureHost& TFormMain::CaptureHost() {
     return *m_captureSide;
 }
 
-void TFormMain::RefreshTypeList() {
-    RebuildEventCommands();
-}
-
 void TFormMain::RebuildEventCommands() {
     for (QAction* action : m_eventActions)
         delete action;
