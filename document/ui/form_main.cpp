@@ -122,6 +122,7 @@ TFormMain::TFormMain(TFormMainOptions options)
     CreateSecondaryWindows();
     CreateLists();
     CreateCapture();
+    ConnectEditing();
 }
 
 TFormMain::~TFormMain() {

@@ -24,7 +24,8 @@
 // form_main_windows.cpp, form_main_options.cpp, form_main_help.cpp,
 // form_main_media.cpp (the Media menu and the media set), form_main_play.cpp
 // (the position slider, transport and time format, and the playback clock's
-// side of the window).
+// side of the window), form_main_editing.cpp (the editing commands of the
+// Events and Titles menus, event navigation and mouse mode).
 
 #include "components/secondary_window.h"
 #include "document/editor_layout.h"
@@ -268,6 +269,28 @@ public:
     const TEvent* RecordEventNow(int32_t typeIndex, const QString& text, const TParameterNames* ignoredNames,
                                  bool replaceSameTime, const TParameters& parameters);
 
+    // --- Editing (form_main_editing.cpp) ----------------------------------
+    // The commands act on the selected row of their list and do nothing
+    // without one (Clear, Offset, Filter and the title insertion need none).
+    // Delete and Clear ask first, through Dialogs().AskYesNo.
+    void ActionEventsInsertTextExecute();
+    void ActionEventsModifyExecute();
+    void ActionEventsDeleteExecute();
+    void ActionEventsClearExecute();
+    void ActionEventsOffsetExecute();
+    void ActionEventsFilterExecute();
+    void ActionPrevEventExecute();
+    void ActionNextEventExecute();
+    void ActionTitlesInsertTextExecute();
+    void ActionTitlesModifyExecute();
+    void ActionTitlesDeleteExecute();
+    void ActionTitlesClearExecute();
+    void ActionTitlesOffsetExecute();
+    // Switches mouse mode off, or asks for the template and switches it on.
+    // A template that names no event type is refused with a message and
+    // mouse mode stays off.
+    void ActionEventMouseExecute();
+
     // --- Window layout as the project document stores it ----------------
     TEditorLayout CaptureLayout() const;
     // Sets the width of the events (or titles) column whose heading equals
@@ -400,6 +423,7 @@ private:
         void operator()(TCaptureSide* side) const;
     };
     void CreateCapture();
+    void ConnectEditing();
     void ResetTrackBar();
     void CreateLists();
     void RepaintVideoWindows();
