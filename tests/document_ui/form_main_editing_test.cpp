@@ -154,27 +154,31 @@ TEST_F(FormMainEditing, DeleteAndClearAskFirstAndActOnlyOnYes) {
 TEST_F(FormMainEditing, ModifyKeepsThePlaceOfAnUnmovedEventAndPutsAMovedOneAfterItsEquals) {
     const TEvent* early = Add(0, 500);
     const TEvent* equal = Add(0, 1000);
-    Add(1, 1000);
+    const TEvent* bare = Add(1, 1000);
     GoTo(2000);
 
-    // Only the type, text and parameters change: the event stays first.
-    SelectEvent(early);
+    // Only type, text and parameters change: the event stays before its
+    // equal, and the bare event of its new type receives the parameters.
+    SelectEvent(equal);
     WhenModal([](QWidget* modal) {
         auto* dialog = static_cast<TFormMessage*>(modal);
         EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Event"));
-        EXPECT_EQ(dialog->CSpinEditTime->value(), 500);
+        EXPECT_EQ(dialog->CSpinEditTime->value(), 1000);
         EXPECT_EQ(dialog->ComboBoxEvent->count(), 3);
-        dialog->ComboBoxEvent->setCurrentIndex(2);
+        EXPECT_EQ(dialog->ComboBoxEvent->currentIndex(), 0);
+        dialog->ComboBoxEvent->setCurrentIndex(1);
         dialog->EditText->setText(QStringLiteral("edited"));
         dialog->MemoParameters->setPlainText(QStringLiteral("Person=A\nbroken line\nCamera=2"));
         dialog->CheckBoxAll->setChecked(true);
         dialog->ButtonOK->click();
     });
     m_form->ButtonEventsModify->click();
-    EXPECT_EQ(IndexOf(early), 0);
-    EXPECT_EQ(early->EventType, 2);
-    EXPECT_EQ(early->Text, QStringLiteral("edited"));
-    EXPECT_EQ(early->Parameters.ParametersToText(), QStringLiteral("Person=A Camera=2"));
+    EXPECT_EQ(IndexOf(equal), 1);
+    EXPECT_EQ(equal->EventType, 1);
+    EXPECT_EQ(equal->Text, QStringLiteral("edited"));
+    EXPECT_EQ(equal->Parameters.ParametersToText(), QStringLiteral("Person=A Camera=2"));
+    EXPECT_EQ(bare->Parameters.ParametersToText(), QStringLiteral("Person=A Camera=2"));
+    EXPECT_TRUE(early->Parameters.IsEmpty());
 
     // A new time equal to others', typed and confirmed with Enter, goes
     // after them; the check box left on last time starts unchecked.
@@ -198,7 +202,7 @@ TEST_F(FormMainEditing, ModifyKeepsThePlaceOfAnUnmovedEventAndPutsAMovedOneAfter
         QTest::keyClick(dialog->CSpinEditTime, Qt::Key_Escape);
     });
     Trigger(Id::ActionEventsModify);
-    EXPECT_EQ(equal->Text, QString());
+    EXPECT_EQ(equal->Text, QStringLiteral("edited"));
     EXPECT_EQ(m_modalsShown, 3);
 }
 
@@ -398,6 +402,7 @@ TEST_F(FormMainEditing, MouseModeTemplateRoundTrip) {
     Trigger(Id::ActionEventMouse);
     EXPECT_FALSE(mouseMode->isChecked());
     EXPECT_EQ(m_form->MouseTemplate.EventType, -1);
+    EXPECT_TRUE(m_form->FormMessage->CSpinEditTime->isEnabled());
 
     WhenModal(fillTemplate(&TFormMessage::ButtonOK));
     Trigger(Id::ActionEventMouse);
