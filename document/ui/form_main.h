@@ -290,6 +290,11 @@ public:
     // A template that names no event type is refused with a message and
     // mouse mode stays off.
     void ActionEventMouseExecute();
+    // Run after event type `typeIndex` was deleted: the template follows the
+    // renumbering of the types; a template of the deleted type is forgotten
+    // (type -1) and mouse mode, which would otherwise record whatever type
+    // took its place, is switched off.
+    void MouseTemplateTypeDeleted(int32_t typeIndex);
 
     // --- Window layout as the project document stores it ----------------
     TEditorLayout CaptureLayout() const;

@@ -176,3 +176,16 @@ void TFormMain::ActionEventMouseExecute() {
     }
     mouseMode->setChecked(true);
 }
+
+void TFormMain::MouseTemplateTypeDeleted(int32_t typeIndex) {
+    int32_t& type = MouseTemplate.EventType;
+    if (type > typeIndex) {
+        --type;
+        return;
+    }
+    if (type != typeIndex)
+        return;
+    type = -1;
+    if (Action(Id::ActionEventMouse)->isChecked())
+        ActionEventMouseExecute();
+}

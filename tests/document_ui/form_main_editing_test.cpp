@@ -407,4 +407,19 @@ TEST_F(FormMainEditing, MouseModeTemplateRoundTrip) {
     EXPECT_EQ(m_form->MouseTemplate.EventType, 1);
 }
 
+TEST_F(FormMainEditing, DeletingATypeRenumbersTheTemplateAndEndsMouseModeForItsOwnType) {
+    QAction* mouseMode = m_form->Action(Id::ActionEventMouse);
+    m_form->MouseTemplate.EventType = 2;
+    mouseMode->setChecked(true);
+    m_form->Project().DeleteEventType(0);
+    m_form->MouseTemplateTypeDeleted(0);
+    EXPECT_EQ(m_form->MouseTemplate.EventType, 1);
+    EXPECT_TRUE(mouseMode->isChecked());
+
+    m_form->Project().DeleteEventType(1);
+    m_form->MouseTemplateTypeDeleted(1);
+    EXPECT_EQ(m_form->MouseTemplate.EventType, -1);
+    EXPECT_FALSE(mouseMode->isChecked());
+}
+
 } // namespace
