@@ -30,6 +30,38 @@ const TTitle* TitleAt(const TProject& project, int32_t index) {
     return index < 0 ? nullptr : project.Titles[static_cast<std::size_t>(index)];
 }
 
+// Follows one event while its dialog is open: playback goes on behind a
+// modal dialog, and a mouse-mode drag still in progress records at every
+// frame, replacing events of the same time; the event being edited may be
+// among them.
+class TEventWatch final : public TProjectListener {
+public:
+    TEventWatch(TProject& project, const TEvent* event) : m_project(project), m_event(event) {
+        m_project.AddListener(this);
+    }
+    ~TEventWatch() override { m_project.RemoveListener(this); }
+    TEventWatch(const TEventWatch&) = delete;
+    TEventWatch& operator=(const TEventWatch&) = delete;
+
+    // Null once the event has left the list.
+    const TEvent* Event() const { return m_isInList ? m_event : nullptr; }
+
+    void EventInserted(const TEvent* event) override {
+        if (event == m_event)
+            m_isInList = true;
+    }
+    void EventRemoving(const TEvent* event) override {
+        if (event == m_event)
+            m_isInList = false;
+    }
+    void EventsClearing() override { m_isInList = false; }
+
+private:
+    TProject& m_project;
+    const TEvent* m_event;
+    bool m_isInList = true;
+};
+
 } // namespace
 
 void TFormMain::ConnectEditing() {
@@ -75,8 +107,9 @@ void TFormMain::ActionEventsModifyExecute() {
     if (!event)
         return;
     TEventEdit edit{event->Time, event->EventType, event->Text, event->Parameters, false};
-    if (FormMessage->EditEvent(edit))
-        ModifyEvent(*m_project, CaptureHost(), event, edit);
+    const TEventWatch watch(*m_project, event);
+    if (FormMessage->EditEvent(edit) && watch.Event())
+        ModifyEvent(*m_project, CaptureHost(), watch.Event(), edit);
 }
 
 void TFormMain::ActionEventsDeleteExecute() {

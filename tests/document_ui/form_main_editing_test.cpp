@@ -205,6 +205,25 @@ TEST_F(FormMainEditing, ModifyKeepsThePlaceOfAnUnmovedEventAndPutsAMovedOneAfter
     EXPECT_EQ(m_modalsShown, 3);
 }
 
+TEST_F(FormMainEditing, ModifyOfAnEventRemovedWhileTheDialogIsOpenChangesNothing) {
+    const TEvent* edited = Add(0, 1000);
+    const TEvent* other = Add(1, 1000, QStringLiteral("kept"));
+    GoTo(2000);
+    SelectEvent(edited);
+    WhenModal([this, edited](QWidget* modal) {
+        auto* dialog = static_cast<TFormMessage*>(modal);
+        m_form->Project().DeleteEvent(edited);
+        dialog->EditText->setText(QStringLiteral("edited"));
+        dialog->CSpinEditTime->setValue(0);
+        dialog->ButtonOK->click();
+    });
+    Trigger(Id::ActionEventsModify);
+    ASSERT_EQ(m_form->Project().Events().Count(), 1u);
+    EXPECT_EQ(m_form->Project().Events()[0], other);
+    EXPECT_EQ(other->Text, QStringLiteral("kept"));
+    EXPECT_EQ(other->Time, 1000);
+}
+
 TEST_F(FormMainEditing, OffsetShiftsEventsAndTitlesClampingAtZero) {
     Add(0, 500);
     Add(1, 2000);
