@@ -123,6 +123,7 @@ TFormMain::TFormMain(TFormMainOptions options)
     CreateLists();
     CreateCapture();
     ConnectTypeWindows();
+    ConnectEditing();
 }
 
 TFormMain::~TFormMain() {

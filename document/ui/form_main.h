@@ -25,7 +25,8 @@
 // form_main_media.cpp (the Media menu and the media set), form_main_play.cpp
 // (the position slider, transport and time format, and the playback clock's
 // side of the window), form_main_types.cpp (the event type and group
-// windows).
+// windows), form_main_editing.cpp (the editing commands of the Events and
+// Titles menus, event navigation and mouse mode).
 
 #include "components/secondary_window.h"
 #include "document/editor_layout.h"
@@ -273,6 +274,33 @@ public:
     const TEvent* RecordEventNow(int32_t typeIndex, const QString& text, const TParameterNames* ignoredNames,
                                  bool replaceSameTime, const TParameters& parameters);
 
+    // --- Editing (form_main_editing.cpp) ----------------------------------
+    // The commands act on the selected row of their list and do nothing
+    // without one (Clear, Offset, Filter and the title insertion need none).
+    // Delete and Clear ask first, through Dialogs().AskYesNo.
+    void ActionEventsInsertTextExecute();
+    void ActionEventsModifyExecute();
+    void ActionEventsDeleteExecute();
+    void ActionEventsClearExecute();
+    void ActionEventsOffsetExecute();
+    void ActionEventsFilterExecute();
+    void ActionPrevEventExecute();
+    void ActionNextEventExecute();
+    void ActionTitlesInsertTextExecute();
+    void ActionTitlesModifyExecute();
+    void ActionTitlesDeleteExecute();
+    void ActionTitlesClearExecute();
+    void ActionTitlesOffsetExecute();
+    // Switches mouse mode off, or asks for the template and switches it on.
+    // A template that names no event type is refused with a message and
+    // mouse mode stays off.
+    void ActionEventMouseExecute();
+    // Run after event type `typeIndex` was deleted: the template follows the
+    // renumbering of the types; a template of the deleted type is forgotten
+    // (type -1) and mouse mode, which would otherwise record whatever type
+    // took its place, is switched off.
+    void MouseTemplateTypeDeleted(int32_t typeIndex);
+
     // --- Window layout as the project document stores it ----------------
     TEditorLayout CaptureLayout() const;
     // Sets the width of the events (or titles) column whose heading equals
@@ -408,8 +436,7 @@ private:
     // Gives the type and group windows their dialogs and their hooks into
     // this window (form_main_types.cpp).
     void ConnectTypeWindows();
-    // After type `typeIndex` was deleted: the mouse template follows.
-    void FollowDeletedType(int32_t typeIndex);
+    void ConnectEditing();
     void ResetTrackBar();
     void CreateLists();
     void RepaintVideoWindows();

@@ -28,24 +28,11 @@ void TFormMain::ConnectTypeWindows() {
     hooks.DeleteEventType = [this](int32_t typeIndex) {
         if (!RemoveEventsOfType(*m_project, CaptureHost(), typeIndex))
             return;
-        FollowDeletedType(typeIndex);
+        MouseTemplateTypeDeleted(typeIndex);
         RefreshTypeList();
     };
     FormEventList->SetHooks(hooks);
     FormEventTypeGroups->SetHooks(std::move(hooks));
-}
-
-// Mouse mode names its type by index like the events do: without this it
-// would go on to record (and label its drag) with whichever type moved into
-// the deleted one's place. Losing its type ends mouse mode.
-void TFormMain::FollowDeletedType(int32_t typeIndex) {
-    int32_t& templateType = MouseTemplate.EventType;
-    if (templateType == typeIndex) {
-        templateType = -1;
-        Action(TAppCommandId::ActionEventMouse)->setChecked(false);
-    } else if (templateType > typeIndex) {
-        --templateType;
-    }
 }
 
 void TFormMain::RefreshTypeList() {
