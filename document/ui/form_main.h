@@ -24,7 +24,8 @@
 // form_main_windows.cpp, form_main_options.cpp, form_main_help.cpp,
 // form_main_media.cpp (the Media menu and the media set), form_main_play.cpp
 // (the position slider, transport and time format, and the playback clock's
-// side of the window).
+// side of the window), form_main_keys.cpp (the application-wide key filter
+// and the Hot keys dialog).
 
 #include "components/secondary_window.h"
 #include "document/editor_layout.h"
@@ -82,6 +83,7 @@ class TPlaybackClock;
 class TEventListGrid;
 class TTitleListGrid;
 class TCaptureHost;
+class TKeyFilter;
 struct TEvent;
 
 struct TFormMainOptions {
@@ -292,6 +294,9 @@ public:
     void ActionDevicesExecute();
     void ActionHelpExecute();
     void ActionAboutExecute();
+    // Opens the Hot keys dialog on the command table; OK takes its keys into
+    // the table and the menus and writes them to the settings file.
+    void ActionOptionsHotKeysExecute();
 
     // --- Controls -------------------------------------------------------
     QMenu* MenuFile;
@@ -400,6 +405,8 @@ private:
         void operator()(TCaptureSide* side) const;
     };
     void CreateCapture();
+    void CreateKeys();
+    void DestroyKeys();
     void ResetTrackBar();
     void CreateLists();
     void RepaintVideoWindows();
@@ -431,4 +438,5 @@ private:
     std::unique_ptr<TCaptureSide, TCaptureSideDeleter> m_captureSide;
     TEventCommandTable m_eventCommands;
     std::vector<QAction*> m_eventActions;
+    std::unique_ptr<TKeyFilter> m_keyFilter;
 };
