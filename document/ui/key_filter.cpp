@@ -118,12 +118,16 @@ TFocusKind TKeyFilter::ReferenceFocus() const {
         {m_form.FormSecondaryKey, TReferenceWindow::FormSecondaryKey},
         {m_form.FormEventGroup, TReferenceWindow::FormEventGroup},
     }};
+    // QWidget::isActiveWindow also holds for the owner of an active tool
+    // window (a video window, the timeline): only the active window itself
+    // counts here.
+    const QWidget* activeWindow = QApplication::activeWindow();
     std::vector<TReferenceWindow> active;
     for (const auto& [dialog, kind] : dialogs) {
-        if (dialog != nullptr && dialog->isActiveWindow())
+        if (dialog != nullptr && dialog == activeWindow)
             active.push_back(kind);
     }
-    const TReferenceWindow reference = KeypadReferenceWindow(m_form.isActiveWindow(), active);
+    const TReferenceWindow reference = KeypadReferenceWindow(activeWindow == &m_form, active);
     if (reference == TReferenceWindow::None)
         return TFocusKind::None;
     if (reference == TReferenceWindow::MainWindow)
