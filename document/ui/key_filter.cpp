@@ -128,8 +128,14 @@ TFocusKind TKeyFilter::ReferenceFocus() const {
             active.push_back(kind);
     }
     const TReferenceWindow reference = KeypadReferenceWindow(activeWindow == &m_form, active);
-    if (reference == TReferenceWindow::None)
-        return TFocusKind::None;
+    if (reference == TReferenceWindow::None) {
+        // Any other active window still keeps keypad digits for a text field
+        // that has the focus: typing a number into the filter dialog or
+        // binding a keypad key in the Hot keys dialog must not move the
+        // playback position.
+        const TFocusKind kind = FocusKindOf(QApplication::focusWidget());
+        return kind == TFocusKind::Other ? TFocusKind::None : kind;
+    }
     if (reference == TReferenceWindow::MainWindow)
         return FocusKindOf(m_form.focusWidget());
     for (const auto& [dialog, kind] : dialogs) {

@@ -2,7 +2,9 @@
 // The main window's application-wide key filter. Every key press of the
 // application passes it before the focused widget sees the key:
 //  1. the keypad hook: keypad digits run their transport command unless the
-//     reference window's focus is in a text-entry control; the key goes on;
+//     reference window's focus is in a text-entry control (without a
+//     reference window: unless the focus widget of the active window is
+//     one); the key goes on;
 //  2. while no modal dialog is open and the main window is enabled, the
 //     first enabled command whose key equals the pressed combination runs
 //     (application commands in menu order, then the event commands) and the
