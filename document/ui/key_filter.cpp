@@ -36,7 +36,8 @@ struct TMenuCommand {
 };
 
 void CollectMenuCommands(const QList<QAction*>& items, bool isPathEnabled,
-                         const QHash<const QAction*, TAppCommandId>& commands, std::vector<TMenuCommand>& out) {
+                         const QHash<const QAction*, TAppCommandId>& commands,
+                         std::vector<TMenuCommand>& out) {
     for (QAction* item : items) {
         if (QMenu* submenu = item->menu()) {
             CollectMenuCommands(submenu->actions(), isPathEnabled && item->isEnabled(), commands, out);
@@ -68,7 +69,8 @@ TFocusKind TKeyFilter::FocusKindOf(const QWidget* widget) {
         return TFocusKind::LineEdit;
     if (qobject_cast<const QAbstractSpinBox*>(widget) != nullptr)
         return TFocusKind::SpinEdit;
-    if (qobject_cast<const QTextEdit*>(widget) != nullptr || qobject_cast<const QPlainTextEdit*>(widget) != nullptr)
+    if (qobject_cast<const QTextEdit*>(widget) != nullptr ||
+        qobject_cast<const QPlainTextEdit*>(widget) != nullptr)
         return TFocusKind::TextEdit;
     if (qobject_cast<const QComboBox*>(widget) != nullptr)
         return TFocusKind::ComboBox;

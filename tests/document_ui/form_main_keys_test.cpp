@@ -143,8 +143,8 @@ TEST_F(FormMainKeys, KeypadFiveStartsPlaybackUnlessTheFocusTakesText) {
 
 TEST_F(FormMainKeys, EachKeypadPressRunsItsCommandOnceAndEightAndZeroRunNothing) {
     std::vector<std::unique_ptr<QSignalSpy>> spies;
-    for (Id id : {Id::ActionPrev, Id::ActionStop, Id::ActionNext, Id::ActionBegin, Id::ActionPlay, Id::ActionEnd,
-                  Id::ActionPrevEvent, Id::ActionNextEvent})
+    for (Id id : {Id::ActionPrev, Id::ActionStop, Id::ActionNext, Id::ActionBegin, Id::ActionPlay,
+                  Id::ActionEnd, Id::ActionPrevEvent, Id::ActionNextEvent})
         spies.push_back(std::make_unique<QSignalSpy>(m_form->Action(id), &QAction::triggered));
     auto triggerCount = [&spies] {
         int count = 0;
@@ -264,8 +264,10 @@ protected:
         });
         m_form->Action(Id::ActionOptionsHotKeys)->trigger();
     }
-    static QTreeWidgetItem* CommandNode(TFormHotKeys& dialog, const QString& category, const QString& caption) {
-        for (QTreeWidgetItem* node : dialog.TreeViewHotKeys->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive)) {
+    static QTreeWidgetItem* CommandNode(TFormHotKeys& dialog, const QString& category,
+                                        const QString& caption) {
+        for (QTreeWidgetItem* node :
+             dialog.TreeViewHotKeys->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive)) {
             if (node->parent() != nullptr && node->parent()->text(0) == category)
                 return node;
         }
@@ -294,7 +296,8 @@ TEST_F(FormMainHotKeys, OkTakesTheKeysIntoTheMenusAndTheSettingsFile) {
         QStringList categories;
         for (int i = 0; i < dialog.TreeViewHotKeys->topLevelItemCount(); ++i)
             categories << dialog.TreeViewHotKeys->topLevelItem(i)->text(0);
-        EXPECT_EQ(categories, QStringList({"Options", "Titles", "Events", "Playback", "File", "Windows", "Help"}));
+        EXPECT_EQ(categories,
+                  QStringList({"Options", "Titles", "Events", "Playback", "File", "Windows", "Help"}));
 
         dialog.TreeViewHotKeys->setCurrentItem(dialog.TreeViewHotKeys->topLevelItem(0));
         EXPECT_FALSE(dialog.HotKeyEdit->isEnabled());
