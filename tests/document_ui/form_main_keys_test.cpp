@@ -330,7 +330,9 @@ TEST_F(FormMainHotKeys, OkTakesTheKeysIntoTheMenusAndTheSettingsFile) {
     ReadHotKeys(settings, readBack);
     EXPECT_EQ(readBack.Key(Id::ActionPlay), F2);
 
-    // The application command now wins over the event type's key.
+    // The old key is free; the command now wins over the event type's key.
+    Press(m_form.get(), Qt::Key_5, Qt::ControlModifier);
+    EXPECT_FALSE(m_form->Clock().IsPlaying());
     Press(m_form.get(), Qt::Key_F2);
     EXPECT_TRUE(m_form->Clock().IsPlaying());
     EXPECT_EQ(EventCount(), 0u);
