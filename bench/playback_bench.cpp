@@ -19,6 +19,7 @@
 // Usage: playback_bench [play|seek|memory] [clip folder]
 // The clip is written once into the folder (default: a temporary folder).
 
+#include "bench/hard_clip.h"
 #include "media/registry/registry.h"
 #include "platform/mm_timer.h"
 #include "platform/window_message.h"
@@ -46,9 +47,7 @@ namespace {
 
 using TSteady = std::chrono::steady_clock;
 
-constexpr int32_t Width = 1280;
-constexpr int32_t Height = 720;
-constexpr int32_t ClipFrames = 750; // 30 s at 25 fps
+constexpr int32_t ClipFrames = HardClipFrames; // 30 s at 25 fps
 constexpr double FramePeriodMs = 40.0;
 
 double MsSince(TSteady::time_point from) {
@@ -69,51 +68,6 @@ double StatusMiB(const char* key) {
         if (line.rfind(prefix, 0) == 0)
             return std::stod(line.substr(prefix.size())) / 1024.0;
     return 0;
-}
-
-// A picture that is expensive to code: a moving gradient under film-grain
-// noise that changes every frame.
-void DrawHardFrame(std::vector<uint8_t>& bgra, int32_t frame, std::mt19937& random) {
-    std::uniform_int_distribution<int> grain(-24, 24);
-    for (int32_t y = 0; y < Height; ++y) {
-        uint8_t* row = &bgra[static_cast<size_t>(y) * Width * 4];
-        for (int32_t x = 0; x < Width; ++x) {
-            const int base = (x + 4 * frame) % 256;
-            const int noise = grain(random);
-            row[x * 4 + 0] = static_cast<uint8_t>(std::clamp(base + noise, 0, 255));
-            row[x * 4 + 1] = static_cast<uint8_t>(std::clamp((y + 3 * frame) % 256 + noise, 0, 255));
-            row[x * 4 + 2] = static_cast<uint8_t>(std::clamp((x + y) / 8 % 256 - noise, 0, 255));
-            row[x * 4 + 3] = 255;
-        }
-    }
-}
-
-std::string EnsureClip(const std::filesystem::path& folder) {
-    const std::string path = (folder / "camera-720p-h264.mp4").string();
-    if (std::filesystem::exists(path))
-        return path;
-    std::printf("Writing the 30 s 1280x720 H.264 clip (once)...\n");
-    std::fflush(stdout);
-    const auto started = TSteady::now();
-    std::unique_ptr<TAVFile> writer = CreateBackend(2);
-    if (!writer)
-        throw std::runtime_error("the FFmpeg backend is not built");
-    writer->SetVideoFormat(Width, Height, 25, 1);
-    TAVFile::TParameters parameters;
-    parameters.VideoCodec = "libx264";
-    parameters.VideoBitRate = 8000000;
-    parameters.GopSize = 50;
-    writer->SetParameters(parameters);
-    writer->Open(path, TAVFile::ModeWrite, TAVFile::StreamVideo, true);
-    std::vector<uint8_t> frame(static_cast<size_t>(Width) * 4 * Height);
-    std::mt19937 random(7);
-    for (int32_t i = 0; i < ClipFrames; ++i) {
-        DrawHardFrame(frame, i, random);
-        writer->PutFrame(frame.data());
-    }
-    writer->Close();
-    std::printf("  written in %.0f s\n", MsSince(started) / 1000);
-    return path;
 }
 
 // Decode capacity of the backend alone: frames per second reading `count`
@@ -388,7 +342,7 @@ int main(int argc, char** argv) {
                                              ? std::filesystem::path(argv[2])
                                              : std::filesystem::temp_directory_path() / "scenemark-bench";
     std::filesystem::create_directories(folder);
-    const std::string clip = EnsureClip(folder);
+    const std::string clip = EnsureHardClip(folder);
 
     const double capacityOne = DecodeCapacityFps(clip, 1, 250);
     const double capacityFour = DecodeCapacityFps(clip, 4, 100);

@@ -13,6 +13,7 @@
 #include "document/ui/error_handler.h"
 #include "document/ui/form_help.h"
 #include "document/ui/form_input_devices.h"
+#include "document/ui/key_filter.h"
 #include "interchange/ui/form_region.h"
 #include "playback/playback_clock.h"
 #include "playback/ui/form_camera.h"
@@ -124,6 +125,7 @@ TFormMain::TFormMain(TFormMainOptions options)
     CreateCapture();
     ConnectTypeWindows();
     ConnectEditing();
+    CreateKeys();
 }
 
 TFormMain::~TFormMain() {
@@ -151,6 +153,7 @@ void TFormMain::FormShow() {
 }
 
 void TFormMain::FormDestroy() {
+    DestroyKeys();
     DestroyPlayback();
     m_captureSide.reset();
     // The lists and windows refer to the project; they go first, windows

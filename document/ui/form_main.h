@@ -26,7 +26,8 @@
 // (the position slider, transport and time format, and the playback clock's
 // side of the window), form_main_types.cpp (the event type and group
 // windows), form_main_editing.cpp (the editing commands of the Events and
-// Titles menus, event navigation and mouse mode).
+// Titles menus, event navigation and mouse mode), form_main_keys.cpp (the
+// application-wide key filter and the Hot keys dialog).
 
 #include "components/secondary_window.h"
 #include "document/editor_layout.h"
@@ -84,6 +85,7 @@ class TPlaybackClock;
 class TEventListGrid;
 class TTitleListGrid;
 class TCaptureHost;
+class TKeyFilter;
 struct TEvent;
 
 struct TFormMainOptions {
@@ -325,6 +327,9 @@ public:
     void ActionDevicesExecute();
     void ActionHelpExecute();
     void ActionAboutExecute();
+    // Opens the Hot keys dialog on the command table; OK takes its keys into
+    // the table and the menus and writes them to the settings file.
+    void ActionOptionsHotKeysExecute();
 
     // --- Controls -------------------------------------------------------
     QMenu* MenuFile;
@@ -437,6 +442,8 @@ private:
     // this window (form_main_types.cpp).
     void ConnectTypeWindows();
     void ConnectEditing();
+    void CreateKeys();
+    void DestroyKeys();
     void ResetTrackBar();
     void CreateLists();
     void RepaintVideoWindows();
@@ -468,4 +475,5 @@ private:
     std::unique_ptr<TCaptureSide, TCaptureSideDeleter> m_captureSide;
     TEventCommandTable m_eventCommands;
     std::vector<QAction*> m_eventActions;
+    std::unique_ptr<TKeyFilter> m_keyFilter;
 };
