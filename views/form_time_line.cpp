@@ -149,8 +149,29 @@ void TFormTimeLine::ScrollBarPositionChange() {
 }
 
 void TFormTimeLine::Paint(TRecentre recentre) {
+    // Recentring moves the position bar, so it happens now. Anything else
+    // only marks the picture stale: a thousand events inserted in one go
+    // (an import, a document) then cost one composition at the next paint,
+    // not a thousand.
+    if (recentre == TRecentre::No) {
+        m_isPictureCurrent = false;
+        PaintBox->update();
+        return;
+    }
     if (Compose(recentre))
         PaintBox->update();
+}
+
+const QImage& TFormTimeLine::Picture() {
+    if (!m_isPictureCurrent)
+        Compose(TRecentre::No);
+    return m_picture;
+}
+
+const TTimelineGeometry& TFormTimeLine::Geometry() {
+    if (!m_isPictureCurrent)
+        Compose(TRecentre::No);
+    return m_geometry;
 }
 
 bool TFormTimeLine::Compose(TRecentre recentre) {
@@ -178,6 +199,7 @@ bool TFormTimeLine::Compose(TRecentre recentre) {
         ScrollBarPosition->setValue(view.Position);
     m_isPictureCurrent = true;
     m_isPainting = false;
+    ++m_compositions;
     return true;
 }
 

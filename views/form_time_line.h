@@ -58,9 +58,11 @@ public:
     void SetTimelinePosition(int32_t positionMs);
 
     const TTimelineRows& Rows() const { return m_rows; }
-    // The picture last composed for the drawing area.
-    const QImage& Picture() const { return m_picture; }
-    const TTimelineGeometry& Geometry() const { return m_geometry; }
+    // The picture of the drawing area as it is now (composed first when it is stale).
+    const QImage& Picture();
+    const TTimelineGeometry& Geometry();
+    // How many times the picture was composed (tests and benchmarks).
+    int64_t Compositions() const { return m_compositions; }
 
     QWidget* PaintBox = nullptr;
     QLabel* LabelTime = nullptr;
@@ -97,6 +99,7 @@ private:
     bool m_hasBeenShown = false; // first shown centred on the main window
     bool m_isPainting = false;
     bool m_isPictureCurrent = false;
+    int64_t m_compositions = 0;
     QImage m_picture;
     TTimelineGeometry m_geometry;
 };

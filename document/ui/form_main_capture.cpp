@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QScrollBar>
 
 namespace {
 
@@ -26,9 +27,16 @@ class TFormMain::TCaptureSide final : public TCaptureHost {
 public:
     explicit TCaptureSide(TFormMain& form) : m_form(form) {}
 
+    // A list scrolled to its newest rows stays there: an event just
+    // recorded shows at once, not only after the next playback tick or a
+    // scroll by hand. A list the user scrolled back keeps its place.
     void EventListChanged() override {
+        QScrollBar& bar = *m_form.ScrollBarMessages;
+        const bool isAtNewest = bar.value() >= bar.maximum();
         m_form.m_eventList->State().ResetCursor();
         m_form.RefreshEventList(false, false);
+        if (isAtNewest && bar.value() < bar.maximum())
+            bar.setValue(bar.maximum());
     }
     void TitleListChanged() override {
         m_form.m_titleList->State().ResetCursor();

@@ -26,6 +26,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -213,4 +216,38 @@ TEST_F(RecordingEndToEnd, EventsRecordedByKeysWhilePlayingSurviveSaveAndOpen) {
     EXPECT_EQ(m_form->Project().EventTypes[2].Key, TextToKey(QStringLiteral("F4")));
     // The reopened types record again, through their rebuilt keys.
     EXPECT_EQ(m_form->EventCommands().ButtonCount, 3);
+}
+
+// While stopped, an event recorded at the current time appears at the
+// bottom of a list that showed the newest rows; a list scrolled back stays.
+TEST_F(RecordingEndToEnd, ARecordedEventShowsAtOnceInAListShowingTheNewestRows) {
+    const int32_t type = m_form->Project().AddEventType(TEventType(QStringLiteral("Nod")));
+    m_form->Project().EventTypes[type].Key = TextToKey(QStringLiteral("F2"));
+    m_form->RefreshTypeList();
+    for (int32_t time = 0; time < 100; ++time)
+        m_form->Project().InsertEvent(std::make_unique<TEvent>(type, time * 10, QString(), TParameters{}));
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("cam", 50)));
+    m_form->Action(Id::ActionEventsInserting)->setChecked(true);
+    m_form->activateWindow();
+    m_form->TrackBar->setValue(1200);
+    const QTableWidget& grid = *m_form->StringGridMessages;
+    const auto bottomText = [&grid] {
+        for (int row = grid.rowCount() - 1; row >= 0; --row)
+            if (const QTableWidgetItem* item = grid.item(row, 2); item && !grid.item(row, 0)->text().isEmpty())
+                return grid.item(row, 0)->text() + u' ' + item->text();
+        return QString();
+    };
+
+    m_form->EditEventText->clearFocus();
+    Press(Qt::Key_F2);
+    ASSERT_EQ(m_form->Project().Events().Count(), 101u);
+    m_form->Project().Events()[100]->Text = QStringLiteral("new");
+    m_form->FillEventGrid(false);
+    EXPECT_EQ(bottomText(), "1200 new");
+
+    m_form->ScrollBarMessages->setValue(0);
+    const QString shown = bottomText();
+    Press(Qt::Key_F2);
+    EXPECT_EQ(m_form->Project().Events().Count(), 102u);
+    EXPECT_EQ(bottomText(), shown);
 }

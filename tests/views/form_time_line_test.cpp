@@ -72,3 +72,22 @@ TEST_F(FormTimeLineTest, PlaybackPositionRecentresThePositionBarAndIsDrawn) {
     EXPECT_EQ(form.Picture().pixelColor(geometry.LabelWidth + 1200 - 800, row),
               QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
 }
+
+TEST_F(FormTimeLineTest, ManyInsertionsAreComposedOnceAndTheNewRowIsDrawn) {
+    Show();
+    QCoreApplication::processEvents();
+    const int64_t before = form.Compositions();
+    for (int32_t i = 0; i < 500; ++i)
+        Add(2000 + i, QStringLiteral("Bob"));
+    QCoreApplication::processEvents();
+    EXPECT_LE(form.Compositions() - before, 1);
+
+    ASSERT_EQ(form.Rows().Rows().size(), 2u);
+    const TTimelineGeometry& geometry = form.Geometry();
+    ASSERT_EQ(geometry.RowTops.size(), 2u);
+    const int32_t bobRow = geometry.RowTops[1] + geometry.RowHeights[1] / 2;
+    const int32_t x = geometry.LabelWidth + static_cast<int32_t>((2400 - geometry.Left) / geometry.MsPerPixel);
+    const TColor colour = GroupIndexToColor(5);
+    EXPECT_EQ(form.Picture().pixelColor(x, bobRow),
+              QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
+}
