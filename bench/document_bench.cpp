@@ -7,6 +7,7 @@
 // Usage: document_bench [events] [titles] [folder]
 
 #include "document/project_document.h"
+#include "platform/huge_page_heap.h"
 
 #include <libxml/xmlreader.h>
 
@@ -141,6 +142,11 @@ long long StreamingPass(const std::string& path) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // The heap the editor runs with, unless asked for the library's default
+    // (SCENEMARK_BENCH_DEFAULT_HEAP=1) to see what it saves.
+    const char* defaultHeap = std::getenv("SCENEMARK_BENCH_DEFAULT_HEAP");
+    if (defaultHeap == nullptr || std::string(defaultHeap) != "1")
+        UseHugePageHeap(argv);
     const long long eventCount = argc > 1 ? std::atoll(argv[1]) : 1'000'000;
     const long long titleCount = argc > 2 ? std::atoll(argv[2]) : 10'000;
     const std::string folder = argc > 3 ? argv[3] : std::filesystem::temp_directory_path().string();

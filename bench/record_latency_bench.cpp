@@ -376,9 +376,8 @@ int main(int argc, char* argv[]) {
     PrintScenario("1. baseline: no other events, stopped", baseline, baseline);
     PrintScenario("2. 100,000 events, stopped", stopped, baseline);
     PrintScenario("3. 100,000 events, 4 x 720p H.264 playing", playing, baseline);
-    std::printf("\nunseen: presses whose stage was not reached within %.0f ms. After a recording the grid\n"
-                "is refilled without following: an event that lands below its last row shows only when\n"
-                "the next playback tick follows the cursor, and never while playback is stopped.\n",
+    std::printf("\nunseen: presses whose stage was not reached within %.0f ms (a grid the user scrolled\n"
+                "back from its newest rows keeps its place, so the new row may stay out of view).\n",
                 GiveUpMs);
     std::printf("\nplayback advanced %d ms in %.0f ms of wall time (%.2f x real time); %zu events\n",
                 endMs - startMs, playedMs, (endMs - startMs) / playedMs, project.Events().Count());

@@ -190,6 +190,12 @@ TParameters ReadParametersElement(const xmlNode* element, TTextCache* cache) {
     TParameters parameters;
     if (!element)
         return parameters;
+    std::size_t count = 0;
+    for (const xmlAttr* attribute = element->properties; attribute; attribute = attribute->next)
+        ++count;
+    for (const xmlNode* child = element->children; child; child = child->next)
+        count += child->type == XML_ELEMENT_NODE ? 1 : 0;
+    parameters.Reserve(count);
     for (const xmlAttr* attribute = element->properties; attribute; attribute = attribute->next) {
         const xmlChar* value = SingleTextContent(attribute->children);
         if (cache && value && !attribute->ns) {

@@ -15,11 +15,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 struct TEvent {
     TEvent(int32_t eventType, int32_t time) : EventType(eventType), Time(time) {}
-    TEvent(int32_t eventType, int32_t time, const QString& text, const TParameters& parameters)
-        : EventType(eventType), Time(time), Text(text), Parameters(parameters) {}
+    // By value: a reader hands its freshly built text and list over without
+    // a copy.
+    TEvent(int32_t eventType, int32_t time, QString text, TParameters parameters)
+        : EventType(eventType), Time(time), Text(std::move(text)), Parameters(std::move(parameters)) {}
 
     int32_t EventType;
     int32_t Time;

@@ -37,6 +37,10 @@ public:
 
     // Appends a copy; duplicates are not looked for.
     void AddParameter(const TParameter& parameter);
+    void AddParameter(TParameter&& parameter) { m_pairs.push_back(std::move(parameter)); }
+    // Room for that many pairs without reallocating (readers that know the
+    // count up front).
+    void Reserve(std::size_t count) { m_pairs.reserve(count); }
     void ClearParameters();
 
     // The first pair whose Name equals `name` ignoring letter case (Unicode
