@@ -9,12 +9,19 @@
 //   --show NAME      run a window command (e.g. ActionEvents); repeatable
 //   --press KEY      with --play: press this key (e.g. F2) once a second while
 //                    playing, with "Inserting" on; repeatable
+//   --tile 1         lay the windows out side by side (there is no window
+//                    manager to do it)
+#include "capture/ui/form_event_buttons.h"
+#include "capture/ui/form_event_list.h"
+#include "capture/ui/form_event_type_groups.h"
 #include "document/ui/form_main.h"
 #include "document/ui/main_document.h"
 #include "playback/playback_clock.h"
+#include "views/form_time_line.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QRect>
 #include <QEventLoop>
 #include <QKeySequence>
 #include <QPixmap>
@@ -25,6 +32,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -58,6 +66,7 @@ int main(int argc, char** argv) {
     int seconds = 0;
     std::vector<QString> windows;
     std::vector<QKeySequence> keys;
+    bool isTiled = false;
     for (int i = 3; i + 1 < argc; i += 2) {
         const QString value = QString::fromLocal8Bit(argv[i + 1]);
         if (std::strcmp(argv[i], "--at") == 0)
@@ -68,6 +77,8 @@ int main(int argc, char** argv) {
             windows.push_back(value);
         else if (std::strcmp(argv[i], "--press") == 0)
             keys.push_back(QKeySequence(value));
+        else if (std::strcmp(argv[i], "--tile") == 0)
+            isTiled = value == QLatin1String("1");
     }
 
     TFormMain form;
@@ -80,6 +91,28 @@ int main(int argc, char** argv) {
             action->trigger();
         else
             std::fprintf(stderr, "no command %s\n", name.toLocal8Bit().constData());
+    }
+    if (isTiled) {
+        // Main window top left, the tool windows to its right, the time line
+        // along the bottom, the video windows in the top right corner.
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        form.setGeometry(0, 0, 760, 520);
+        const int right = form.frameGeometry().right() + 8;
+        int top = 0;
+        for (QWidget* window : {static_cast<QWidget*>(form.FormEventList),
+                                static_cast<QWidget*>(form.FormEventTypeGroups)}) {
+            window->move(right, top);
+            top += window->frameGeometry().height() + 8;
+        }
+        form.FormEventButtons->move(right + form.FormEventTypeGroups->frameGeometry().width() + 8,
+                                    form.FormEventList->frameGeometry().height() + 8);
+        int left = screen.width();
+        for (QWidget* video : form.VideoWindows()) {
+            left -= video->frameGeometry().width() + 8;
+            video->move(left, 0);
+        }
+        const int timelineTop = std::max(form.frameGeometry().bottom(), top) + 8;
+        form.FormTimeLine->setGeometry(0, timelineTop, screen.width(), screen.height() - timelineTop);
     }
     form.activateWindow();
     RunEventsFor(300);

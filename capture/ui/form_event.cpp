@@ -61,6 +61,7 @@ QTableWidget* NewSecondaryKeyGrid(QWidget* parent) {
     auto* grid = new QTableWidget(2, 3, parent);
     grid->setHorizontalHeaderLabels(
         {QStringLiteral("Key"), QStringLiteral("Offset"), QStringLiteral("Parameters")});
+    grid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     grid->verticalHeader()->hide();
     grid->verticalHeader()->setMinimumSectionSize(18);
     grid->verticalHeader()->setDefaultSectionSize(18);

@@ -79,6 +79,8 @@ TFormEventList::TFormEventList(QWidget* owner, TProject& project)
     const int widths[ColumnCount] = {114, 66, 64, 64, 64, 81};
     for (int column = 0; column < ColumnCount; ++column)
         StringGridEventTypes->setColumnWidth(column, widths[column]);
+    // Narrow columns keep the beginning of their headings.
+    StringGridEventTypes->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     StringGridEventTypes->verticalHeader()->hide();
     StringGridEventTypes->verticalHeader()->setMinimumSectionSize(18);
     StringGridEventTypes->verticalHeader()->setDefaultSectionSize(18);
