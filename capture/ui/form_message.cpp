@@ -1,5 +1,7 @@
 #include "capture/ui/form_message.h"
 
+#include "components/dialog_keys.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -21,7 +23,7 @@ TFormMessage::TFormMessage(QWidget* owner, TProject& project) : QDialog(owner), 
     CSpinEditTime->setObjectName(QStringLiteral("CSpinEditTime"));
     // Any stored time may be shown, negative ones included.
     CSpinEditTime->setRange(std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
-    CSpinEditTime->installEventFilter(this);
+    EndDialogOnEnterOrEscape(*this, *CSpinEditTime);
     ComboBoxEvent = new QComboBox(this);
     ComboBoxEvent->setObjectName(QStringLiteral("ComboBoxEvent"));
     ComboBoxEvent->setEditable(false);
@@ -103,21 +105,4 @@ TEventEdit TFormMessage::Read() const {
     edit.Parameters.ParametersFromLines(MemoParameters->toPlainText().split(QLatin1Char('\n')));
     edit.IsSetForAllSame = CheckBoxAll->isChecked();
     return edit;
-}
-
-// Enter and Escape in the time field end the dialog and go no further.
-bool TFormMessage::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == CSpinEditTime && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            CSpinEditTime->interpretText();
-            accept();
-            return true;
-        }
-        if (key == Qt::Key_Escape) {
-            reject();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }

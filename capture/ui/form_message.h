@@ -45,9 +45,6 @@ public:
     QPushButton* ButtonOK = nullptr;
     QPushButton* ButtonCancel = nullptr;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void Fill(const TEventEdit& edit, TEventDialogUse use);
     TEventEdit Read() const;

@@ -1,5 +1,7 @@
 #include "capture/ui/form_title.h"
 
+#include "components/dialog_keys.h"
+
 #include <QEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -16,10 +18,10 @@ TFormTitle::TFormTitle(QWidget* owner) : QDialog(owner) {
     CSpinEditTime = new QSpinBox(this);
     CSpinEditTime->setObjectName(QStringLiteral("CSpinEditTime"));
     CSpinEditTime->setRange(std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
-    CSpinEditTime->installEventFilter(this);
+    EndDialogOnEnterOrEscape(*this, *CSpinEditTime);
     MemoText = new QPlainTextEdit(this);
     MemoText->setObjectName(QStringLiteral("MemoText"));
-    MemoText->installEventFilter(this);
+    CancelDialogOnEscape(*this, *MemoText);
     ButtonOK = new QPushButton(QStringLiteral("OK"), this);
     ButtonOK->setObjectName(QStringLiteral("ButtonOK"));
     ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
@@ -55,20 +57,4 @@ bool TFormTitle::EditTitle(int32_t& time, QString& text) {
     time = CSpinEditTime->value();
     text = MemoText->toPlainText();
     return true;
-}
-
-bool TFormTitle::eventFilter(QObject* watched, QEvent* event) {
-    if ((watched == CSpinEditTime || watched == MemoText) && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (watched == CSpinEditTime && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
-            CSpinEditTime->interpretText();
-            accept();
-            return true;
-        }
-        if (key == Qt::Key_Escape) {
-            reject();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }

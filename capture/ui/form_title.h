@@ -29,7 +29,4 @@ public:
     QPlainTextEdit* MemoText = nullptr;
     QPushButton* ButtonOK = nullptr;
     QPushButton* ButtonCancel = nullptr;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 };

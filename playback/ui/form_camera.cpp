@@ -1,5 +1,7 @@
 #include "playback/ui/form_camera.h"
 
+#include "components/dialog_keys.h"
+
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -13,7 +15,7 @@ TFormCamera::TFormCamera(QWidget* owner) : QDialog(owner) {
     auto* label = new QLabel(QStringLiteral("Camera number"), this);
     CSpinEditCamera = new QSpinBox(this);
     CSpinEditCamera->setRange(-1, 1000);
-    CSpinEditCamera->installEventFilter(this);
+    EndDialogOnEnterOrEscape(*this, *CSpinEditCamera);
     ButtonOK = new QPushButton(QStringLiteral("OK"), this);
     ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
     ButtonOK->setDefault(true);
@@ -42,21 +44,4 @@ bool TFormCamera::AskCamera(int32_t& camera) {
         return false;
     camera = CSpinEditCamera->value();
     return true;
-}
-
-// Enter and Escape in the spin field end the dialog and go no further.
-bool TFormCamera::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == CSpinEditCamera && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            CSpinEditCamera->interpretText();
-            accept();
-            return true;
-        }
-        if (key == Qt::Key_Escape) {
-            reject();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }

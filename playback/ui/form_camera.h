@@ -25,7 +25,4 @@ public:
     QSpinBox* CSpinEditCamera = nullptr;
     QPushButton* ButtonOK = nullptr;
     QPushButton* ButtonCancel = nullptr;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 };

@@ -69,13 +69,7 @@ protected:
     }
 
     QString WriteSequence(int32_t frames) {
-        for (int32_t frame = 0; frame < frames; ++frame) {
-            char name[32];
-            std::snprintf(name, sizeof name, "cam%04d.bmp", frame);
-            WriteBytes(m_dir.File(name),
-                       MakeBMPBytes(16, 16, 32, [frame](int32_t, int32_t) { return 0xFF000000u | frame; }));
-        }
-        return QString::fromStdString(m_dir.File("cam0000.bmp"));
+        return QString::fromStdString(WriteBMPSequence(m_dir.File("cam"), frames));
     }
 
     static void Activate(QWidget* window) {

@@ -79,13 +79,7 @@ protected:
 
     // A 25 fps BMP sequence of `frames` 16 x 16 pictures; returns its first file.
     QString WriteSequence(const std::string& name, int32_t frames) {
-        for (int32_t frame = 0; frame < frames; ++frame) {
-            char number[16];
-            std::snprintf(number, sizeof number, "%04d", frame);
-            WriteBytes(m_dir.File(name + number + ".bmp"),
-                       MakeBMPBytes(16, 16, 32, [frame](int32_t, int32_t) { return 0xFF000000u | frame; }));
-        }
-        return QString::fromStdString(m_dir.File(name + "0000.bmp"));
+        return QString::fromStdString(WriteBMPSequence(m_dir.File(name), frames));
     }
     QString WriteNtscClip(const std::string& name) {
         TClipSpec spec;

@@ -86,13 +86,7 @@ protected:
     }
 
     QString WriteSequence(const std::string& name, int32_t frames) {
-        for (int32_t frame = 0; frame < frames; ++frame) {
-            char number[16];
-            std::snprintf(number, sizeof number, "%04d", frame);
-            WriteBytes(m_dir.File(name + number + ".bmp"),
-                       MakeBMPBytes(16, 16, 32, [frame](int32_t, int32_t) { return 0xFF000000u | frame; }));
-        }
-        return QString::fromStdString(m_dir.File(name + "0000.bmp"));
+        return QString::fromStdString(WriteBMPSequence(m_dir.File(name), frames));
     }
     // Runs `fill` inside the next modal dialog, which `open` brings up.
     static void InDialog(QPushButton* open, std::function<void()> fill) {

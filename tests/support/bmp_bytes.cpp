@@ -1,5 +1,7 @@
 #include "tests/support/bmp_bytes.h"
 
+#include <cstdio>
+
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -85,4 +87,14 @@ std::vector<uint8_t> MakeFrame(int32_t width, int32_t height, const TPixelFuncti
                 frame[(static_cast<size_t>(y) * width + x) * 4 + i] =
                     static_cast<uint8_t>(pixel(x, y) >> (8 * i));
     return frame;
+}
+
+std::string WriteBMPSequence(const std::string& prefix, int32_t frames) {
+    for (int32_t frame = 0; frame < frames; ++frame) {
+        char number[16];
+        std::snprintf(number, sizeof number, "%04d", frame);
+        WriteBytes(prefix + number + ".bmp",
+                   MakeBMPBytes(16, 16, 32, [frame](int32_t, int32_t) { return 0xFF000000u | frame; }));
+    }
+    return prefix + "0000.bmp";
 }

@@ -34,6 +34,11 @@ void PutLE16(std::vector<uint8_t>& bytes, size_t offset, uint16_t value);
 void PutLE32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value);
 uint32_t GetLE32(const std::vector<uint8_t>& bytes, size_t offset);
 
+// A 25 fps sequence as the BMP backend reads it: `frames` 16 x 16 pictures
+// named prefix0000.bmp, prefix0001.bmp, ... (each a different colour);
+// returns the first file's name.
+std::string WriteBMPSequence(const std::string& prefix, int32_t frames);
+
 // Writes bytes to path, replacing the file; throws std::runtime_error on failure.
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadBytes(const std::string& path);
