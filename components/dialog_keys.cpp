@@ -2,7 +2,9 @@
 
 #include <QAbstractSpinBox>
 #include <QDialog>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QPushButton>
 
 namespace {
 
@@ -45,4 +47,12 @@ void EndDialogOnEnterOrEscape(QDialog& dialog, QWidget& field) {
 
 void CancelDialogOnEscape(QDialog& dialog, QWidget& field) {
     new TDialogKeys(dialog, field, false);
+}
+
+QHBoxLayout* NewOkCancelRow(QPushButton* ok, QPushButton* cancel) {
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return row;
 }

@@ -3,6 +3,7 @@
 #include "capture/ui/form_secondary_key.h"
 #include "capture/ui/hot_key_edit.h"
 #include "capture/ui/integer_spin_edit.h"
+#include "components/dialog_keys.h"
 #include "model/group_colors.h"
 
 #include <QApplication>
@@ -186,10 +187,7 @@ void TFormEvent::LayOut() {
     columns->addLayout(fields, 5);
     columns->addLayout(parameters, 3);
     columns->addLayout(secondary, 5);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ButtonOK);
-    buttons->addWidget(ButtonCancel);
+    auto* buttons = NewOkCancelRow(ButtonOK, ButtonCancel);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
     layout->addLayout(columns, 1);

@@ -1,6 +1,7 @@
 #include "capture/ui/form_event_group.h"
 
 #include "capture/editor_fields.h"
+#include "components/dialog_keys.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -26,10 +27,7 @@ TFormEventGroup::TFormEventGroup(QWidget* owner) : QDialog(owner) {
     auto* fields = new QFormLayout;
     fields->addRow(QStringLiteral("&Description"), EditDescription);
     fields->addRow(QStringLiteral("&Meaning"), ComboBoxMeaning);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ButtonOK);
-    buttons->addWidget(ButtonCancel);
+    auto* buttons = NewOkCancelRow(ButtonOK, ButtonCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
     layout->addStretch();

@@ -1,5 +1,7 @@
 #include "capture/ui/form_filter.h"
 
+#include "components/dialog_keys.h"
+
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
@@ -17,10 +19,7 @@ TFormFilter::TFormFilter(QWidget* owner, TProject& project) : QDialog(owner), m_
     ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
     ButtonOK->setDefault(true);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ButtonOK);
-    buttons->addWidget(ButtonCancel);
+    auto* buttons = NewOkCancelRow(ButtonOK, ButtonCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(ListBoxTypes, 1);
     layout->addLayout(buttons);

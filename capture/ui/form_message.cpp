@@ -45,10 +45,7 @@ TFormMessage::TFormMessage(QWidget* owner, TProject& project) : QDialog(owner), 
     fields->addRow(QStringLiteral("Event"), ComboBoxEvent);
     fields->addRow(QStringLiteral("Text"), EditText);
     fields->addRow(QStringLiteral("Parameters"), MemoParameters);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ButtonOK);
-    buttons->addWidget(ButtonCancel);
+    auto* buttons = NewOkCancelRow(ButtonOK, ButtonCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
     layout->addWidget(CheckBoxAll);

@@ -3,6 +3,7 @@
 #include "capture/editor_fields.h"
 #include "capture/ui/hot_key_edit.h"
 #include "capture/ui/integer_spin_edit.h"
+#include "components/dialog_keys.h"
 
 #include <QApplication>
 #include <QFormLayout>
@@ -29,10 +30,7 @@ TFormSecondaryKey::TFormSecondaryKey(QWidget* owner) : QDialog(owner) {
     fields->addRow(QStringLiteral("Hot &key"), HotKeySecondary);
     fields->addRow(QStringLiteral("O&ffset"), CSpinEditOffset);
     fields->addRow(QStringLiteral("&Parameters"), MemoParameters);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ButtonOK);
-    buttons->addWidget(ButtonCancel);
+    auto* buttons = NewOkCancelRow(ButtonOK, ButtonCancel);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
     layout->addLayout(fields);

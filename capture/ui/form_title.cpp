@@ -34,10 +34,7 @@ TFormTitle::TFormTitle(QWidget* owner) : QDialog(owner) {
     auto* fields = new QFormLayout;
     fields->addRow(QStringLiteral("Time"), CSpinEditTime);
     fields->addRow(QStringLiteral("Text"), MemoText);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ButtonOK);
-    buttons->addWidget(ButtonCancel);
+    auto* buttons = NewOkCancelRow(ButtonOK, ButtonCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
     layout->addLayout(buttons);

@@ -23,10 +23,7 @@ TFormCamera::TFormCamera(QWidget* owner) : QDialog(owner) {
     auto* row = new QHBoxLayout;
     row->addWidget(label);
     row->addWidget(CSpinEditCamera);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ButtonOK);
-    buttons->addWidget(ButtonCancel);
+    auto* buttons = NewOkCancelRow(ButtonOK, ButtonCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->addLayout(buttons);

@@ -1,5 +1,6 @@
 #include "playback/ui/form_offset.h"
 
+#include "components/dialog_keys.h"
 #include "playback/media_set_logic.h"
 
 #include <QApplication>
@@ -16,10 +17,7 @@ TFormOffset::TFormOffset(QWidget* owner) : QDialog(owner) {
     ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
     ButtonOK->setDefault(true);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ButtonOK);
-    buttons->addWidget(ButtonCancel);
+    auto* buttons = NewOkCancelRow(ButtonOK, ButtonCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(EditOffset);
     layout->addLayout(buttons);
