@@ -21,18 +21,18 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QRect>
 #include <QEventLoop>
 #include <QKeySequence>
 #include <QPixmap>
+#include <QRect>
 #include <QScreen>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -99,8 +99,8 @@ int main(int argc, char** argv) {
         form.setGeometry(0, 0, 760, 520);
         const int right = form.frameGeometry().right() + 8;
         int top = 0;
-        for (QWidget* window : {static_cast<QWidget*>(form.FormEventList),
-                                static_cast<QWidget*>(form.FormEventTypeGroups)}) {
+        for (QWidget* window :
+             {static_cast<QWidget*>(form.FormEventList), static_cast<QWidget*>(form.FormEventTypeGroups)}) {
             window->move(right, top);
             top += window->frameGeometry().height() + 8;
         }

@@ -243,8 +243,9 @@ void PlaySection(const std::string& clip, double capacityOneFps) {
         const double effective = static_cast<double>(rig.costs.fetchesInWindow) / cameras / seconds;
         const double due = seconds * 25.0;
         const double positionRate = (rig.clock->PositionMs() - positionAtOne) / (seconds * 1000.0);
-        std::printf("  %-8d %-14.2f %-10.3f %-14.3f %-9d %-11.4f %-10.3f (last rate the clock measured: %.2f fps)\n",
-                    cameras, effective, effective / 25.0, positionRate, dropped, dropped / due, cpuShare, group.Fps);
+        std::printf(
+            "  %-8d %-14.2f %-10.3f %-14.3f %-9d %-11.4f %-10.3f (last rate the clock measured: %.2f fps)\n",
+            cameras, effective, effective / 25.0, positionRate, dropped, dropped / due, cpuShare, group.Fps);
         std::fflush(stdout);
         if (cameras == 1)
             oneCamera = rig.costs;

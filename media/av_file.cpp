@@ -130,7 +130,7 @@ void TAVFile::PutBitmap(const uint8_t* bitmap) {
     // block, so it is refused like any other picture we cannot take.
     if (header.biCompression != 0 || header.biBitCount != 32 || header.biWidth != m_width ||
         header.biHeight != m_height || m_width <= 0 || m_height <= 0)
-        throw AVFileErrorPutVideo("Unsuported bitmap!");  // sic: the message users know
+        throw AVFileErrorPutVideo("Unsuported bitmap!"); // sic: the message users know
 
     const size_t rowBytes = FrameRowBytes();
     try {
@@ -138,8 +138,8 @@ void TAVFile::PutBitmap(const uint8_t* bitmap) {
     } catch (const std::bad_alloc&) {
         throw AVFileErrorMemory();
     }
-    const uint8_t* source = bitmap + header.biSize + static_cast<size_t>(header.biClrUsed) * 4 +
-                            (FrameRows() - 1) * rowBytes;
+    const uint8_t* source =
+        bitmap + header.biSize + static_cast<size_t>(header.biClrUsed) * 4 + (FrameRows() - 1) * rowBytes;
     uint8_t* target = m_putBitmapFrame.data();
     for (size_t row = 0; row < FrameRows(); ++row) {
         std::memcpy(target, source, rowBytes);

@@ -62,7 +62,7 @@ public:
     struct TVideoFormat {
         int32_t Width;
         int32_t Height;
-        uint32_t Rate;  // frames per second = Rate / Scale
+        uint32_t Rate; // frames per second = Rate / Scale
         uint32_t Scale;
     };
 
@@ -73,10 +73,10 @@ public:
 
     // Encoder/decoder parameters; only the FFmpeg backend reads them.
     struct TParameters {
-        int32_t VideoBitRate = 1500000;  // bits per second
-        int32_t GopSize = 10;            // key-frame interval in frames
-        int32_t AudioBitRate = 128000;   // bits per second
-        std::string VideoCodec;          // encoder name; empty: the container's default
+        int32_t VideoBitRate = 1500000; // bits per second
+        int32_t GopSize = 10;           // key-frame interval in frames
+        int32_t AudioBitRate = 128000;  // bits per second
+        std::string VideoCodec;         // encoder name; empty: the container's default
         std::string AudioCodec;
         bool Deinterlace = false;
     };
@@ -98,7 +98,8 @@ public:
     };
     class AVFileErrorOpen : public AVFileError {
     public:
-        explicit AVFileErrorOpen(const std::string& message = "Could not open file!") : AVFileError(message) {}
+        explicit AVFileErrorOpen(const std::string& message = "Could not open file!")
+            : AVFileError(message) {}
     };
     class AVFileErrorOpenVideo : public AVFileErrorOpen {
     public:
@@ -117,7 +118,8 @@ public:
     };
     class AVFileErrorNotOpened : public AVFileError {
     public:
-        explicit AVFileErrorNotOpened(const std::string& message = "File is not opened!") : AVFileError(message) {}
+        explicit AVFileErrorNotOpened(const std::string& message = "File is not opened!")
+            : AVFileError(message) {}
     };
     class AVFileErrorVideoNotOpened : public AVFileErrorNotOpened {
     public:
@@ -135,11 +137,13 @@ public:
     };
     class AVFileErrorGetVideo : public AVFileErrorRead {
     public:
-        explicit AVFileErrorGetVideo(const std::string& message = "Could not get frame!") : AVFileErrorRead(message) {}
+        explicit AVFileErrorGetVideo(const std::string& message = "Could not get frame!")
+            : AVFileErrorRead(message) {}
     };
     class AVFileErrorGetAudio : public AVFileErrorRead {
     public:
-        explicit AVFileErrorGetAudio(const std::string& message = "Could not get audio!") : AVFileErrorRead(message) {}
+        explicit AVFileErrorGetAudio(const std::string& message = "Could not get audio!")
+            : AVFileErrorRead(message) {}
     };
     class AVFileErrorWrite : public AVFileError {
     public:
@@ -147,7 +151,8 @@ public:
     };
     class AVFileErrorPutVideo : public AVFileErrorWrite {
     public:
-        explicit AVFileErrorPutVideo(const std::string& message = "Could not put frame!") : AVFileErrorWrite(message) {}
+        explicit AVFileErrorPutVideo(const std::string& message = "Could not put frame!")
+            : AVFileErrorWrite(message) {}
     };
     class AVFileErrorPutAudio : public AVFileErrorWrite {
     public:

@@ -29,13 +29,13 @@
 // Titles menus, event navigation and mouse mode), form_main_keys.cpp (the
 // application-wide key filter and the Hot keys dialog).
 
+#include "capture/event_commands.h"
 #include "components/secondary_window.h"
 #include "document/editor_layout.h"
 #include "document/settings.h"
 #include "document/ui/app_commands.h"
 #include "document/ui/main_dialogs.h"
 #include "media/registry/registry.h"
-#include "capture/event_commands.h"
 #include "model/parameters.h"
 #include "model/project.h"
 #include "platform/mm_timer.h"

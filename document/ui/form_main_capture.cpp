@@ -76,7 +76,8 @@ void TFormMain::RebuildEventCommands() {
         auto* action = new QAction(command.Caption, this);
         action->setObjectName(command.Name);
         const uint32_t tag = command.Tag;
-        connect(action, &QAction::triggered, this, [this, tag] { Execute([this, tag] { ActionEventExecute(tag); }); });
+        connect(action, &QAction::triggered, this,
+                [this, tag] { Execute([this, tag] { ActionEventExecute(tag); }); });
         m_eventActions.push_back(action);
         if (command.ButtonIndex >= 0)
             buttons.push_back(action);
@@ -93,5 +94,6 @@ const TEvent* TFormMain::RecordEventNow(int32_t typeIndex, const QString& text,
                                         const TParameterNames* ignoredNames, bool replaceSameTime,
                                         const TParameters& parameters) {
     return ::RecordEventNow(*m_project, CaptureHost(), Action(Id::ActionEventsInserting)->isChecked(),
-                            Clock().CurrentTime(), typeIndex, text, ignoredNames, replaceSameTime, parameters);
+                            Clock().CurrentTime(), typeIndex, text, ignoredNames, replaceSameTime,
+                            parameters);
 }

@@ -28,7 +28,9 @@ std::vector<TFormVideo*> AsVideoWindows(const std::vector<QWidget*>& windows) {
 
 void TFormMain::CreateLists() {
     TEventListHooks hooks;
-    hooks.Clock = [this] { return TListClock{m_clock->CurrentTime(), m_project->TimeFormat, TrackBar->pageStep()}; };
+    hooks.Clock = [this] {
+        return TListClock{m_clock->CurrentTime(), m_project->TimeFormat, TrackBar->pageStep()};
+    };
     hooks.GoToTime = [this](int32_t time, bool fromUser) {
         if (m_goToTime)
             m_goToTime(time, fromUser);

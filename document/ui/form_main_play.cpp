@@ -63,10 +63,16 @@ public:
         m_form.StatusPanels[1]->setText(millisecond);
         m_form.StatusPanels[2]->setText(frame);
     }
-    void RefreshEventList(bool incremental, bool follow) override { m_form.RefreshEventList(incremental, follow); }
-    void RefreshTitleList(bool incremental, bool follow) override { m_form.RefreshTitleList(incremental, follow); }
+    void RefreshEventList(bool incremental, bool follow) override {
+        m_form.RefreshEventList(incremental, follow);
+    }
+    void RefreshTitleList(bool incremental, bool follow) override {
+        m_form.RefreshTitleList(incremental, follow);
+    }
     void RenderOutput() override {}
-    void SetTimelinePosition(int32_t positionMs) override { m_form.FormTimeLine->SetTimelinePosition(positionMs); }
+    void SetTimelinePosition(int32_t positionMs) override {
+        m_form.FormTimeLine->SetTimelinePosition(positionMs);
+    }
     void RefreshTimeline() override { m_form.FormTimeLine->RefreshTimeline(); }
     void RepaintTimeline() override { m_form.FormTimeLine->RepaintTimeline(); }
     void SetEditingEnabled(bool enabled) override { m_form.SetEditingEnabled(enabled); }

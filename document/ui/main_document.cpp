@@ -28,7 +28,8 @@ public:
         TFormVideoList& list = m_form.VideoList();
         for (int32_t i = 0; i < list.Count(); ++i) {
             const TFormVideo& window = list.Window(i);
-            media.push_back({QFile::encodeName(window.FileName()).toStdString(), window.Camera, window.Offset});
+            media.push_back(
+                {QFile::encodeName(window.FileName()).toStdString(), window.Camera, window.Offset});
         }
         return media;
     }
@@ -171,8 +172,8 @@ private:
 };
 
 TMainDocument::TMainDocument(TFormMain& form)
-    : m_form(form), m_layout(std::make_unique<TLayout>(form)), m_videoListMedia(std::make_unique<TVideoListMedia>(form)),
-      m_media(m_videoListMedia.get()) {
+    : m_form(form), m_layout(std::make_unique<TLayout>(form)),
+      m_videoListMedia(std::make_unique<TVideoListMedia>(form)), m_media(m_videoListMedia.get()) {
     m_askImportOffset = [this]() -> std::optional<int32_t> {
         bool isAccepted = false;
         const int value = QInputDialog::getInt(&m_form, QStringLiteral("Offset"), QStringLiteral("Offset"), 0,

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-std::unique_ptr<TAVFile> CreateAVIBackend();  // id 0
-std::unique_ptr<TAVFile> CreateDSBackend();   // id 1
-std::unique_ptr<TAVFile> CreateFFBackend();   // id 2
-std::unique_ptr<TAVFile> CreateBMPBackend();  // id 3
+std::unique_ptr<TAVFile> CreateAVIBackend(); // id 0
+std::unique_ptr<TAVFile> CreateDSBackend();  // id 1
+std::unique_ptr<TAVFile> CreateFFBackend();  // id 2
+std::unique_ptr<TAVFile> CreateBMPBackend(); // id 3

@@ -227,7 +227,8 @@ TEST_F(RecordingEndToEnd, ARecordedEventShowsAtOnceInAListShowingTheNewestRows) 
     const QTableWidget& grid = *m_form->StringGridMessages;
     const auto bottomText = [&grid] {
         for (int row = grid.rowCount() - 1; row >= 0; --row)
-            if (const QTableWidgetItem* item = grid.item(row, 2); item && !grid.item(row, 0)->text().isEmpty())
+            if (const QTableWidgetItem* item = grid.item(row, 2);
+                item && !grid.item(row, 0)->text().isEmpty())
                 return grid.item(row, 0)->text() + u' ' + item->text();
         return QString();
     };

@@ -86,7 +86,8 @@ TEST_F(FormTimeLineTest, ManyInsertionsAreComposedOnceAndTheNewRowIsDrawn) {
     const TTimelineGeometry& geometry = form.Geometry();
     ASSERT_EQ(geometry.RowTops.size(), 2u);
     const int32_t bobRow = geometry.RowTops[1] + geometry.RowHeights[1] / 2;
-    const int32_t x = geometry.LabelWidth + static_cast<int32_t>((2400 - geometry.Left) / geometry.MsPerPixel);
+    const int32_t x =
+        geometry.LabelWidth + static_cast<int32_t>((2400 - geometry.Left) / geometry.MsPerPixel);
     const TColor colour = GroupIndexToColor(5);
     EXPECT_EQ(form.Picture().pixelColor(x, bobRow),
               QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
