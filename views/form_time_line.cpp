@@ -81,11 +81,14 @@ void TFormTimeLine::showEvent(QShowEvent* event) {
 
 void TFormTimeLine::hideEvent(QHideEvent* event) {
     TSecondaryWindow::hideEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         m_rows.Clear();
+        m_labelWidths.clear();
+    }
 }
 
 void TFormTimeLine::FormShow() {
+    m_labelWidths.clear();
     m_rows.Rebuild();
     const TTimelineSlider slider = m_slider ? m_slider() : TTimelineSlider{};
     {
@@ -110,6 +113,7 @@ void TFormTimeLine::RebuildRows() {
 void TFormTimeLine::RefreshTimeline() {
     if (!isVisible())
         return;
+    m_labelWidths.clear();
     m_rows.Rebuild();
     Paint(TRecentre::No);
 }
@@ -122,11 +126,14 @@ void TFormTimeLine::AddEventToTimeline(const TEvent* event) {
 }
 
 void TFormTimeLine::RemoveEventFromTimeline(const TEvent* event) {
+    // Also while hidden: the address may come back for another event.
+    m_labelWidths.erase(event);
     if (isVisible() && m_rows.Remove(event))
         Paint(TRecentre::No);
 }
 
 void TFormTimeLine::ClearTimeline() {
+    m_labelWidths.clear();
     if (!isVisible())
         return;
     m_rows.Clear();
@@ -136,6 +143,11 @@ void TFormTimeLine::ClearTimeline() {
 void TFormTimeLine::RepaintTimeline() {
     if (isVisible())
         Paint(TRecentre::No);
+}
+
+void TFormTimeLine::LabelsChanged() {
+    m_labelWidths.clear();
+    RepaintTimeline();
 }
 
 void TFormTimeLine::SetTimelinePosition(int32_t positionMs) {
@@ -191,7 +203,11 @@ bool TFormTimeLine::Compose(TRecentre recentre) {
     {
         QPainter painter(&m_picture);
         painter.setFont(font());
-        m_geometry = PaintTimeline(painter, size, m_rows, m_project, view, recentre);
+        if (m_labelFont != font()) {
+            m_labelFont = font();
+            m_labelWidths.clear();
+        }
+        m_geometry = PaintTimeline(painter, size, m_rows, m_project, view, recentre, &m_labelWidths);
     }
     // The bar reports the move, and the paint it asks for is dropped here:
     // the picture already shows the new position.

@@ -21,6 +21,7 @@
 #include "model/project.h"
 #include "views/timeline_layout.h"
 
+#include <QFont>
 #include <QImage>
 
 #include <cstdint>
@@ -53,6 +54,9 @@ public:
     void RemoveEventFromTimeline(const TEvent* event);
     void ClearTimeline();
     void RepaintTimeline(); // without recentring
+    // Group names or an event's parameters changed in place: the row labels
+    // are measured again and the picture repainted.
+    void LabelsChanged();
     // The playback position (milliseconds, kept while hidden); the view is
     // recentred on it.
     void SetTimelinePosition(int32_t positionMs);
@@ -74,8 +78,8 @@ public:
     void EventInserted(const TEvent* event) override { AddEventToTimeline(event); }
     void EventRemoving(const TEvent* event) override { RemoveEventFromTimeline(event); }
     void EventsClearing() override { ClearTimeline(); }
-    void TypesChanged() override { RepaintTimeline(); }
-    void GroupsChanged() override { RepaintTimeline(); }
+    void TypesChanged() override { LabelsChanged(); }
+    void GroupsChanged() override { LabelsChanged(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -99,6 +103,8 @@ private:
     bool m_hasBeenShown = false; // first shown centred on the main window
     bool m_isPainting = false;
     bool m_isPictureCurrent = false;
+    TTimelineLabelWidths m_labelWidths;
+    QFont m_labelFont;
     int64_t m_compositions = 0;
     QImage m_picture;
     TTimelineGeometry m_geometry;

@@ -122,10 +122,11 @@ namespace {
 
 class TTimelinePainter {
 public:
-    TTimelinePainter(QPainter& painter, QSize size, const TTimelineRows& rows, const TProject& project)
+    TTimelinePainter(QPainter& painter, QSize size, const TTimelineRows& rows, const TProject& project,
+                     TTimelineLabelWidths* labelWidths)
         : m_painter(painter), m_width(size.width()), m_height(size.height()), m_rows(rows.Rows()),
-          m_project(project), m_metrics(painter.font()), m_textHeight(m_metrics.height()),
-          m_ascent(m_metrics.ascent()) {}
+          m_project(project), m_labelWidths(labelWidths), m_metrics(painter.font()),
+          m_textHeight(m_metrics.height()), m_ascent(m_metrics.ascent()) {}
 
     TTimelineGeometry Paint(TTimelineView& view, TRecentre recentre) {
         m_painter.fillRect(0, 0, m_width, m_height, Qt::white);
@@ -171,21 +172,33 @@ private:
         int32_t widest = 0;
         for (const TTimelineRows::TRow& row : m_rows) {
             const TEvent& first = *row.front();
+            const auto lineCount = static_cast<int32_t>(first.Parameters.Count()) + 1;
+            m_geometry.RowTops.push_back(m_geometry.StripHeight + y);
+            m_geometry.RowHeights.push_back(lineCount * m_textHeight);
+            const bool isShown = m_geometry.StripHeight + y < m_height;
+            const auto known = m_labelWidths ? m_labelWidths->find(&first) : TTimelineLabelWidths::iterator{};
+            if (!isShown && m_labelWidths && known != m_labelWidths->end()) {
+                widest = std::max(widest, known->second);
+                y += lineCount * m_textHeight + 4;
+                continue;
+            }
             const int32_t group = m_project.EventTypes.IsValidIndex(first.EventType)
                                       ? m_project.EventTypes[first.EventType].Group
                                       : -1;
             QStringList lines{m_project.Groups.GroupName(group)};
             for (const TParameter& parameter : first.Parameters)
                 lines.append(parameter.Name + u'=' + parameter.Value);
-            m_geometry.RowTops.push_back(m_geometry.StripHeight + y);
+            int32_t rowWidest = 0;
             for (const QString& line : lines) {
-                widest = std::max(widest, m_metrics.horizontalAdvance(line));
+                rowWidest = std::max(rowWidest, m_metrics.horizontalAdvance(line));
                 const int32_t top = m_geometry.StripHeight + y;
                 if (top < m_height)
                     m_painter.drawText(0, top + m_ascent, line);
                 y += m_textHeight;
             }
-            m_geometry.RowHeights.push_back(static_cast<int32_t>(lines.size()) * m_textHeight);
+            if (m_labelWidths)
+                (*m_labelWidths)[&first] = rowWidest;
+            widest = std::max(widest, rowWidest);
             y += 4;
         }
         m_geometry.LabelWidth = widest + 4;
@@ -318,6 +331,7 @@ private:
     const int32_t m_height;
     const std::vector<TTimelineRows::TRow>& m_rows;
     const TProject& m_project;
+    TTimelineLabelWidths* m_labelWidths;
     QFontMetrics m_metrics;
     const int32_t m_textHeight;
     const int32_t m_ascent;
@@ -332,6 +346,7 @@ private:
 } // namespace
 
 TTimelineGeometry PaintTimeline(QPainter& painter, QSize size, const TTimelineRows& rows,
-                                const TProject& project, TTimelineView& view, TRecentre recentre) {
-    return TTimelinePainter(painter, size, rows, project).Paint(view, recentre);
+                                const TProject& project, TTimelineView& view, TRecentre recentre,
+                                TTimelineLabelWidths* labelWidths) {
+    return TTimelinePainter(painter, size, rows, project, labelWidths).Paint(view, recentre);
 }

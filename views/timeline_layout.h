@@ -17,6 +17,7 @@
 #include <QSize>
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 class QPainter;
@@ -85,5 +86,13 @@ enum class TRecentre { No, Yes };
 // the playback position is in the middle (clamped to the bar's range).
 // Events of the rows are walked only where they are visible; the state
 // after a row's last event is drawn on to the right edge of the view.
+//
+// `labelWidths`, when given, remembers the width of each row's label by the
+// row's first event, so that rows below the picture cost nothing to measure
+// at the next paint (a project of mouse-drawn regions has a row per event).
+// Whoever keeps it must drop an entry whose event goes away and clear it
+// when names, parameters or the font may have changed.
+using TTimelineLabelWidths = std::unordered_map<const TEvent*, int32_t>;
 TTimelineGeometry PaintTimeline(QPainter& painter, QSize size, const TTimelineRows& rows,
-                                const TProject& project, TTimelineView& view, TRecentre recentre);
+                                const TProject& project, TTimelineView& view, TRecentre recentre,
+                                TTimelineLabelWidths* labelWidths = nullptr);

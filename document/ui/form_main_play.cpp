@@ -92,7 +92,11 @@ public:
                         bool replaceSameTime, const TParameters& parameters) override {
         m_form.RecordEventNow(typeIndex, text, ignoredNames, replaceSameTime, parameters);
     }
-    void FillEventGrid(bool follow) override { m_form.FillEventGrid(follow); }
+    // A moved rectangle rewrote its event's parameters in place.
+    void FillEventGrid(bool follow) override {
+        m_form.FillEventGrid(follow);
+        m_form.FormTimeLine->LabelsChanged();
+    }
 
     // --- TWindowMessageHandler ---
     // The message value carries the clock's playback generation as well as

@@ -2,6 +2,7 @@
 
 #include "model/group_colors.h"
 
+#include <QFontMetrics>
 #include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -91,4 +92,26 @@ TEST_F(FormTimeLineTest, ManyInsertionsAreComposedOnceAndTheNewRowIsDrawn) {
     const TColor colour = GroupIndexToColor(5);
     EXPECT_EQ(form.Picture().pixelColor(x, bobRow),
               QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
+}
+
+// The label column fits every row, shown or not, also when the widths are
+// remembered between paints, and follows a renamed group.
+TEST_F(FormTimeLineTest, LabelColumnFitsEveryRowAndFollowsRenamedGroups) {
+    for (int32_t i = 0; i < 30; ++i)
+        Add(2000 + i, QStringLiteral("P%1").arg(i, 2, 10, QLatin1Char('0')));
+    const QString longest = QStringLiteral("zz %1").arg(QString(60, u'w'));
+    Add(5000, longest); // sorts last: far below the picture
+    Show();
+    const QFontMetrics metrics(form.font());
+    const TTimelineGeometry& geometry = form.Geometry();
+    ASSERT_GT(geometry.RowTops.back(), form.PaintBox->height());
+    const int32_t expected = metrics.horizontalAdvance(QStringLiteral("Person=") + longest) + 4;
+    EXPECT_EQ(geometry.LabelWidth, expected);
+
+    form.SetTimelinePosition(3000); // a paint with the widths remembered
+    EXPECT_EQ(form.Geometry().LabelWidth, expected);
+
+    project.Groups[0].Name = QString(80, u'W');
+    project.NotifyGroupsChanged();
+    EXPECT_EQ(form.Geometry().LabelWidth, metrics.horizontalAdvance(QString(80, u'W')) + 4);
 }
