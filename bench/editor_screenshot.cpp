@@ -11,6 +11,9 @@
 //                    playing, with "Inserting" on; repeatable
 //   --tile 1         lay the windows out side by side (there is no window
 //                    manager to do it)
+//   --modal WHAT     take the picture while a dialog is open, then cancel
+//                    it: a command name (e.g. ActionOptionsHotKeys), or
+//                    TypeEditor for the first event type in its editor
 #include "capture/ui/form_event_buttons.h"
 #include "capture/ui/form_event_list.h"
 #include "capture/ui/form_event_type_groups.h"
@@ -24,9 +27,11 @@
 #include <QEventLoop>
 #include <QKeySequence>
 #include <QPixmap>
+#include <QPushButton>
 #include <QRect>
 #include <QScreen>
 #include <QSlider>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -67,6 +72,7 @@ int main(int argc, char** argv) {
     std::vector<QString> windows;
     std::vector<QKeySequence> keys;
     bool isTiled = false;
+    QString modal;
     for (int i = 3; i + 1 < argc; i += 2) {
         const QString value = QString::fromLocal8Bit(argv[i + 1]);
         if (std::strcmp(argv[i], "--at") == 0)
@@ -77,6 +83,8 @@ int main(int argc, char** argv) {
             windows.push_back(value);
         else if (std::strcmp(argv[i], "--press") == 0)
             keys.push_back(QKeySequence(value));
+        else if (std::strcmp(argv[i], "--modal") == 0)
+            modal = value;
         else if (std::strcmp(argv[i], "--tile") == 0)
             isTiled = value == QLatin1String("1");
     }
@@ -132,7 +140,25 @@ int main(int argc, char** argv) {
         form.Clock().Stop(true);
     }
     RunEventsFor(500);
-    const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
+    QPixmap screen;
+    if (!modal.isEmpty()) {
+        // The dialog runs its own event loop: the picture is taken from
+        // inside it, then the dialog is cancelled.
+        QTimer::singleShot(500, [&screen] {
+            screen = QGuiApplication::primaryScreen()->grabWindow(0);
+            if (QWidget* dialog = QApplication::activeModalWidget())
+                dialog->close();
+        });
+        if (modal == QLatin1String("TypeEditor")) {
+            form.FormEventList->show();
+            form.FormEventList->StringGridEventTypes->setCurrentCell(0, 0);
+            form.FormEventList->ButtonModify->click();
+        } else if (QAction* action = ActionNamed(form, modal)) {
+            action->trigger();
+        }
+    }
+    if (screen.isNull())
+        screen = QGuiApplication::primaryScreen()->grabWindow(0);
     if (!screen.save(QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "could not save %s\n", argv[1]);
         return 1;
