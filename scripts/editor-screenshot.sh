@@ -10,16 +10,7 @@ project="${2:?usage: scripts/editor-screenshot.sh <output.png> <project.xml> [op
 shift 2
 build_dir="${BUILD_DIR:-build}"
 
-export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
-chmod 700 "$XDG_RUNTIME_DIR"
+xvfb_screen=1280x960x24
+source "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
 
-display=":$((90 + RANDOM % 9))"
-Xvfb "$display" -screen 0 1280x960x24 -nolisten tcp &
-xvfb_pid=$!
-trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
-for _ in $(seq 50); do
-  [ -e "/tmp/.X11-unix/X${display#:}" ] && break
-  sleep 0.1
-done
-
-QT_QPA_PLATFORM=xcb DISPLAY="$display" "$build_dir/bench/editor_screenshot" "$output" "$project" "$@"
+QT_QPA_PLATFORM=xcb "$build_dir/bench/editor_screenshot" "$output" "$project" "$@"

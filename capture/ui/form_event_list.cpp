@@ -125,10 +125,7 @@ void TFormEventList::showEvent(QShowEvent* event) {
 }
 
 void TFormEventList::Run(const std::function<void()>& handler) {
-    if (m_hooks.Execute)
-        m_hooks.Execute(handler);
-    else
-        handler();
+    m_hooks.Run(handler);
 }
 
 void TFormEventList::TypesChanged() {

@@ -52,10 +52,7 @@ TFormEventTypeGroups::TFormEventTypeGroups(QWidget* owner, TProject& project)
 }
 
 void TFormEventTypeGroups::Run(const std::function<void()>& handler) {
-    if (m_hooks.Execute)
-        m_hooks.Execute(handler);
-    else
-        handler();
+    m_hooks.Run(handler);
 }
 
 void TFormEventTypeGroups::GroupsChanged() {

@@ -21,4 +21,12 @@ struct TTypeWindowHooks {
     // Removes a type with its events, which leave the event list and the
     // timeline at once, then refreshes like RefreshTypeList.
     std::function<void(int32_t typeIndex)> DeleteEventType;
+
+    // A button's handler, through Execute when there is one.
+    void Run(const std::function<void()>& handler) const {
+        if (Execute)
+            Execute(handler);
+        else
+            handler();
+    }
 };
