@@ -9,6 +9,7 @@
 #include "capture/ui/form_title.h"
 #include "playback/playback_clock.h"
 #include "playback/ui/form_offset.h"
+#include "tests/document_ui/fake_main_dialogs.h"
 #include "tests/model/qstring_printer.h"
 #include "tests/support/bmp_bytes.h"
 #include "tests/support/temp_dir.h"
@@ -35,33 +36,12 @@ namespace {
 
 using Id = TAppCommandId;
 
-struct TQuestions {
-    bool Answer = true;
-    QStringList Asked;
-    QStringList Messages;
-};
-
-class TAnsweringDialogs final : public TFormMainDialogs {
-public:
-    explicit TAnsweringDialogs(TQuestions& questions) : m_questions(questions) {}
-    std::optional<QString> AskOpenDocument(QWidget*) override { return std::nullopt; }
-    std::optional<QString> AskSaveDocument(QWidget*) override { return std::nullopt; }
-    void ShowError(QWidget*, const QString& message) override { m_questions.Messages << message; }
-    bool AskYesNo(QWidget*, const QString& question) override {
-        m_questions.Asked << question;
-        return m_questions.Answer;
-    }
-
-private:
-    TQuestions& m_questions;
-};
-
 class FormMainEditing : public ::testing::Test {
 protected:
     void SetUp() override {
         TFormMainOptions options;
         options.SettingsFileName = m_dir.File("Scenemark.ini");
-        options.Dialogs = std::make_unique<TAnsweringDialogs>(m_questions);
+        options.Dialogs = std::make_unique<TFakeMainDialogs>(m_questions);
         m_form = std::make_unique<TFormMain>(std::move(options));
         m_form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
@@ -110,7 +90,7 @@ protected:
     void Flush() { QCoreApplication::processEvents(); }
 
     TTempDir m_dir;
-    TQuestions m_questions;
+    TDialogAnswers m_questions;
     std::unique_ptr<TFormMain> m_form;
     int m_modalsShown = 0;
 
@@ -133,17 +113,17 @@ TEST_F(FormMainEditing, DeleteAndClearAskFirstAndActOnlyOnYes) {
     GoTo(1000);
     m_form->StringGridMessages->setCurrentCell(-1, -1);
     Trigger(Id::ActionEventsDelete);
-    EXPECT_EQ(m_questions.Asked, QStringList{QStringLiteral("Delete selected event?")});
+    EXPECT_EQ(m_questions.Questions, QStringList{QStringLiteral("Delete selected event?")});
     EXPECT_EQ(EventTimes(), (std::vector<int32_t>{100, 200}));
 
     SelectEvent(first);
-    m_questions.Answer = false;
+    m_questions.IsYes = false;
     Trigger(Id::ActionEventsDelete);
     Trigger(Id::ActionEventsClear);
     EXPECT_EQ(EventTimes(), (std::vector<int32_t>{100, 200}));
-    EXPECT_EQ(m_questions.Asked.last(), QStringLiteral("Clear all events?"));
+    EXPECT_EQ(m_questions.Questions.last(), QStringLiteral("Clear all events?"));
 
-    m_questions.Answer = true;
+    m_questions.IsYes = true;
     m_form->ButtonEventsDelete->click();
     EXPECT_EQ(EventTimes(), std::vector<int32_t>{200});
     m_form->ButtonEventsClear->click();
@@ -327,11 +307,11 @@ TEST_F(FormMainEditing, TitlesAreInsertedAtTheCurrentTimeAndModifiedInTheDialog)
 
     SelectTitle(1);
     Trigger(Id::ActionTitlesDelete);
-    EXPECT_EQ(m_questions.Asked.last(), QStringLiteral("Delete selected title?"));
+    EXPECT_EQ(m_questions.Questions.last(), QStringLiteral("Delete selected title?"));
     ASSERT_EQ(m_form->Project().Titles.Count(), 1u);
     EXPECT_EQ(m_form->Project().Titles[0], title);
     Trigger(Id::ActionTitlesClear);
-    EXPECT_EQ(m_questions.Asked.last(), QStringLiteral("Clear all titles?"));
+    EXPECT_EQ(m_questions.Questions.last(), QStringLiteral("Clear all titles?"));
     EXPECT_EQ(m_form->Project().Titles.Count(), 0u);
     EXPECT_EQ(m_form->TitleCursor(), -1);
 }

@@ -12,6 +12,7 @@
 #include "platform/fake_mm_timer.h"
 #include "playback/playback_clock.h"
 #include "playback/ui/form_video_list.h"
+#include "tests/document_ui/fake_main_dialogs.h"
 #include "tests/model/qstring_printer.h"
 #include "tests/support/bmp_bytes.h"
 #include "tests/support/temp_dir.h"
@@ -39,23 +40,12 @@ constexpr THotKey F3 = 114;
 constexpr THotKey F4 = 115;
 constexpr THotKey F5 = 116;
 
-class TQuietDialogs final : public TFormMainDialogs {
-public:
-    explicit TQuietDialogs(QStringList& errors) : m_errors(errors) {}
-    std::optional<QString> AskOpenDocument(QWidget*) override { return std::nullopt; }
-    std::optional<QString> AskSaveDocument(QWidget*) override { return std::nullopt; }
-    void ShowError(QWidget*, const QString& message) override { m_errors << message; }
-
-private:
-    QStringList& m_errors;
-};
-
 class FormMainKeys : public ::testing::Test {
 protected:
     void SetUp() override {
         TFormMainOptions options;
         options.SettingsFileName = m_dir.File("Scenemark.ini");
-        options.Dialogs = std::make_unique<TQuietDialogs>(m_errors);
+        options.Dialogs = std::make_unique<TFakeMainDialogs>(m_answers);
         options.Timer = std::make_unique<TFakeMMTimer>();
         m_form = std::make_unique<TFormMain>(std::move(options));
         m_form->show();
@@ -65,7 +55,7 @@ protected:
     }
     void TearDown() override {
         m_form.reset();
-        EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join("; ").toStdString();
+        EXPECT_TRUE(m_answers.Messages.isEmpty()) << m_answers.Messages.join("; ").toStdString();
     }
 
     QString WriteSequence(int32_t frames) {
@@ -110,7 +100,7 @@ protected:
     }
 
     TTempDir m_dir;
-    QStringList m_errors;
+    TDialogAnswers m_answers;
     std::unique_ptr<TFormMain> m_form;
 };
 

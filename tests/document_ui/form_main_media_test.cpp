@@ -10,6 +10,7 @@
 #include "playback/ui/form_camera.h"
 #include "playback/ui/form_offset.h"
 #include "playback/ui/form_video_list.h"
+#include "tests/document_ui/fake_main_dialogs.h"
 #include "tests/model/qstring_printer.h"
 #include "tests/support/bmp_bytes.h"
 #include "tests/support/media_clips.h"
@@ -34,20 +35,6 @@ namespace {
 
 using Id = TAppCommandId;
 
-class TRecordingDialogs final : public TFormMainDialogs {
-public:
-    explicit TRecordingDialogs(QStringList& errors, QStringList& mediaAnswer)
-        : m_errors(errors), m_mediaAnswer(mediaAnswer) {}
-    std::optional<QString> AskOpenDocument(QWidget*) override { return std::nullopt; }
-    std::optional<QString> AskSaveDocument(QWidget*) override { return std::nullopt; }
-    void ShowError(QWidget*, const QString& message) override { m_errors << message; }
-    QStringList AskMediaFiles(QWidget*) override { return m_mediaAnswer; }
-
-private:
-    QStringList& m_errors;
-    QStringList& m_mediaAnswer;
-};
-
 // Answers the next modal dialog once it is up: `answer` runs inside its event
 // loop.
 void WhenModal(std::function<void(QWidget*)> answer) {
@@ -66,7 +53,7 @@ protected:
         m_timer = timer.get();
         TFormMainOptions options;
         options.SettingsFileName = m_dir.File("Scenemark.ini");
-        options.Dialogs = std::make_unique<TRecordingDialogs>(m_errors, m_mediaAnswer);
+        options.Dialogs = std::make_unique<TFakeMainDialogs>(m_answers);
         options.Timer = std::move(timer);
         m_form = std::make_unique<TFormMain>(std::move(options));
         m_form->show();
@@ -113,8 +100,7 @@ protected:
     void Deliver() { QCoreApplication::processEvents(); }
 
     TTempDir m_dir;
-    QStringList m_errors;
-    QStringList m_mediaAnswer;
+    TDialogAnswers m_answers;
     TFakeMMTimer* m_timer = nullptr;
     std::unique_ptr<TFormMain> m_form;
 };
@@ -128,7 +114,7 @@ TEST_F(FormMainMedia, TheSubmenusListEveryMediumWithCameraAndOffset) {
 
     const QString first = WriteSequence("a&b", 10);
     const QString second = WriteSequence("cam", 10);
-    m_mediaAnswer = {first, QStringLiteral("/no/such/file.avi"), second};
+    m_answers.MediaFiles = {first, QStringLiteral("/no/such/file.avi"), second};
     m_form->Add1->trigger();
     ASSERT_EQ(m_form->VideoList().Count(), 2);
     m_form->VideoList().Window(1).Camera = 2;
@@ -207,7 +193,7 @@ TEST_F(FormMainMedia, AMediumOfAnotherFrameRateSwitchesFramesBackToMilliseconds)
 
     m_form->MenuTimeFormatFrames->trigger(); // mixed rates: refused without a message
     EXPECT_EQ(m_form->Project().TimeFormat, TTimeFormat::Milliseconds);
-    EXPECT_TRUE(m_errors.isEmpty());
+    EXPECT_TRUE(m_answers.Messages.isEmpty());
 }
 
 TEST_F(FormMainMedia, TransportSliderAndStatusBarMoveTogether) {
@@ -267,7 +253,7 @@ TEST_F(FormMainMedia, GoToSpeedAndStepAskForNumbersAndRejectBadOnes) {
         ask->ButtonOK->click();
     });
     Action(Id::ActionSpeed)->trigger();
-    EXPECT_EQ(m_errors, QStringList({"Invalid value!"}));
+    EXPECT_EQ(m_answers.Messages, QStringList({"Invalid value!"}));
     EXPECT_EQ(m_form->Clock().PlaybackSpeed(), 100);
 
     WhenModal([](QWidget* dialog) {
@@ -319,7 +305,7 @@ TEST_F(FormMainMedia, DocumentsKeepTheMediaSetAndTheClockDrivesTheLists) {
     m_form->ResetProject();
     ASSERT_EQ(m_form->VideoList().Count(), 0);
     document.Read(path, false);
-    ASSERT_TRUE(m_errors.isEmpty()) << m_errors.join(u'\n').toStdString();
+    ASSERT_TRUE(m_answers.Messages.isEmpty()) << m_answers.Messages.join(u'\n').toStdString();
     ASSERT_EQ(m_form->VideoList().Count(), 2);
     EXPECT_EQ(m_form->VideoList().Window(0).Camera, -1);
     EXPECT_EQ(m_form->VideoList().Window(1).Camera, 7);

@@ -10,6 +10,7 @@
 #include "capture/ui/form_event_list.h"
 #include "capture/ui/form_event_type_groups.h"
 #include "capture/ui/integer_spin_edit.h"
+#include "tests/document_ui/fake_main_dialogs.h"
 #include "tests/model/qstring_printer.h"
 #include "tests/support/temp_dir.h"
 #include "views/form_time_line.h"
@@ -35,23 +36,12 @@ void Then(std::function<void()> step) {
     QTimer::singleShot(0, std::move(step));
 }
 
-class TQuietDialogs final : public TFormMainDialogs {
-public:
-    explicit TQuietDialogs(QStringList& errors) : m_errors(errors) {}
-    std::optional<QString> AskOpenDocument(QWidget*) override { return std::nullopt; }
-    std::optional<QString> AskSaveDocument(QWidget*) override { return std::nullopt; }
-    void ShowError(QWidget*, const QString& message) override { m_errors << message; }
-
-private:
-    QStringList& m_errors;
-};
-
 class FormMainTypesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         TFormMainOptions options;
         options.SettingsFileName = dir.File("Scenemark.ini");
-        options.Dialogs = std::make_unique<TQuietDialogs>(errors);
+        options.Dialogs = std::make_unique<TFakeMainDialogs>(answers);
         options.ListDevices = [] { return TAVFileDeviceList{}; };
         form = std::make_unique<TFormMain>(std::move(options));
         form->show();
@@ -60,7 +50,7 @@ protected:
         groups = form->FormEventTypeGroups;
     }
     void TearDown() override {
-        EXPECT_TRUE(errors.isEmpty()) << errors.join(' ').toStdString();
+        EXPECT_TRUE(answers.Messages.isEmpty()) << answers.Messages.join(' ').toStdString();
         form.reset();
     }
 
@@ -108,7 +98,7 @@ protected:
     bool IsOnTimeline(const TEvent* event) const { return form->FormTimeLine->Rows().Contains(event); }
 
     TTempDir dir;
-    QStringList errors;
+    TDialogAnswers answers;
     std::unique_ptr<TFormMain> form;
     TFormEventList* list = nullptr;
     TFormEventTypeGroups* groups = nullptr;

@@ -15,6 +15,7 @@
 #include "platform/fake_mm_timer.h"
 #include "playback/playback_clock.h"
 #include "playback/ui/form_video_list.h"
+#include "tests/document_ui/fake_main_dialogs.h"
 #include "tests/model/qstring_printer.h"
 #include "tests/support/bmp_bytes.h"
 #include "tests/support/temp_dir.h"
@@ -39,19 +40,6 @@ namespace {
 
 using Id = TAppCommandId;
 
-class TAnswers final : public TFormMainDialogs {
-public:
-    explicit TAnswers(QStringList& errors, std::optional<QString>& document)
-        : m_errors(errors), m_document(document) {}
-    std::optional<QString> AskOpenDocument(QWidget*) override { return m_document; }
-    std::optional<QString> AskSaveDocument(QWidget*) override { return m_document; }
-    void ShowError(QWidget*, const QString& message) override { m_errors << message; }
-
-private:
-    QStringList& m_errors;
-    std::optional<QString>& m_document;
-};
-
 struct TRecorded {
     QString Type;
     int32_t Time;
@@ -72,7 +60,7 @@ protected:
         m_timer = timer.get();
         TFormMainOptions options;
         options.SettingsFileName = m_dir.File("Scenemark.ini");
-        options.Dialogs = std::make_unique<TAnswers>(m_errors, m_documentAnswer);
+        options.Dialogs = std::make_unique<TFakeMainDialogs>(m_answers);
         options.ListDevices = [] { return TAVFileDeviceList{}; };
         options.Timer = std::move(timer);
         m_form = std::make_unique<TFormMain>(std::move(options));
@@ -141,8 +129,7 @@ protected:
     }
 
     TTempDir m_dir;
-    QStringList m_errors;
-    std::optional<QString> m_documentAnswer;
+    TDialogAnswers m_answers;
     TFakeMMTimer* m_timer = nullptr;
     std::unique_ptr<TFormMain> m_form;
     std::unique_ptr<TMainDocument> m_document;
@@ -181,7 +168,7 @@ TEST_F(RecordingEndToEnd, EventsRecordedByKeysWhilePlayingSurviveSaveAndOpen) {
     Press(Qt::Key_F3); // Stop speaking, 80 ms before the key
     Press(Qt::Key_F9); // bound to nothing: records nothing
     m_form->Action(Id::ActionStop)->trigger();
-    ASSERT_TRUE(m_errors.isEmpty()) << m_errors.join(u'\n').toStdString();
+    ASSERT_TRUE(m_answers.Messages.isEmpty()) << m_answers.Messages.join(u'\n').toStdString();
 
     const TParameters annList{{QStringLiteral("Person"), QStringLiteral("Ann")}};
     const TParameters pointList{{QStringLiteral("Hand"), QStringLiteral("left")},
@@ -194,14 +181,14 @@ TEST_F(RecordingEndToEnd, EventsRecordedByKeysWhilePlayingSurviveSaveAndOpen) {
     ASSERT_EQ(Events(), recorded);
 
     const QString path = QString::fromStdString(m_dir.File("session.xml"));
-    m_documentAnswer = path;
+    m_answers.Document = path;
     m_form->Action(Id::ActionSaveAs)->trigger();
     m_form->Action(Id::ActionClose)->trigger();
     ASSERT_EQ(m_form->Project().Events().Count(), 0u);
     ASSERT_EQ(m_form->VideoList().Count(), 0);
 
     m_form->Action(Id::ActionOpen)->trigger();
-    ASSERT_TRUE(m_errors.isEmpty()) << m_errors.join(u'\n').toStdString();
+    ASSERT_TRUE(m_answers.Messages.isEmpty()) << m_answers.Messages.join(u'\n').toStdString();
     EXPECT_EQ(Events(), recorded);
     ASSERT_EQ(m_form->VideoList().Count(), 2);
     EXPECT_EQ(m_form->VideoList().Window(1).Offset, 400);
