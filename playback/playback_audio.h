@@ -25,4 +25,6 @@ public:
     virtual void StartOutput(int32_t output) = 0;
     // Stops and closes every output.
     virtual void ReleaseOutputs() = 0;
+    // The device identified by `device` finished a buffer.
+    virtual void BufferDone(uint32_t device) = 0;
 };

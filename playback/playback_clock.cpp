@@ -241,6 +241,7 @@ void TPlaybackClock::StartAudio(int32_t positionMs) {
     if (!m_audio)
         return;
     const std::vector<TPlaybackMedium*> outputs = m_audio->OpenOutputs(m_media, positionMs, m_playbackSpeed);
+    DrainUnplayedAudio(outputs);
     m_audioStartTimers.assign(outputs.size(), 0);
     for (size_t k = 0; k < outputs.size(); ++k) {
         const uint32_t wParam = TimerMessage::Encode(m_generation, static_cast<uint32_t>(k), true);
@@ -248,6 +249,19 @@ void TPlaybackClock::StartAudio(int32_t positionMs) {
         const int64_t untilStartMs = static_cast<int64_t>(outputs[k]->Offset()) - positionMs;
         ArmOrPost(m_audioStartTimers[k], static_cast<double>(std::max<int64_t>(untilStartMs, 0)), wParam);
     }
+}
+
+void TPlaybackClock::DrainUnplayedAudio(const std::vector<TPlaybackMedium*>& played) {
+    // A medium whose output did not open plays silently; its audio must not
+    // pile up in the demultiplexer for the whole playback either.
+    for (TTimerInfo& group : m_groups)
+        for (TTimerInfo::TVideo& video : group.Videos) {
+            TAVFile* file = video.Medium->MediaFile();
+            if (video.DrainAudio || !(file->GetFlags() & TAVFile::FlagInterleaved) ||
+                !(file->GetStreams() & TAVFile::StreamAudio))
+                continue;
+            video.DrainAudio = std::find(played.begin(), played.end(), video.Medium) == played.end();
+        }
 }
 
 void TPlaybackClock::ArmOrPost(TMMTimer::TTimerId& timerId, double delayMs, uint32_t wParam) {
@@ -294,6 +308,11 @@ void TPlaybackClock::HandleTimerMessage(uint32_t wParam) {
         AudioStart(index);
     else
         VideoTick(index);
+}
+
+void TPlaybackClock::HandleAudioBufferDone(uint32_t device) {
+    if (m_audio)
+        m_audio->BufferDone(device);
 }
 
 void TPlaybackClock::AudioStart(int32_t outputIndex) {

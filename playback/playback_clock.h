@@ -130,6 +130,9 @@ public:
     // start. Messages of an earlier playback or for an index that does not
     // exist are ignored.
     void HandleTimerMessage(uint32_t wParam);
+    // The window thread's handler of the audio device's buffer-done message
+    // (first parameter the device). Devices of released outputs are ignored.
+    void HandleAudioBufferDone(uint32_t device);
 
     // Fills the status bar from the current time.
     void ShowTime();
@@ -158,6 +161,7 @@ private:
     void Rearm(int32_t groupIndex);
     int64_t AffordableSkip(const TTimerInfo& group, double periodMs) const;
     void StartAudio(int32_t positionMs);
+    void DrainUnplayedAudio(const std::vector<TPlaybackMedium*>& played);
     void RepaintAll();
     void SetTrackBar(const TTrackBar& trackBar);
     uint32_t TickParam(int32_t groupIndex) const;
