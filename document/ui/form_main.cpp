@@ -102,7 +102,7 @@ constexpr std::nullopt_t Separator = std::nullopt;
 TFormMain::TFormMain(TFormMainOptions options)
     : m_project(std::make_unique<TProject>()), m_dialogs(std::move(options.Dialogs)),
       m_listDevices(std::move(options.ListDevices)), m_settingsFileName(std::move(options.SettingsFileName)),
-      m_timer(std::move(options.Timer)) {
+      m_timer(std::move(options.Timer)), m_audioSystem(std::move(options.AudioSystem)) {
     if (!m_dialogs)
         m_dialogs = CreateStandardDialogs();
     if (!m_listDevices)

@@ -40,6 +40,8 @@
 #include "model/project.h"
 #include "platform/mm_timer.h"
 #include "platform/window_message.h"
+#include "playback/audio_output.h"
+#include "playback/platform/audio_device.h"
 
 #include <QMainWindow>
 
@@ -99,6 +101,9 @@ struct TFormMainOptions {
     // The one-shot timers of playback; null for a timer thread on the
     // steady clock.
     std::unique_ptr<TMMTimer> Timer;
+    // The sound output; null for the default output device (the clocked
+    // null device when there is no sound card).
+    std::unique_ptr<TAudioSystem> AudioSystem;
 };
 
 // The event that mouse mode records.
@@ -467,6 +472,8 @@ private:
     std::function<std::vector<QWidget*>()> m_videoWindows;
     std::unique_ptr<TPlaybackSide, TPlaybackSideDeleter> m_playbackSide;
     std::unique_ptr<TMMTimer> m_timer;
+    std::unique_ptr<TAudioSystem> m_audioSystem;
+    std::unique_ptr<TAudioOutput> m_audioOutput;
     std::unique_ptr<TFormVideoList> m_videoList;
     std::unique_ptr<TPlaybackClock> m_clock;
     std::function<void(int32_t, bool)> m_goToTime;

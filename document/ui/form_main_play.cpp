@@ -42,7 +42,7 @@ std::optional<TTransportCommand> TransportCommand(TAppCommandId command) {
 
 } // namespace
 
-// The views that are not built yet (output window, audio output) take
+// The views that are not built yet (output window) take
 // their calls here as nothing: each call below is the one place that view
 // will be driven from.
 class TFormMain::TPlaybackSide final : public TPlaybackHost, public TVideoHost, public TWindowMessageHandler {
@@ -107,7 +107,7 @@ public:
     void AudioStart(int32_t outputIndex) override {
         m_form.Clock().HandleTimerMessage(static_cast<uint32_t>(outputIndex) | TimerMessage::AudioBit);
     }
-    void AudioBufferDone(uint32_t /*device*/) override {}
+    void AudioBufferDone(uint32_t device) override { m_form.Clock().HandleAudioBufferDone(device); }
 
 private:
     TFormMain& m_form;
@@ -120,9 +120,16 @@ void TFormMain::TPlaybackSideDeleter::operator()(TPlaybackSide* side) const {
 void TFormMain::CreatePlayback() {
     if (!m_timer)
         m_timer = std::make_unique<TThreadMMTimer>();
+    if (!m_audioSystem)
+        m_audioSystem = CreateAudioSystem();
+    // Runs on the device's thread: posting is all it may do.
+    m_audioOutput = std::make_unique<TAudioOutput>(*m_audioSystem, [this](TAudioDeviceHandle device) {
+        PostWindowMessage(this, MM_WOM_DONE, device, 0);
+    });
     m_playbackSide.reset(new TPlaybackSide(*this));
     m_videoList = std::make_unique<TFormVideoList>(this, m_playbackSide.get());
-    m_clock = std::make_unique<TPlaybackClock>(*m_project, *m_videoList, *m_playbackSide, *m_timer);
+    m_clock = std::make_unique<TPlaybackClock>(*m_project, *m_videoList, *m_playbackSide, *m_timer,
+                                               m_audioOutput.get());
     m_messageHandler = m_playbackSide.get();
     m_videoWindows = [this] {
         std::vector<QWidget*> windows;
@@ -143,8 +150,10 @@ void TFormMain::DestroyPlayback() {
     m_messageHandler = nullptr;
     m_videoWindows = nullptr;
     m_clock.reset();
+    m_audioOutput.reset();
     m_videoList.reset();
     m_timer.reset();
+    m_audioSystem.reset();
     m_playbackSide.reset();
 }
 

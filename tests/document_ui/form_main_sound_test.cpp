@@ -1,0 +1,92 @@
+// The editor's sound: a generated clip with a tone, played through the main
+// window's Play command onto the clocked null device on a fake clock.
+
+#include "document/ui/form_main.h"
+
+#include "media/registry/registry.h"
+#include "platform/fake_mm_timer.h"
+#include "playback/platform/audio_device_null.h"
+#include "playback/playback_clock.h"
+#include "playback/ui/form_video_list.h"
+#include "tests/document_ui/fake_main_dialogs.h"
+#include "tests/support/media_clips.h"
+#include "tests/support/temp_dir.h"
+#include "views/form_video.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+TEST(FormMainSound, TheSamplesThatReachTheDeviceAreTheMediumsAudioFromItsOffsetOn) {
+    UninitialiseBackendOrder();
+    TTempDir dir;
+    TClipSpec spec;
+    spec.format = "avi";
+    spec.extension = "avi";
+    spec.videoCodec = "mpeg4";
+    spec.audioCodec = "pcm_s16le";
+    spec.width = 64;
+    spec.height = 48;
+    spec.frameCount = 75;
+    spec.maxBFrames = 0;
+    const std::string path = dir.File("tone.avi");
+    WriteClip(path, spec);
+
+    auto timer = std::make_unique<TFakeMMTimer>();
+    TFakeMMTimer& clock = *timer;
+    auto sound = std::make_unique<TNullAudioSystem>(TNullPacing::Manual, &clock.Clock());
+    TNullAudioSystem& device = *sound;
+    device.SetRecording(true);
+    TDialogAnswers answers;
+    TFormMainOptions options;
+    options.SettingsFileName = dir.File("Scenemark.ini");
+    options.Dialogs = std::make_unique<TFakeMainDialogs>(answers);
+    options.Timer = std::move(timer);
+    options.AudioSystem = std::move(sound);
+    auto form = std::make_unique<TFormMain>(std::move(options));
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_TRUE(form->AddMedium(QString::fromStdString(path)));
+    form->VideoList().Window(0).Offset = 500;
+
+    form->Action(TAppCommandId::ActionPlay)->trigger();
+    auto runFor = [&](int ms) {
+        for (int t = 0; t < ms; ++t) {
+            clock.AdvanceMs(1);
+            device.Pump();
+            QCoreApplication::processEvents();
+        }
+    };
+    runFor(499);
+    ASSERT_EQ(device.Records().size(), 1u);
+    EXPECT_EQ(device.Records()[0].FramesPlayed, 0); // not before the offset
+    runFor(1001);
+    const TNullAudioSystem::TRecord record = device.Records()[0];
+    EXPECT_NEAR(record.FramesPlayed, 44100, 44100 / 16);
+
+    // The medium's own audio, read by a second reader from its start.
+    std::unique_ptr<TAVFile> reference = OpenMedia(path, TAVFile::StreamAudio);
+    ASSERT_TRUE(reference);
+    std::vector<uint8_t> expected;
+    while (expected.size() < record.Samples.size() &&
+           reference->GetAudioPosition() < reference->GetAudioLength()) {
+        int32_t bytes = 0;
+        const uint8_t* block = reference->GetAudio(bytes);
+        expected.insert(expected.end(), block, block + bytes);
+    }
+    ASSERT_GE(expected.size(), record.Samples.size());
+    ASSERT_GT(record.Samples.size(), 0u);
+    EXPECT_EQ(std::memcmp(record.Samples.data(), expected.data(), record.Samples.size()), 0);
+
+    form->Action(TAppCommandId::ActionStop)->trigger();
+    EXPECT_EQ(device.OpenDeviceCount(), 0);
+    form.reset();
+    UninitialiseBackendOrder();
+}
+
+} // namespace
