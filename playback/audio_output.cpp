@@ -46,7 +46,15 @@ void TAudioOutput::PositionAudioOnly(TPlaybackMedium& medium, int32_t positionMs
     if (file.GetStreams() & TAVFile::StreamVideo)
         return;
     const int64_t p = std::max<int64_t>(static_cast<int64_t>(positionMs) - medium.Offset(), 0);
-    file.Seek(FramesFromMs(static_cast<int32_t>(std::min<int64_t>(p, INT32_MAX)), file.GetVideoFormat()));
+    try {
+        file.Seek(FramesFromMs(static_cast<int32_t>(std::min<int64_t>(p, INT32_MAX)), file.GetVideoFormat()));
+    } catch (const TAVFile::AVFileError&) {
+        // A backend that cannot seek a file without video still plays it
+        // when its audio already stands where playback starts (the start).
+        const int64_t wanted = p * file.GetAudioFormat().SamplesPerSecond / 1000;
+        if (file.GetAudioPosition() != wanted)
+            throw;
+    }
 }
 
 std::unique_ptr<TAudioInfo> TAudioOutput::OpenOutput(TPlaybackMedium& medium, int32_t positionMs,

@@ -100,7 +100,7 @@ AVSampleFormat ChooseSampleFormat(const AVCodec* encoder) {
     if (encoder->sample_fmts == nullptr)
         return AV_SAMPLE_FMT_S16;
     for (AVSampleFormat preferred :
-         {AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S16P, AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_FLT})
+         {AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S16P, AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_FLT, AV_SAMPLE_FMT_U8})
         for (const AVSampleFormat* format = encoder->sample_fmts; *format != AV_SAMPLE_FMT_NONE; ++format)
             if (*format == preferred)
                 return preferred;
@@ -268,6 +268,9 @@ private:
             break;
         case AV_SAMPLE_FMT_FLT:
             reinterpret_cast<float*>(frame->data[0])[index * channels + channel] = value / 32768.0f;
+            break;
+        case AV_SAMPLE_FMT_U8:
+            frame->data[0][index * channels + channel] = static_cast<uint8_t>((value >> 8) + 128);
             break;
         default:
             reinterpret_cast<float*>(frame->extended_data[channel])[index] = value / 32768.0f;
