@@ -72,6 +72,7 @@ constexpr std::array<TAppCommandInfo, AppCommandCount> Table{{
     {Id::ActionSpeed, "ActionSpeed", "Playback", "Playback speed", "", false, false},
     {Id::ActionStep, "ActionStep", "Playback", "Forward/backward step", "", false, false},
     {Id::ActionDevices, "ActionDevices", "Options", "Input devices", "", false, false},
+    {Id::ActionKeepPitch, "ActionKeepPitch", "Options", "Keep pitch", "", false, Ticked},
 }};
 
 constexpr bool IdsFollowTableOrder() {

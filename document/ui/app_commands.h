@@ -73,9 +73,10 @@ enum class TAppCommandId : int32_t {
     ActionSpeed,
     ActionStep,
     ActionDevices,
+    ActionKeepPitch,
 };
 
-inline constexpr std::size_t AppCommandCount = 55;
+inline constexpr std::size_t AppCommandCount = 56;
 
 struct TAppCommandInfo {
     TAppCommandId Id;

@@ -64,6 +64,7 @@ const THandlerEntry Handlers[] = {
     {Id::ActionTimeLine, [](TFormMain& f) { f.ToggleToolWindow(TToolWindow::TimeLine); }},
     {Id::ActionGraph, [](TFormMain& f) { f.ToggleToolWindow(TToolWindow::Graph); }},
     {Id::ActionDevices, [](TFormMain& f) { f.ActionDevicesExecute(); }},
+    {Id::ActionKeepPitch, [](TFormMain& f) { f.ActionKeepPitchExecute(); }},
     {Id::ActionHelp, [](TFormMain& f) { f.ActionHelpExecute(); }},
     {Id::ActionAbout, [](TFormMain& f) { f.ActionAboutExecute(); }},
 };
@@ -145,6 +146,7 @@ void TFormMain::FormCreate() {
     const TIniFile settings(m_settingsFileName);
     ReadSettings(settings, m_pathTranslations,
                  [this](const TIniFile& file) { ReadHotKeys(file, m_commands); });
+    ReadKeepPitch(settings);
     UpdateCommandTexts();
 }
 
@@ -254,8 +256,8 @@ void TFormMain::CreateMenus() {
             [this] { Execute([this] { MenuTimeFormatClick(); }); });
 
     MenuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
-    AddCommands(MenuOptions,
-                {Id::ActionDoubleBuffering, Id::ActionDrawLast, Id::ActionOptionsHotKeys, Id::ActionDevices});
+    AddCommands(MenuOptions, {Id::ActionDoubleBuffering, Id::ActionDrawLast, Id::ActionOptionsHotKeys,
+                              Id::ActionDevices, Id::ActionKeepPitch});
 
     MainMenuWindows = menuBar()->addMenu(QStringLiteral("&Windows"));
     AddCommands(MainMenuWindows,

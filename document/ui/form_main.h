@@ -330,6 +330,8 @@ public:
     void ToggleToolWindow(TToolWindow window);
     void MenuTimeFormatClick();
     void ActionDevicesExecute();
+    void ActionKeepPitchExecute();
+    void ReadKeepPitch(const TIniFile& settings);
     void ActionHelpExecute();
     void ActionAboutExecute();
     // Opens the Hot keys dialog on the command table; OK takes its keys into

@@ -28,7 +28,7 @@ TEST(AppCommandTableTest, EveryNameFindsItsOwnRowAndNamesAreUnique) {
         EXPECT_TRUE(names.insert(info.Name).second) << info.Name;
         EXPECT_EQ(FindAppCommand(info.Name), info.Id) << info.Name;
     }
-    EXPECT_EQ(names.size(), 55u);
+    EXPECT_EQ(names.size(), 56u);
     EXPECT_FALSE(FindAppCommand("actionplay").has_value()) << "stored names keep their letter case";
     EXPECT_FALSE(FindAppCommand("ActionExit").has_value());
 }
@@ -151,7 +151,7 @@ TEST_F(HotKeySettingsTest, WrittenKeysReadBackForEveryVisibleCommandAndLeaveOthe
     EXPECT_EQ(settings.ReadString("HotKeys", "ActionExportOutputVideo", "missing"), "missing");
     EXPECT_EQ(settings.ReadString("HotKeys", "ActionImportObjects", "missing"), "F3")
         << "only visible commands are written";
-    EXPECT_EQ(settings.ReadSection("HotKeys").size(), 50u + 1u);
+    EXPECT_EQ(settings.ReadSection("HotKeys").size(), 51u + 1u);
 
     TAppCommands read;
     read.SetKey(Id::ActionSave, 0);

@@ -15,10 +15,13 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QMenu>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -85,6 +88,74 @@ TEST(FormMainSound, TheSamplesThatReachTheDeviceAreTheMediumsAudioFromItsOffsetO
 
     form->Action(TAppCommandId::ActionStop)->trigger();
     EXPECT_EQ(device.OpenDeviceCount(), 0);
+    form.reset();
+    UninitialiseBackendOrder();
+}
+
+// Opens the real Options menu and clicks its "Keep pitch" item.
+void ClickKeepPitch(TFormMain& form) {
+    QMenu& menu = *form.MenuOptions;
+    menu.popup(form.mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+    QAction* item = form.Action(TAppCommandId::ActionKeepPitch);
+    ASSERT_EQ(menu.actions().back(), item);
+    QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.actionGeometry(item).center());
+}
+
+TEST(FormMainSound, KeepPitchIsASettingOfTheMachineAndRunsTheDeviceAtTheMediumsRate) {
+    UninitialiseBackendOrder();
+    TTempDir dir;
+    TClipSpec spec;
+    spec.format = "avi";
+    spec.extension = "avi";
+    spec.videoCodec = "mpeg4";
+    spec.maxBFrames = 0;
+    spec.audioCodec = "pcm_s16le";
+    spec.width = 64;
+    spec.height = 48;
+    const std::string path = dir.File("speech.avi");
+    WriteClip(path, spec);
+
+    auto makeForm = [&](TNullAudioSystem*& device, TDialogAnswers& answers) {
+        auto sound = std::make_unique<TNullAudioSystem>(TNullPacing::Manual);
+        device = sound.get();
+        TFormMainOptions options;
+        options.SettingsFileName = dir.File("Scenemark.ini");
+        options.Dialogs = std::make_unique<TFakeMainDialogs>(answers);
+        options.Timer = std::make_unique<TFakeMMTimer>();
+        options.AudioSystem = std::move(sound);
+        auto form = std::make_unique<TFormMain>(std::move(options));
+        form->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        return form;
+    };
+    TDialogAnswers answers;
+    TNullAudioSystem* device = nullptr;
+    auto form = makeForm(device, answers);
+    EXPECT_FALSE(form->Action(TAppCommandId::ActionKeepPitch)->isChecked());
+    ClickKeepPitch(*form);
+    EXPECT_TRUE(form->Action(TAppCommandId::ActionKeepPitch)->isChecked());
+    std::stringstream settings;
+    settings << std::ifstream(dir.File("Scenemark.ini")).rdbuf();
+    EXPECT_NE(settings.str().find("KeepPitch=1"), std::string::npos) << settings.str();
+
+    ASSERT_TRUE(form->AddMedium(QString::fromStdString(path)));
+    form->Clock().SetPlaybackSpeed(50);
+    form->Action(TAppCommandId::ActionPlay)->trigger();
+    ASSERT_EQ(device->Records().size(), 1u);
+    EXPECT_EQ(device->Records()[0].Format.SamplesPerSec, 22050u);       // the buffers: 1/16 s at 50 %
+    EXPECT_EQ(device->Records()[0].DeviceFormat.SamplesPerSec, 44100u); // the pitch of the medium
+    form.reset();
+
+    // A new editor reads it back; the project does not carry it.
+    form = makeForm(device, answers);
+    EXPECT_TRUE(form->Action(TAppCommandId::ActionKeepPitch)->isChecked());
+    ClickKeepPitch(*form);
+    ASSERT_TRUE(form->AddMedium(QString::fromStdString(path)));
+    form->Clock().SetPlaybackSpeed(50);
+    form->Action(TAppCommandId::ActionPlay)->trigger();
+    ASSERT_EQ(device->Records().size(), 1u);
+    EXPECT_EQ(device->Records()[0].DeviceFormat.SamplesPerSec, 22050u); // unticked: the speed lowers it
     form.reset();
     UninitialiseBackendOrder();
 }

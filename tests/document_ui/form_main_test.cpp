@@ -252,7 +252,7 @@ TEST_F(FormMainTest, MenusHoldTheCommandsInOrderWithTheirKeys) {
     EXPECT_EQ(MenuEntries(*m_form->MenuTimeFormat), (std::vector<std::string>{"&Milliseconds", "&Frames"}));
     EXPECT_EQ(MenuEntries(*m_form->MenuOptions),
               (std::vector<std::string>{"Double buffering\tCtrl+D", "Draw last event", "Hot keys",
-                                        "Input devices"}));
+                                        "Input devices", "Keep pitch"}));
     EXPECT_EQ(
         MenuEntries(*m_form->MainMenuWindows),
         (std::vector<std::string>{"Events", "Titles", "Event types", "Event types buttons",

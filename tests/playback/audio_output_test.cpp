@@ -316,6 +316,41 @@ TEST(AudioConversion, RefusedFormatsAreConvertedNotSilenced) {
     }
 }
 
+TEST(AudioConversion, LengthChangesAndThePitchStays) {
+    const TAudioConversion cases[] = {
+        {2, 44100, 2, 48000, 1.0}, // rate refused
+        {6, 48000, 2, 48000, 1.0}, // 5.1 mixed down
+        {1, 44100, 1, 44100, 0.5}, // keep pitch at 50 %
+        {2, 22050, 2, 48000, 3.0}, // keep pitch at 300 % on a converted rate
+    };
+    for (const TAudioConversion& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.InChannels << "ch " << c.InRate << " -> " << c.OutChannels
+                                        << "ch " << c.OutRate << " tempo " << c.Tempo);
+        // 4 s of 441 Hz on every channel, in blocks of a sixteenth of a second.
+        TAudioConverter converter(c);
+        std::vector<int16_t> out;
+        const int block = c.InRate / 16;
+        for (int64_t start = 0; start < 4 * c.InRate; start += block) {
+            std::vector<int16_t> in(static_cast<size_t>(block * c.InChannels));
+            for (int i = 0; i < block; ++i)
+                for (int ch = 0; ch < c.InChannels; ++ch)
+                    in[static_cast<size_t>(i * c.InChannels + ch)] = static_cast<int16_t>(
+                        10000 * std::sin(2 * M_PI * 441.0 * static_cast<double>(start + i) / c.InRate));
+            std::vector<uint8_t> bytes;
+            ASSERT_TRUE(converter.Convert(reinterpret_cast<const uint8_t*>(in.data()), block, bytes));
+            const auto* samples = reinterpret_cast<const int16_t*>(bytes.data());
+            out.insert(out.end(), samples, samples + bytes.size() / 2);
+        }
+        const double seconds = static_cast<double>(out.size()) / c.OutChannels / c.OutRate;
+        EXPECT_NEAR(seconds, 4.0 / c.Tempo, 0.15);
+        // Rising zero crossings of channel 0 per second of output: the pitch.
+        int crossings = 0;
+        for (size_t i = c.OutChannels; i < out.size(); i += c.OutChannels)
+            crossings += out[i - c.OutChannels] < 0 && out[i] >= 0;
+        EXPECT_NEAR(crossings / seconds, 441.0, 10.0);
+    }
+}
+
 TEST(AudioConversion, TempoChainsStayWithinWhatOneFilterTakes) {
     const std::pair<double, std::vector<double>> cases[] = {
         {1.0, {}}, {0.75, {0.75}}, {5.0, {2.0, 2.0, 1.25}}, {0.2, {0.5, 0.5, 0.8}}, {2.0, {2.0}}};
