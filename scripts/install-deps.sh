@@ -15,7 +15,7 @@ PACKAGES=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
   gstreamer1.0-plugins-good gstreamer1.0-libav gstreamer1.0-tools
   # audio output
-  portaudio19-dev libasound2-dev
+  portaudio19-dev libasound2-dev libjack-jackd2-dev
   # project documents and imports
   libxml2-dev
   # screenshots of the running editor
