@@ -27,6 +27,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -76,7 +77,8 @@ public:
     }
     void Seek(int32_t index) override {
         m_videoPosition = index;
-        m_audioPosition = static_cast<int32_t>(int64_t{index} * 1000 * m_scale / m_rate * m_samplesPerSecond / 1000);
+        m_audioPosition =
+            static_cast<int32_t>(int64_t{index} * 1000 * m_scale / m_rate * m_samplesPerSecond / 1000);
     }
     int32_t GetAudioLength() override { return static_cast<int32_t>(m_audioFrames); }
     uint8_t* GetAudio(int32_t& byteCount) override {
@@ -137,7 +139,8 @@ public:
         m_ready.notify_one();
     }
     // Handles messages until `until` (steady clock) or, with a fake clock, until none is queued.
-    void Run(TPlaybackClock& clock, std::chrono::steady_clock::time_point until, double* audioCpuMs = nullptr) {
+    void Run(TPlaybackClock& clock, std::chrono::steady_clock::time_point until,
+             double* audioCpuMs = nullptr) {
         std::unique_lock lock(m_mutex);
         for (;;) {
             if (m_messages.empty() && !m_ready.wait_until(lock, until, [&] { return !m_messages.empty(); }))
@@ -151,12 +154,16 @@ public:
                 clock.HandleTimerMessage(wParam);
             else
                 clock.HandleAudioBufferDone(wParam);
+            if (!audio && AfterVideoTick)
+                AfterVideoTick();
             if (audio && audioCpuMs)
                 *audioCpuMs += ThreadCpuMs() - start;
             lock.lock();
         }
     }
-    void RunQueued(TPlaybackClock& clock) { Run(clock, std::chrono::steady_clock::now() - std::chrono::hours(1)); }
+    void RunQueued(TPlaybackClock& clock) {
+        Run(clock, std::chrono::steady_clock::now() - std::chrono::hours(1));
+    }
 
     void TrackBarChanged(const TTrackBar&) override {}
     void SetStatusTexts(const QString&, const QString&, const QString&) override {}
@@ -168,6 +175,8 @@ public:
     void RepaintTimeline() override {}
     void SetEditingEnabled(bool) override {}
     void PostTimerMessage(uint32_t wParam) override { Post(MessageTimer, wParam); }
+
+    std::function<void()> AfterVideoTick;
 
 private:
     std::mutex m_mutex;
@@ -190,11 +199,41 @@ struct TRig {
     }
 };
 
+// The sound's media time minus the picture's, sampled right after each video
+// tick: its first and last second differ by the drift.
+struct TOffsetTrack {
+    std::vector<double> Offsets;
+    void Attach(TRig& rig, const TNullAudioSystem& sound, int32_t speed) {
+        rig.Queue.AfterVideoTick = [this, &rig, &sound, speed] {
+            const TNullAudioSystem::TRecord record = sound.RecordCounters(0);
+            Offsets.push_back(static_cast<double>(record.FramesPlayed) * 1000.0 /
+                                  record.DeviceFormat.SamplesPerSec * speed / 100.0 -
+                              rig.Clock.PositionMs());
+        };
+    }
+    void Report(double ticksPerSecond) const {
+        const auto window = static_cast<size_t>(ticksPerSecond);
+        if (Offsets.size() < 4 * window)
+            return;
+        auto mean = [&](size_t from) {
+            double sum = 0;
+            for (size_t i = from; i < from + window; ++i)
+                sum += Offsets[i];
+            return sum / static_cast<double>(window);
+        };
+        const double early = mean(2 * window); // after the first two seconds
+        const double late = mean(Offsets.size() - window);
+        std::printf("    offset after each tick: mean %+.2f ms in second 3, %+.2f ms in the last second:"
+                    " drift %+.2f ms = %.3f frame periods\n",
+                    early, late, late - early, (late - early) / 40.0);
+    }
+};
+
 // Media milliseconds the device has played against the slider position.
 void ReportDrift(const char* label, TRig& rig, const TNullAudioSystem& sound, int32_t speed) {
     const TNullAudioSystem::TRecord record = sound.Records().at(0);
-    const double audioMs = static_cast<double>(record.FramesPlayed) * 1000.0 / record.DeviceFormat.SamplesPerSec *
-                           speed / 100.0;
+    const double audioMs =
+        static_cast<double>(record.FramesPlayed) * 1000.0 / record.DeviceFormat.SamplesPerSec * speed / 100.0;
     const double videoMs = rig.Clock.PositionMs();
     int64_t clicks = 0;
     int64_t misplaced = 0;
@@ -221,6 +260,8 @@ void Drift() {
         TRig rig(timer, sound);
         rig.Add(std::make_unique<TClickClip>(600, 44100, true), true);
         rig.Clock.SetPlaybackSpeed(speed);
+        TOffsetTrack track;
+        track.Attach(rig, sound, speed);
         rig.Clock.Play();
         const int64_t endMs = 600000LL * 100 / speed - 2000; // before the end of the clip
         for (int64_t t = 0; t < endMs; ++t) {
@@ -229,6 +270,8 @@ void Drift() {
             rig.Queue.RunQueued(rig.Clock);
         }
         ReportDrift("fake clock, 10 min", rig, sound, speed);
+        track.Report(25.0 * speed / 100);
+        rig.Queue.AfterVideoTick = nullptr;
         rig.Clock.Stop(false);
     }
     TThreadMMTimer timer;
@@ -236,9 +279,13 @@ void Drift() {
     sound.SetRecording(true);
     TRig rig(timer, sound);
     rig.Add(std::make_unique<TClickClip>(600, 44100, true), true);
+    TOffsetTrack track;
+    track.Attach(rig, sound, 100);
     rig.Clock.Play();
     rig.Queue.Run(rig.Clock, std::chrono::steady_clock::now() + std::chrono::seconds(60));
     ReportDrift("steady clock, 60 s", rig, sound, 100);
+    track.Report(25.0);
+    rig.Queue.AfterVideoTick = nullptr;
     rig.Clock.Stop(false);
 }
 
@@ -258,7 +305,8 @@ void Cost() {
         const auto wallStart = std::chrono::steady_clock::now();
         rig.Clock.Play();
         rig.Queue.Run(rig.Clock, wallStart + std::chrono::seconds(20), &audioCpuMs);
-        const double wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
+        const double wallMs =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
         const double processMs = ProcessCpuMs() - processStart;
         rig.Clock.Stop(false);
         std::printf("  %s: refill and conversion on the window thread %.3f %% of one core; whole process"
@@ -282,7 +330,8 @@ void Latency() {
         while (sound.Records()[record].FramesPlayed == 0) {
             rig.Queue.Run(rig.Clock, std::chrono::steady_clock::now() + std::chrono::microseconds(200));
         }
-        latencies.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        latencies.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         rig.Clock.Stop(false);
         rig.Queue.RunQueued(rig.Clock);
     }
@@ -339,12 +388,14 @@ void Memory(const std::string& folder) {
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "all";
     const std::string folder = argc > 2 ? argv[2] : "/tmp/scenemark-bench";
-    std::printf("load: %s", [] {
-        std::ifstream loadavg("/proc/loadavg");
-        std::string line;
-        std::getline(loadavg, line);
-        return line + "\n";
-    }().c_str());
+    std::printf("load: %s",
+                [] {
+                    std::ifstream loadavg("/proc/loadavg");
+                    std::string line;
+                    std::getline(loadavg, line);
+                    return line + "\n";
+                }()
+                    .c_str());
     if (mode == "drift" || mode == "all")
         Drift();
     if (mode == "cost" || mode == "all")

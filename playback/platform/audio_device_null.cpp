@@ -137,6 +137,12 @@ std::vector<TNullAudioSystem::TRecord> TNullAudioSystem::Records() const {
     return m_records;
 }
 
+TNullAudioSystem::TRecord TNullAudioSystem::RecordCounters(size_t index) const {
+    const std::lock_guard lock(m_mutex);
+    const TRecord& record = m_records.at(index);
+    return {record.Format, record.DeviceFormat, {}, record.FramesPlayed, record.FramesSilent, record.IsOpen};
+}
+
 int32_t TNullAudioSystem::OpenDeviceCount() const {
     const std::lock_guard lock(m_mutex);
     return static_cast<int32_t>(m_devices.size());

@@ -59,6 +59,8 @@ public:
     };
     // One record per device opened, in opening order (a copy).
     std::vector<TRecord> Records() const;
+    // Record `index` without its samples (cheap to take often).
+    TRecord RecordCounters(size_t index) const;
     int32_t OpenDeviceCount() const;
 
 private:
