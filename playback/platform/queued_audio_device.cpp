@@ -158,7 +158,7 @@ size_t TQueuedAudioDevice::Render(uint8_t* out, size_t frames) {
             break; // starved
         TSlot& slot = *m_ring[head % RingSize];
         const size_t n = std::min(wanted, slot.Bytes - m_frontOffset);
-        if (out) {
+        if (out && n > 0) { // a converted block may be empty while a filter fills up
             std::memcpy(out, slot.Data + m_frontOffset, n);
             out += n;
         }
