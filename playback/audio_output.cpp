@@ -100,7 +100,7 @@ void TAudioOutput::StartOutput(int32_t output) {
     info.Device->Restart();
 }
 
-void TAudioOutput::BufferDone(uint32_t device) {
+void TAudioOutput::AudioBufferDone(uint32_t device) {
     const auto found = std::find_if(m_outputs.begin(), m_outputs.end(), [device](const auto& output) {
         return output->Device->Handle() == device;
     });

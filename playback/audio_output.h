@@ -62,7 +62,7 @@ public:
     void ReleaseOutputs() override;
     // A device finished a buffer: the first output on that device refills,
     // if it is still active. Unknown devices are ignored.
-    void BufferDone(uint32_t device) override;
+    void AudioBufferDone(uint32_t device) override;
 
     // Queues buffers until 16 are queued; false once the medium's sound has
     // ended (the last buffer is padded with silence, nothing is queued after).

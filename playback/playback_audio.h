@@ -26,5 +26,5 @@ public:
     // Stops and closes every output.
     virtual void ReleaseOutputs() = 0;
     // The device identified by `device` finished a buffer.
-    virtual void BufferDone(uint32_t device) = 0;
+    virtual void AudioBufferDone(uint32_t device) = 0;
 };

@@ -312,7 +312,7 @@ void TPlaybackClock::HandleTimerMessage(uint32_t wParam) {
 
 void TPlaybackClock::HandleAudioBufferDone(uint32_t device) {
     if (m_audio)
-        m_audio->BufferDone(device);
+        m_audio->AudioBufferDone(device);
 }
 
 void TPlaybackClock::AudioStart(int32_t outputIndex) {

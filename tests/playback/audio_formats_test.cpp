@@ -82,7 +82,7 @@ TEST_P(AudioFormats, PlaysItsToneOnAStereoDevice) {
         clock.AdvanceMs(1);
         sound.Pump();
         for (; !done.empty(); done.pop_front())
-            audio.BufferDone(done.front());
+            audio.AudioBufferDone(done.front());
     }
     const TNullAudioSystem::TRecord record = sound.Records().at(0);
     EXPECT_EQ(record.Format.Channels, spec.channels);
