@@ -461,12 +461,22 @@ bool IsAttributeName(const QString& name) {
            xmlValidateNCName(reinterpret_cast<const xmlChar*>(utf8.constData()), 0) == 0;
 }
 
+bool IsShortName(const QString& name) {
+    const auto units = static_cast<std::size_t>(name.size());
+    // A UTF-16 unit is at most three UTF-8 bytes.
+    return units * 3 <= MaxAttributeNameBytes ||
+           (units <= MaxAttributeNameBytes && static_cast<std::size_t>(name.toUtf8().size()) <= MaxAttributeNameBytes);
+}
+
 } // namespace
 
-std::size_t AttributeParameterCount(const TParameters& parameters) {
+std::size_t AttributeParameterCount(const TParameters& parameters,
+                                    const std::function<bool(const TParameter&)>& mayBeAttribute) {
     QSet<QString> used;
     std::size_t count = 0;
     for (const TParameter& parameter : parameters) {
+        if (count == MaxAttributesPerElement || !IsShortName(parameter.Name))
+            break;
         // "xml..." names are reserved; "xmlns" would even declare a namespace.
         if (!IsAttributeName(parameter.Name) || parameter.Name.startsWith(u"xml", Qt::CaseInsensitive))
             break;
@@ -482,7 +492,7 @@ std::size_t AttributeParameterCount(const TParameters& parameters) {
             isRepeated = used.contains(parameter.Name);
             used.insert(parameter.Name);
         }
-        if (isRepeated)
+        if (isRepeated || (mayBeAttribute && !mayBeAttribute(parameter)))
             break;
         ++count;
     }

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -181,7 +182,11 @@ TParameters ReadParametersElement(const xmlNode* element, TTextCache* cache = nu
 // names without a colon, not starting with "xml" in any letter case, and not
 // repeated among those pairs. The remaining pairs are written as `Parameter`
 // child elements.
-std::size_t AttributeParameterCount(const TParameters& parameters);
+// At most MaxAttributesPerElement pairs, none with a name over
+// MaxAttributeNameBytes; `mayBeAttribute`, when given, is asked last about
+// each further pair and ends the attributes at its first false.
+std::size_t AttributeParameterCount(const TParameters& parameters,
+                                    const std::function<bool(const TParameter&)>& mayBeAttribute = {});
 
 // UTF-8 for the document. Characters XML 1.0 cannot carry (C0 controls other
 // than tab, line feed and carriage return; U+FFFE, U+FFFF; unpaired

@@ -517,3 +517,52 @@ TEST_F(DocumentTest, ElementsWithTooManyAttributesAreRefused) {
         }
     }
 }
+
+// Whatever is saved opens again; what could not is refused and the document
+// on disk stays as it was.
+TEST_F(DocumentTest, SavesRoundTripAtTheReadersLimitsAndRefuseBeyond) {
+    const auto textOf = [](qsizetype count, char16_t c) { return QString(count, QChar(c)); };
+    TParameters manyNames;
+    for (std::size_t i = 0; i <= MaxAttributesPerElement; ++i)
+        manyNames.AddParameter({"p" + QString::number(i), "1"});
+    const struct {
+        const char* Name;
+        QString Text;
+        TParameters Parameters;
+        bool Saves;
+    } cases[] = {
+        {"text at the limit", textOf(MaxTextBytes, u'a'), {}, true},
+        {"text one over", textOf(MaxTextBytes + 1, u'a'), {}, false},
+        {"escaped text at the limit", textOf(MaxWrittenTextBytes / 5 - 10, u'&'), {}, true},
+        {"escaped text over", textOf(MaxWrittenTextBytes / 5 + 10, u'&'), {}, false},
+        {"long parameter name", {}, {{textOf(60'000, u'n'), "1"}, {"after", "2"}}, true},
+        {"long parameter value", {}, {{"v", textOf(MaxStartTagBytes - 100, u'v')}, {"w", "x"}}, true},
+        {"parameter value over", {}, {{"v", textOf(MaxStartTagBytes, u'v')}}, false},
+        {"more parameters than attributes", {}, manyNames, true},
+    };
+    const std::string target = dir.File("p.xml");
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.Name);
+        project.Reset();
+        project.AddEventType(TEventType(QStringLiteral("T")));
+        WriteText(target, "old");
+        project.InsertEvent(MakeEvent(0, 7, test.Text, test.Parameters));
+        const auto save = [&] { SafeSave(target, [this](const std::string& temp) { Save(temp); }); };
+        if (!test.Saves) {
+            try {
+                save();
+                ADD_FAILURE() << "saved";
+            } catch (const TException& error) {
+                EXPECT_STREQ(error.what(), "Could not save: the event at 7 is too long for a project document!");
+            }
+            EXPECT_EQ(ReadText(target), "old");
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+            continue;
+        }
+        save();
+        Open(target);
+        ASSERT_EQ(project.Events().Count(), 1u);
+        EXPECT_TRUE(project.Events()[0]->Text == test.Text);
+        EXPECT_TRUE(ParametersEqual(project.Events()[0]->Parameters, test.Parameters));
+    }
+}
