@@ -2,9 +2,9 @@
 // freshly reset project, Import merged into the current one.
 
 #include "document/document_content.h"
-#include "platform/huge_page_heap.h"
 #include "document/media_path.h"
 #include "document/project_document.h"
+#include "platform/huge_page_heap.h"
 
 #include "model/hot_keys.h"
 

@@ -87,8 +87,7 @@ private:
         if (Measured([&] { Element(name, utf8); }) > MaxWrittenTextBytes)
             ThrowTooLong();
     }
-    template <typename TWrite>
-    long long Measured(TWrite write) {
+    template <typename TWrite> long long Measured(TWrite write) {
         Check(xmlTextWriterFlush(m_writer));
         const long long before = m_output.Written;
         write();
@@ -156,9 +155,8 @@ private:
             return;
         Start("Parameters");
         long long tagBytes = 16;
-        const std::size_t attributeCount = AttributeParameterCount(parameters, [&](const TParameter& parameter) {
-            return MayBeAttribute(parameter, tagBytes);
-        });
+        const std::size_t attributeCount = AttributeParameterCount(
+            parameters, [&](const TParameter& parameter) { return MayBeAttribute(parameter, tagBytes); });
         for (std::size_t i = 0; i < parameters.Count(); ++i) {
             const TParameter& parameter = parameters[i];
             if (i < attributeCount) {

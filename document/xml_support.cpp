@@ -8,8 +8,8 @@
 #include <QSet>
 
 #include <algorithm>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <unistd.h>
 
@@ -112,7 +112,10 @@ bool TAttributeCountScanner::Feed(const char* bytes, std::size_t length) {
             m_count = 0;
             m_match = 0;
             m_recent.clear();
-            m_state = c == '!' ? TState::Bang : c == '?' ? TState::Instruction : c == '/' ? TState::EndTag : TState::Tag;
+            m_state = c == '!'   ? TState::Bang
+                      : c == '?' ? TState::Instruction
+                      : c == '/' ? TState::EndTag
+                                 : TState::Tag;
             break;
         case TState::Tag:
             if (c == '"' || c == '\'') {
@@ -465,7 +468,8 @@ bool IsShortName(const QString& name) {
     const auto units = static_cast<std::size_t>(name.size());
     // A UTF-16 unit is at most three UTF-8 bytes.
     return units * 3 <= MaxAttributeNameBytes ||
-           (units <= MaxAttributeNameBytes && static_cast<std::size_t>(name.toUtf8().size()) <= MaxAttributeNameBytes);
+           (units <= MaxAttributeNameBytes &&
+            static_cast<std::size_t>(name.toUtf8().size()) <= MaxAttributeNameBytes);
 }
 
 } // namespace

@@ -178,8 +178,7 @@ std::string NormalizedNumber(const QString& text, int64_t& decimalMagnitude) {
     return number;
 }
 
-template <typename TNumber>
-TNumber ParseNumber(const QString& text) {
+template <typename TNumber> TNumber ParseNumber(const QString& text) {
     int64_t decimalMagnitude = 0;
     const std::string number = NormalizedNumber(text, decimalMagnitude);
     TNumber value = 0;

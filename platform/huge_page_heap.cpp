@@ -16,7 +16,6 @@ namespace {
 constexpr std::size_t MmapThreshold = 32u << 20;
 constexpr std::size_t TrimThreshold = 2 * MmapThreshold;
 constexpr std::size_t BlockBytes = MmapThreshold - (1u << 20);
-constexpr std::uintptr_t HugePageBytes = 2u << 20;
 constexpr std::size_t SmallestReservation = 16u << 20;
 
 bool SetThresholdsOnce() {
@@ -25,17 +24,14 @@ bool SetThresholdsOnce() {
     return isSet;
 }
 
-// Advises 2 MB pages for the block's whole 2 MB pages and faults the block
-// in with one call; returns the bytes populated. The first page holds the
-// heap's bookkeeping and was touched already.
+// Faults the block in with one call; returns the bytes populated. The first
+// page holds the heap's bookkeeping and was touched already. (Advising 2 MB
+// pages as well made Open a third slower on our virtual machines: the kernel
+// then compacts memory to find them.)
 std::size_t Populate(void* block, std::size_t bytes) {
     const auto begin = reinterpret_cast<std::uintptr_t>(block);
     const auto end = begin + bytes;
     const auto pageBytes = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const std::uintptr_t hugeBegin = (begin + HugePageBytes - 1) & ~(HugePageBytes - 1);
-    const std::uintptr_t hugeEnd = end & ~(HugePageBytes - 1);
-    if (hugeEnd > hugeBegin)
-        (void)madvise(reinterpret_cast<void*>(hugeBegin), hugeEnd - hugeBegin, MADV_HUGEPAGE);
     const std::uintptr_t pageBegin = (begin + pageBytes - 1) & ~(pageBytes - 1);
     const std::uintptr_t pageEnd = end & ~(pageBytes - 1);
     if (pageEnd <= pageBegin ||

@@ -1,14 +1,18 @@
 #pragma once
-// Grows the C library's heap ahead of a bulk of small allocations, backed by
-// transparent huge pages and faulted in at once.
+// Grows the C library's heap ahead of a bulk of small allocations and faults
+// it in at once.
 //
 // A project of a million events allocates some 400 MB in small blocks while
 // it opens, touching about 100,000 fresh 4 KB pages. Where page faults are
 // dear (virtual machines, the usual place of our CI and of many analysis
-// workstations) those faults cost more than parsing the document. Growing
-// the heap once by the expected amount, advised for 2 MB pages and populated
-// in one call, turns them into a few hundred faults; the allocations that
-// follow are carved from memory that is already there.
+// workstations) those faults can cost more than parsing the document.
+// Growing the heap once by the expected amount and populating it in one
+// call takes the faults out of the allocations that follow, which are carved
+// from memory that is already there.
+//
+// The first reservation fixes glibc's mmap threshold at 32 MB and its trim
+// threshold at 64 MB (where its own sliding thresholds end up), so that the
+// reserved blocks come from the heap.
 //
 // The reservation is the top of the heap: blocks freed afterwards go back to
 // the C library as usual, and what the bulk did not use is given back when

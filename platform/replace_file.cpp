@@ -80,7 +80,8 @@ void SyncFolder(const std::string& folder) {
     SyncPath(folder, O_RDONLY | O_DIRECTORY, "folder");
 }
 
-void ReplaceFileDurably(const std::string& tempPath, const std::string& target, const TFolderSync& syncFolder) {
+void ReplaceFileDurably(const std::string& tempPath, const std::string& target,
+                        const TFolderSync& syncFolder) {
     SyncPath(tempPath, O_RDONLY, "file");
     if (rename(tempPath.c_str(), target.c_str()) != 0)
         throw TException("Could not rename \"" + tempPath + "\" to \"" + target +
@@ -88,8 +89,8 @@ void ReplaceFileDurably(const std::string& tempPath, const std::string& target, 
     try {
         syncFolder(FolderOf(target));
     } catch (const TException& error) {
-        throw TFolderSyncError("The file \"" + target + "\" was saved, but the rename may be lost in a crash. " +
-                               error.what());
+        throw TFolderSyncError("The file \"" + target +
+                               "\" was saved, but the rename may be lost in a crash. " + error.what());
     }
 }
 

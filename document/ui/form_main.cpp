@@ -25,7 +25,6 @@
 #include "views/list_grids.h"
 
 #include <QAction>
-#include <QTimer>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
@@ -37,6 +36,7 @@
 #include <QSlider>
 #include <QStyle>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolBar>
 
 namespace {

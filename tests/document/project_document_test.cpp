@@ -553,7 +553,8 @@ TEST_F(DocumentTest, SavesRoundTripAtTheReadersLimitsAndRefuseBeyond) {
                 save();
                 ADD_FAILURE() << "saved";
             } catch (const TException& error) {
-                EXPECT_STREQ(error.what(), "Could not save: the event at 7 is too long for a project document!");
+                EXPECT_STREQ(error.what(),
+                             "Could not save: the event at 7 is too long for a project document!");
             }
             EXPECT_EQ(ReadText(target), "old");
             EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);

@@ -325,7 +325,8 @@ TEST_F(FormMainHotKeys, OkTakesTheKeysIntoTheMenusAndTheSettingsFile) {
 // Told once at start-up, naming the command and its text.
 TEST(FormMainStartUp, HotKeysThatNameNoKeyAreReportedOnce) {
     TTempDir dir;
-    WriteText(dir.File("Scenemark.ini"), "[HotKeys]\r\nActionPlay=F5x\r\nActionStop=Ctrl+\r\nActionOpen=F4\r\n");
+    WriteText(dir.File("Scenemark.ini"),
+              "[HotKeys]\r\nActionPlay=F5x\r\nActionStop=Ctrl+\r\nActionOpen=F4\r\n");
     TDialogAnswers answers;
     TFormMainOptions options;
     options.SettingsFileName = dir.File("Scenemark.ini");

@@ -61,7 +61,8 @@ std::vector<TNamedKey> PublishedKeyNames() {
 
 TEST(KeyToText, EveryFixedNameMatchesThePublishedList) {
     for (const TNamedKey& named : PublishedKeyNames()) {
-        EXPECT_EQ(KeyToText(static_cast<THotKey>(named.Key)).toStdString(), named.Name) << "key " << named.Key;
+        EXPECT_EQ(KeyToText(static_cast<THotKey>(named.Key)).toStdString(), named.Name)
+            << "key " << named.Key;
         EXPECT_EQ(StandardTextToKey(QString::fromStdString(named.Name)),
                   named.Key >= 96 && named.Key <= 105 ? named.Key - 48 : named.Key)
             << named.Name;

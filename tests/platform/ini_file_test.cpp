@@ -246,7 +246,8 @@ TEST_F(IniFileTest, WindowsFilesReadAndRewriteInTheirOwnForm) {
     } cases[] = {
         {"quoted values", "[HotKeys]\r\nActionPlay=\"F5\"\r\n",
          "[HotKeys]\r\nActionPlay=\"F5\"\r\nActionOpen=Ctrl+O\r\n"},
-        {"single quotes", "[HotKeys]\nActionPlay= 'F5' \n", "[HotKeys]\nActionPlay= 'F5' \nActionOpen=Ctrl+O\n"},
+        {"single quotes", "[HotKeys]\nActionPlay= 'F5' \n",
+         "[HotKeys]\nActionPlay= 'F5' \nActionOpen=Ctrl+O\n"},
         {"CR only", "[HotKeys]\rActionPlay=F5\r", "[HotKeys]\rActionPlay=F5\rActionOpen=Ctrl+O\r"},
         {"UTF-16 LE", Utf16("[HotKeys]\r\nActionPlay=F5\r\n", false),
          Utf16("[HotKeys]\r\nActionPlay=F5\r\nActionOpen=Ctrl+O\r\n", false)},

@@ -112,7 +112,8 @@ TEST_F(SafeSaveTest, ReplaceFileDurablyNamesTheFailingStep) {
 TEST_F(SafeSaveTest, AFailedFolderFlushAfterTheMoveIsReportedAsSuchNotAsAFailedMove) {
     WriteBytes(m_target, "old");
     try {
-        SafeSave(m_target, WriteHello, [](const std::string&) { throw TException("Could not flush folder: EIO"); });
+        SafeSave(m_target, WriteHello,
+                 [](const std::string&) { throw TException("Could not flush folder: EIO"); });
         ADD_FAILURE() << "no exception";
     } catch (const TFolderSyncError& error) {
         EXPECT_NE(std::string(error.what()).find("was saved"), std::string::npos) << error.what();
