@@ -3,8 +3,8 @@
 // Each measurement runs in a child process of its own, so its peak resident
 // memory is its own. Open is measured three ways: as the editor opens
 // (the heap reserved ahead, THeapReservation), with the C library's plain
-// heap, and with the library's huge-page tunable (a child started again with
-// GLIBC_TUNABLES, the way the editor used to restart itself). Prints
+// heap, and with the library's huge-page tunable (a child started with
+// GLIBC_TUNABLES=glibc.malloc.hugetlb=1), for comparison. Prints
 // processor times, peaks and the ratios that matter.
 //
 // Usage: document_bench [events] [titles] [folder]
