@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -57,8 +58,12 @@ TReservationState& State() {
 } // namespace
 
 std::size_t HeapBytesForDocument(std::size_t documentBytes) {
-    // Measured: a document opens into about 2.2 times its size.
-    const std::size_t bytes = documentBytes * 2;
+    // Measured: a document opens into about 2.2 times its size. A file that
+    // is large for other reasons (or refused half-way) must not take the
+    // machine's memory before a byte is parsed: at most a quarter of it.
+    const auto memoryBytes =
+        static_cast<std::size_t>(sysconf(_SC_PHYS_PAGES)) * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t bytes = std::min(documentBytes * 2, memoryBytes / 4);
     return bytes < SmallestReservation ? 0 : bytes;
 }
 

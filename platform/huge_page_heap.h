@@ -24,8 +24,8 @@
 #include <cstddef>
 
 // How much heap a document of `documentBytes` bytes needs while it opens
-// (the events, their texts and parameter lists): 0 for documents too small
-// to gain from a reservation.
+// (the events, their texts and parameter lists), at most a quarter of the
+// machine's memory: 0 for documents too small to gain from a reservation.
 std::size_t HeapBytesForDocument(std::size_t documentBytes);
 
 class THeapReservation {

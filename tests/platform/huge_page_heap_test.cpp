@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <cstdlib>
 #include <cstring>
@@ -18,9 +21,12 @@ long MinorFaults() {
 
 } // namespace
 
-TEST(HeapReservationTest, SmallDocumentsReserveNothing) {
+TEST(HeapReservationTest, ReservationsGrowWithTheDocumentUpToAQuarterOfTheMemory) {
+    const auto memoryBytes =
+        static_cast<std::size_t>(sysconf(_SC_PHYS_PAGES)) * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     EXPECT_EQ(HeapBytesForDocument(1 << 20), 0u);
-    EXPECT_GE(HeapBytesForDocument(100u << 20), 200u << 20);
+    EXPECT_EQ(HeapBytesForDocument(100u << 20), std::min<std::size_t>(200u << 20, memoryBytes / 4));
+    EXPECT_EQ(HeapBytesForDocument(memoryBytes), memoryBytes / 4);
 }
 
 // The point of the reservation: small blocks allocated and written after it
