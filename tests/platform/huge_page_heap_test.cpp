@@ -32,6 +32,9 @@ TEST(HeapReservationTest, ReservationsGrowWithTheDocumentUpToAQuarterOfTheMemory
 // The point of the reservation: small blocks allocated and written after it
 // take (almost) no page faults of their own.
 TEST(HeapReservationTest, BulkAllocationsAfterAReservationTakeFewFaults) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer's allocator replaces the C library's heap";
+#endif
     constexpr std::size_t BulkBytes = 48u << 20;
     constexpr std::size_t BlockBytes = 96;
     const THeapReservation reservation(BulkBytes + (16u << 20));
