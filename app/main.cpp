@@ -1,7 +1,6 @@
 #include "document/ui/error_handler.h"
 #include "document/ui/form_main.h"
 #include "document/ui/main_document.h"
-#include "platform/huge_page_heap.h"
 
 #include <QApplication>
 
@@ -22,7 +21,6 @@ void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QSt
 } // namespace
 
 int main(int argc, char* argv[]) {
-    UseHugePageHeap(argv);
     DefaultMessageHandler = qInstallMessageHandler(FilterMessages);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));

@@ -4,10 +4,12 @@
 #include "document/document_content.h"
 #include "document/media_path.h"
 #include "document/project_document.h"
+#include "platform/huge_page_heap.h"
 
 #include "model/hot_keys.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <limits>
 #include <unordered_map>
 
@@ -410,6 +412,11 @@ private:
 
 void ReadDocument(const std::string& path, TReadMode mode, int32_t importOffset,
                   const TDocumentReadContext& context) {
+    // Events, texts and parameter lists are allocated by the million while a
+    // large document is read and applied; their memory is faulted in ahead.
+    std::error_code sizeError;
+    const auto documentBytes = std::filesystem::file_size(path, sizeError);
+    const THeapReservation reservation(sizeError ? 0 : HeapBytesForDocument(documentBytes));
     TDocumentContent content = ParseDocument(path);
     if (mode == TReadMode::Import) {
         TDocumentApplier(content, mode, importOffset, context, path).Apply();

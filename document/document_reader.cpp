@@ -7,6 +7,7 @@
 #include "base/exception.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -188,10 +189,8 @@ private:
                 xmlAddChild(copy, CopyResolved(child));
             } else if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE ||
                        child->type == XML_ENTITY_REF_NODE) {
-                xmlChar* text = xmlNodeGetContent(child);
-                if (text)
-                    xmlAddChild(copy, xmlNewDocText(sections, text));
-                xmlFree(text);
+                const std::string text = NodeText(child);
+                xmlAddChild(copy, xmlNewDocText(sections, reinterpret_cast<const xmlChar*>(text.c_str())));
             }
         }
         return copy;
@@ -275,16 +274,18 @@ private:
 } // namespace
 
 TDocumentContent ParseDocument(const std::string& path) {
-    TXmlParseGuard guard;
     TReadDescriptor file(path);
-    if (file.Get() < 0)
+    struct stat info {};
+    if (file.Get() < 0 || fstat(file.Get(), &info) != 0)
         ThrowCouldNotOpen();
-    TXmlReaderPtr reader(xmlReaderForFd(file.Get(), path.c_str(), nullptr, SafeParseOptions));
+    TXmlParseGuard guard(static_cast<long long>(info.st_size));
+    TAttributeCountScanner scanner;
+    TXmlReaderPtr reader(OpenScannedReader(file.Get(), scanner, path.c_str(), SafeParseOptions));
     if (!reader)
         ThrowCouldNotOpen();
     xmlTextReaderSetStructuredErrorHandler(reader.get(), &TXmlParseGuard::OnError, &guard);
     TDocumentContent content = TDocumentParser(reader.get()).Parse();
-    if (guard.HasFatalError())
+    if (guard.HasFatalError() || scanner.HasRefused())
         ThrowCouldNotOpen();
     return content;
 }

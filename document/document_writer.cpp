@@ -10,6 +10,8 @@
 
 #include <libxml/xmlwriter.h>
 
+#include <QSet>
+
 #include <cstdio>
 
 namespace {
@@ -41,10 +43,14 @@ const xmlChar* Xml(const char* text) {
     return reinterpret_cast<const xmlChar*>(text);
 }
 
+// A written byte of text is at most six in the file ("&quot;").
+constexpr long long MaxEscapedBytesPerByte = 6;
+
 class TDocumentWriter {
 public:
-    TDocumentWriter(xmlTextWriter* writer, const TDocumentWriteContext& context, const std::string& path)
-        : m_writer(writer), m_context(context), m_project(context.Project), m_path(path) {}
+    TDocumentWriter(xmlTextWriter* writer, TOutput& output, const TDocumentWriteContext& context,
+                    const std::string& path)
+        : m_writer(writer), m_output(output), m_context(context), m_project(context.Project), m_path(path) {}
 
     void Write() {
         Start("EventGroups");
@@ -69,7 +75,31 @@ private:
     void Element(const char* name, const QByteArray& text) {
         Check(xmlTextWriterWriteElement(m_writer, Xml(name), Xml(text.constData())));
     }
-    void Element(const char* name, const QString& text) { Element(name, XmlText(text)); }
+    // Texts that could pass what the reader takes are measured as written.
+    void Element(const char* name, const QString& text) {
+        const QByteArray utf8 = XmlText(text);
+        if (utf8.size() > MaxTextBytes)
+            ThrowTooLong();
+        if (utf8.size() * MaxEscapedBytesPerByte <= MaxWrittenTextBytes) {
+            Element(name, utf8);
+            return;
+        }
+        if (Measured([&] { Element(name, utf8); }) > MaxWrittenTextBytes)
+            ThrowTooLong();
+    }
+    template <typename TWrite> long long Measured(TWrite write) {
+        Check(xmlTextWriterFlush(m_writer));
+        const long long before = m_output.Written;
+        write();
+        Check(xmlTextWriterFlush(m_writer));
+        return m_output.Written - before;
+    }
+    // The message says which item cannot be saved; the document on disk
+    // stays as it was (the caller writes to a temporary file).
+    [[noreturn]] void ThrowTooLong() const {
+        const std::string where = m_event ? "the event at " + std::to_string(m_event->Time) : m_where;
+        throw TException("Could not save: " + where + " is too long for a project document!");
+    }
     void Element(const char* name, int32_t value) { Element(name, QByteArray::number(value)); }
     void Flag(const char* name, bool value) { Element(name, QByteArray(value ? "1" : "0")); }
     void Attribute(const char* name, const QByteArray& value) {
@@ -78,6 +108,7 @@ private:
 
     void WriteGroup(int32_t index) {
         const TEventTypeGroup& group = m_project.Groups[index];
+        m_where = "group " + std::to_string(index) + " (\"" + Shortened(group.Name) + "\")";
         Start("Group");
         Element("ID", index);
         Element("Name", group.Name);
@@ -88,6 +119,7 @@ private:
 
     void WriteType(int32_t index) {
         const TEventType& type = m_project.EventTypes[index];
+        m_where = "event type " + std::to_string(index) + " (\"" + Shortened(type.Name) + "\")";
         Start("Type");
         Element("ID", index);
         Element("Name", type.Name);
@@ -114,34 +146,66 @@ private:
     // Ordinary lists are attributes; from the first name an attribute cannot
     // carry unchanged (not an XML name, or repeated) on, the pairs follow as
     // <Parameter Name=".." Value=".."/> children.
+    //
+    // The start tag stays within what the reader takes (judged by the most
+    // its attributes could take once escaped), and attribute names within the
+    // reader's dictionary; beyond, pairs become children too.
     void WriteParameters(const TParameters& parameters) {
         if (parameters.IsEmpty())
             return;
         Start("Parameters");
-        const std::size_t attributeCount = AttributeParameterCount(parameters);
+        long long tagBytes = 16;
+        const std::size_t attributeCount = AttributeParameterCount(
+            parameters, [&](const TParameter& parameter) { return MayBeAttribute(parameter, tagBytes); });
         for (std::size_t i = 0; i < parameters.Count(); ++i) {
             const TParameter& parameter = parameters[i];
             if (i < attributeCount) {
                 Attribute(parameter.Name.toUtf8().constData(), XmlText(parameter.Value));
                 continue;
             }
-            Start("Parameter");
-            Attribute("Name", XmlText(parameter.Name));
-            Attribute("Value", XmlText(parameter.Value));
-            End();
+            const QByteArray name = XmlText(parameter.Name);
+            const QByteArray value = XmlText(parameter.Value);
+            const auto write = [&] {
+                Start("Parameter");
+                Attribute("Name", name);
+                Attribute("Value", value);
+                End();
+            };
+            if ((name.size() + value.size()) * MaxEscapedBytesPerByte + 40 <= MaxStartTagBytes)
+                write();
+            else if (Measured(write) > MaxStartTagBytes)
+                ThrowTooLong();
         }
         End();
+    }
+
+    bool MayBeAttribute(const TParameter& parameter, long long& tagBytes) {
+        const long long valueBytes = static_cast<long long>(parameter.Value.size()) * 3;
+        const long long nameBytes = static_cast<long long>(parameter.Name.size()) * 3;
+        tagBytes += nameBytes + 4 + valueBytes * MaxEscapedBytesPerByte;
+        if (tagBytes > MaxStartTagBytes)
+            return false;
+        if (m_attributeNames.contains(parameter.Name))
+            return true;
+        if (m_attributeNameBytes + nameBytes > MaxAttributeNameTotalBytes)
+            return false;
+        m_attributeNameBytes += nameBytes;
+        m_attributeNames.insert(parameter.Name);
+        return true;
     }
 
     void WriteFile() {
         Start("File");
         for (const TDocumentMedium& medium : m_context.Media.Media()) {
+            m_where = "the path of medium \"" + Shortened(QString::fromStdString(medium.FileName)) + "\"";
             Start("Source");
             if (medium.Camera >= 0)
                 Attribute("Camera", QByteArray::number(medium.Camera));
             if (medium.Offset != 0)
                 Attribute("Offset", QByteArray::number(medium.Offset));
             const std::string source = DocumentSourcePath(medium.FileName, m_path);
+            if (source.size() * MaxEscapedBytesPerByte > MaxWrittenTextBytes / 2)
+                ThrowTooLong();
             Check(
                 xmlTextWriterWriteString(m_writer, Xml(XmlText(QString::fromStdString(source)).constData())));
             End();
@@ -154,6 +218,7 @@ private:
         Check(xmlTextWriterWriteString(m_writer, Xml(isFrames ? "Frames" : "Milliseconds")));
         End();
         for (const auto& event : m_project.Events()) {
+            m_event = event.get();
             Start("Event");
             Element("ID", event->EventType);
             Element("Time", event->Time);
@@ -161,7 +226,9 @@ private:
             WriteParameters(event->Parameters);
             End();
         }
+        m_event = nullptr;
         for (const auto& title : m_project.Titles) {
+            m_where = "the title at " + std::to_string(title->Time);
             Start("Title");
             Element("Time", title->Time);
             Element("Text", title->Text);
@@ -212,10 +279,19 @@ private:
         End();
     }
 
+    static std::string Shortened(const QString& text) {
+        return text.size() > 40 ? text.left(40).toStdString() + "..." : text.toStdString();
+    }
+
     xmlTextWriter* m_writer;
+    TOutput& m_output;
     const TDocumentWriteContext& m_context;
     const TProject& m_project;
     const std::string& m_path;
+    std::string m_where = "the document";
+    const TEvent* m_event = nullptr; // while events are written, instead of m_where
+    QSet<QString> m_attributeNames;
+    long long m_attributeNameBytes = 0;
 };
 
 struct TTextWriterFree {
@@ -246,7 +322,7 @@ void WriteDocument(const std::string& path, const TDocumentWriteContext& context
         throw TException("Could not create xml document!");
     if (xmlTextWriterStartElement(writer.get(), Xml("AVEvents")) < 0)
         throw TException("Could not create root node!");
-    TDocumentWriter(writer.get(), context, path).Write();
+    TDocumentWriter(writer.get(), output, context, path).Write();
     if (xmlTextWriterEndDocument(writer.get()) < 0 || xmlTextWriterFlush(writer.get()) < 0)
         throw TException("Could not write xml document!");
     writer.reset();

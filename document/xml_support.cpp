@@ -1,13 +1,17 @@
 #include "document/xml_support.h"
 
+#include "base/exception.h"
+
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 
 #include <QSet>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -33,11 +37,6 @@ const xmlChar* SingleTextContent(const xmlNode* firstChild) {
     return nullptr;
 }
 
-struct TXmlCharFree {
-    void operator()(xmlChar* text) const { xmlFree(text); }
-};
-using TXmlCharPtr = std::unique_ptr<xmlChar, TXmlCharFree>;
-
 bool IsBlank(QChar c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
 }
@@ -50,16 +49,30 @@ bool IsXmlChar(char32_t c) {
 
 } // namespace
 
-TXmlParseGuard::TXmlParseGuard()
-    : m_previousLoader(xmlGetExternalEntityLoader()), m_previousHandler(xmlStructuredError),
+namespace {
+
+thread_local TXmlParseGuard* activeGuard = nullptr;
+
+[[noreturn]] void ThrowCouldNotOpen() {
+    throw TException("Could not open file!");
+}
+
+} // namespace
+
+TXmlParseGuard::TXmlParseGuard(long long documentBytes)
+    : m_outer(activeGuard),
+      m_entityBudget(std::max(MaxEntityExpansionBytes, documentBytes * MaxEntityAmplification)),
+      m_previousLoader(xmlGetExternalEntityLoader()), m_previousHandler(xmlStructuredError),
       m_previousContext(xmlStructuredErrorContext), m_previousGeneric(xmlGenericError),
       m_previousGenericContext(xmlGenericErrorContext) {
     xmlSetExternalEntityLoader(DenyExternalEntity);
     xmlSetStructuredErrorFunc(this, &TXmlParseGuard::OnError);
     xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
+    activeGuard = this;
 }
 
 TXmlParseGuard::~TXmlParseGuard() {
+    activeGuard = m_outer;
     xmlSetGenericErrorFunc(m_previousGenericContext, m_previousGeneric);
     xmlSetStructuredErrorFunc(m_previousContext, m_previousHandler);
     xmlSetExternalEntityLoader(m_previousLoader);
@@ -75,6 +88,143 @@ void TXmlParseGuard::OnError(void* guard, xmlError* error) {
         self->m_firstError = error->message;
 }
 
+TXmlParseGuard* TXmlParseGuard::Active() {
+    return activeGuard;
+}
+
+void TXmlParseGuard::ChargeEntityBytes(long long bytes) {
+    m_entityBytes += bytes;
+    if (m_entityBytes > m_entityBudget)
+        ThrowCouldNotOpen();
+}
+
+bool TAttributeCountScanner::Feed(const char* bytes, std::size_t length) {
+    if (m_hasRefused)
+        return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        const char c = bytes[i];
+        switch (m_state) {
+        case TState::Text:
+            if (c == '<')
+                m_state = TState::TagOpen;
+            break;
+        case TState::TagOpen:
+            m_count = 0;
+            m_match = 0;
+            m_recent.clear();
+            m_state = c == '!'   ? TState::Bang
+                      : c == '?' ? TState::Instruction
+                      : c == '/' ? TState::EndTag
+                                 : TState::Tag;
+            break;
+        case TState::Tag:
+            if (c == '"' || c == '\'') {
+                m_quote = c;
+                m_quotedFrom = TState::Tag;
+                m_state = TState::Quoted;
+            } else if (c == '=') {
+                ++m_count;
+            } else if (c == '>') {
+                m_state = TState::Text;
+            } else if (c == '<') {
+                m_state = TState::TagOpen;
+            }
+            break;
+        case TState::Quoted:
+            if (c == m_quote) {
+                m_state = m_quotedFrom;
+            } else if (m_quotedFrom == TState::Declaration) {
+                // An entity's text may hold markup, parsed when referenced.
+                if (c == '<')
+                    m_count = 0;
+                else if (c == '=')
+                    ++m_count;
+            }
+            break;
+        case TState::EndTag:
+            if (c == '>')
+                m_state = TState::Text;
+            break;
+        case TState::Bang: {
+            m_recent += c;
+            static const std::string comment = "--";
+            static const std::string cdata = "[CDATA[";
+            if (m_recent == comment) {
+                m_state = TState::Comment;
+            } else if (m_recent == cdata) {
+                m_state = TState::CData;
+            } else if (comment.compare(0, m_recent.size(), m_recent) != 0 &&
+                       cdata.compare(0, m_recent.size(), m_recent) != 0) {
+                m_state = TState::Declaration;
+                --i; // this byte belongs to the declaration
+            }
+            break;
+        }
+        case TState::Comment:
+        case TState::CData: {
+            const char inner = m_state == TState::Comment ? '-' : ']';
+            if (c == '>' && m_match >= 2)
+                m_state = TState::Text;
+            m_match = c == inner ? m_match + 1 : 0;
+            break;
+        }
+        case TState::Instruction:
+            if (c == '>' && m_match == 1)
+                m_state = TState::Text;
+            m_match = c == '?' ? 1 : 0;
+            break;
+        case TState::Declaration:
+            if (c == '"' || c == '\'') {
+                m_quote = c;
+                m_quotedFrom = TState::Declaration;
+                m_state = TState::Quoted;
+                ++m_declaredValues;
+            } else if (c == '>') {
+                m_state = TState::Text;
+            } else if (c == '<') {
+                m_state = TState::TagOpen;
+            }
+            break;
+        }
+        if (m_count > MaxAttributesPerElement || m_declaredValues > MaxAttributesPerElement) {
+            m_hasRefused = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+struct TScannedInput {
+    int Fd;
+    TAttributeCountScanner* Scanner;
+};
+
+int ReadScanned(void* context, char* buffer, int length) {
+    auto* input = static_cast<TScannedInput*>(context);
+    ssize_t count;
+    do {
+        count = read(input->Fd, buffer, static_cast<std::size_t>(length));
+    } while (count < 0 && errno == EINTR);
+    if (count < 0 || !input->Scanner->Feed(buffer, static_cast<std::size_t>(count)))
+        return -1;
+    return static_cast<int>(count);
+}
+
+int CloseScanned(void* context) {
+    delete static_cast<TScannedInput*>(context);
+    return 0;
+}
+
+} // namespace
+
+TXmlReaderPtr OpenScannedReader(int fd, TAttributeCountScanner& scanner, const char* url, int options) {
+    auto* input = new TScannedInput{fd, &scanner};
+    // libxml2 calls CloseScanned when the reader goes, also when creating it fails.
+    return TXmlReaderPtr(xmlReaderForIO(ReadScanned, CloseScanned, input, url, nullptr, options));
+}
+
 bool IsNamed(const xmlNode* node, const char* name) {
     return node && node->type == XML_ELEMENT_NODE && std::strcmp(AsChars(node->name), name) == 0;
 }
@@ -88,13 +238,83 @@ xmlNode* FirstChildElement(const xmlNode* parent, const char* name) {
     return nullptr;
 }
 
+namespace {
+
+// The text of a node list as xmlNodeGetContent would give it, but with every
+// byte that entity references produce charged to the parse guard's budget
+// and the whole text held to MaxTextBytes.
+class TTextResolver {
+public:
+    explicit TTextResolver(const xmlDoc* doc) : m_doc(doc), m_guard(TXmlParseGuard::Active()) {}
+
+    std::string Resolve(const xmlNode* first) {
+        Append(first, 0);
+        return std::move(m_text);
+    }
+    std::string ResolveOne(const xmlNode* node) {
+        AppendNode(node, 0);
+        return std::move(m_text);
+    }
+
+private:
+    void Append(const xmlNode* node, int entityDepth) {
+        // libxml2 refuses deeper nesting and loops before we get here; the
+        // bound only keeps our own stack safe.
+        if (entityDepth > 64)
+            ThrowCouldNotOpen();
+        for (; node; node = node->next)
+            AppendNode(node, entityDepth);
+    }
+
+    void AppendNode(const xmlNode* node, int entityDepth) {
+        switch (node->type) {
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE:
+            if (node->content)
+                Add(AsChars(node->content), entityDepth);
+            break;
+        case XML_ELEMENT_NODE:
+            Append(node->children, entityDepth);
+            break;
+        case XML_ENTITY_REF_NODE:
+            if (const xmlEntity* entity = xmlGetDocEntity(const_cast<xmlDoc*>(m_doc), node->name))
+                Append(entity->children, entityDepth + 1);
+            break;
+        default:
+            break;
+        }
+    }
+
+    void Add(const char* text, int entityDepth) {
+        const std::size_t length = std::strlen(text);
+        if (entityDepth > 0 && m_guard)
+            m_guard->ChargeEntityBytes(static_cast<long long>(length));
+        if (static_cast<long long>(m_text.size() + length) > MaxTextBytes)
+            ThrowCouldNotOpen();
+        m_text.append(text, length);
+    }
+
+    const xmlDoc* m_doc;
+    TXmlParseGuard* m_guard;
+    std::string m_text;
+};
+
+QString FromResolved(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
 QString ElementText(const xmlNode* element) {
     if (!element || !element->children)
         return QString();
     if (const xmlChar* text = SingleTextContent(element->children))
         return FromXml(text);
-    TXmlCharPtr content(xmlNodeGetContent(element));
-    return FromXml(content.get());
+    return FromResolved(TTextResolver(element->doc).Resolve(element->children));
+}
+
+std::string NodeText(const xmlNode* node) {
+    return node ? TTextResolver(node->doc).ResolveOne(node) : std::string();
 }
 
 QString AttributeText(const xmlAttr* attribute) {
@@ -102,8 +322,7 @@ QString AttributeText(const xmlAttr* attribute) {
         return QString();
     if (const xmlChar* text = SingleTextContent(attribute->children))
         return FromXml(text);
-    TXmlCharPtr value(xmlNodeListGetString(attribute->doc, attribute->children, 1));
-    return FromXml(value.get());
+    return FromResolved(TTextResolver(attribute->doc).Resolve(attribute->children));
 }
 
 std::optional<QString> AttributeValue(const xmlNode* element, const char* name) {
@@ -245,12 +464,23 @@ bool IsAttributeName(const QString& name) {
            xmlValidateNCName(reinterpret_cast<const xmlChar*>(utf8.constData()), 0) == 0;
 }
 
+bool IsShortName(const QString& name) {
+    const auto units = static_cast<std::size_t>(name.size());
+    // A UTF-16 unit is at most three UTF-8 bytes.
+    return units * 3 <= MaxAttributeNameBytes ||
+           (units <= MaxAttributeNameBytes &&
+            static_cast<std::size_t>(name.toUtf8().size()) <= MaxAttributeNameBytes);
+}
+
 } // namespace
 
-std::size_t AttributeParameterCount(const TParameters& parameters) {
+std::size_t AttributeParameterCount(const TParameters& parameters,
+                                    const std::function<bool(const TParameter&)>& mayBeAttribute) {
     QSet<QString> used;
     std::size_t count = 0;
     for (const TParameter& parameter : parameters) {
+        if (count == MaxAttributesPerElement || !IsShortName(parameter.Name))
+            break;
         // "xml..." names are reserved; "xmlns" would even declare a namespace.
         if (!IsAttributeName(parameter.Name) || parameter.Name.startsWith(u"xml", Qt::CaseInsensitive))
             break;
@@ -266,7 +496,7 @@ std::size_t AttributeParameterCount(const TParameters& parameters) {
             isRepeated = used.contains(parameter.Name);
             used.insert(parameter.Name);
         }
-        if (isRepeated)
+        if (isRepeated || (mayBeAttribute && !mayBeAttribute(parameter)))
             break;
         ++count;
     }

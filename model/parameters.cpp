@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -177,16 +178,20 @@ std::string NormalizedNumber(const QString& text, int64_t& decimalMagnitude) {
     return number;
 }
 
-float ParseFloat(const QString& text) {
+template <typename TNumber> TNumber ParseNumber(const QString& text) {
     int64_t decimalMagnitude = 0;
     const std::string number = NormalizedNumber(text, decimalMagnitude);
-    float value = 0;
+    TNumber value = 0;
     const auto [last, error] = std::from_chars(number.data(), number.data() + number.size(), value);
     if (error == std::errc::result_out_of_range && decimalMagnitude <= 0)
-        return number.front() == '-' ? -0.0f : 0.0f;
+        return number.front() == '-' ? -TNumber(0) : TNumber(0);
     if (error != std::errc() || last != number.data() + number.size())
         ThrowNotANumber(text);
     return value;
+}
+
+float ParseFloat(const QString& text) {
+    return ParseNumber<float>(text);
 }
 
 } // namespace
@@ -222,11 +227,15 @@ bool TParameters::GetIntParameter(const QString& name, int32_t& value) const {
     float number = 0;
     if (!GetFloatParameter(name, number))
         return false;
-    // Truncating a float outside the int32 range is undefined; such a value
-    // is as unusable as text that is no number at all.
-    constexpr float limit = 2147483648.0f;
-    if (!(number >= -limit && number < limit))
+    // The range is judged on the text itself: near the int32 ends a float
+    // cannot tell 2147483647 (valid) from 2147483648 (not), both read 2^31.
+    const double exact = std::trunc(ParseNumber<double>(FindParameter(name)->Value));
+    if (!(exact >= double(INT32_MIN) && exact <= double(INT32_MAX)))
         ThrowNotANumber(FindParameter(name)->Value);
+    if (number >= 2147483648.0f) {
+        value = INT32_MAX;
+        return true;
+    }
     value = static_cast<int32_t>(number);
     return true;
 }

@@ -43,6 +43,14 @@ bool SameName(const std::string& a, const std::string& b) {
     return true;
 }
 
+// As the Windows INI reader does: one pair of matching quotes around the
+// value is not part of it.
+std::string Unquoted(const std::string& value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
 enum class TLineKind { Other, Section, Key };
 
 struct TLine {
@@ -78,9 +86,100 @@ TLine ParseLine(const std::string& text, size_t currentSection) {
     if (line.Name.empty())
         return line;
     line.Kind = TLineKind::Key;
-    line.Value = Trim(trimmed.substr(equals + 1));
+    line.Value = Unquoted(Trim(trimmed.substr(equals + 1)));
     line.Section = currentSection;
     return line;
+}
+
+// A value that would lose something on reading (blanks at its ends, or
+// quotes around it) is written inside one more pair of quotes.
+std::string Quoted(const std::string& value) {
+    const bool needsQuotes = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) ||
+                                                Unquoted(value).size() != value.size());
+    return needsQuotes ? '"' + value + '"' : value;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Unpaired surrogates and an odd last byte become U+FFFD.
+std::string Utf8FromUtf16(const std::string& bytes, bool isBigEndian) {
+    const auto unit = [&](size_t i) {
+        const auto first = static_cast<unsigned char>(bytes[2 * i]);
+        const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
+        return static_cast<char32_t>(isBigEndian ? (first << 8) | second : (second << 8) | first);
+    };
+    const size_t count = bytes.size() / 2;
+    std::string out;
+    out.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        char32_t c = unit(i);
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < count && unit(i + 1) >= 0xDC00 && unit(i + 1) < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        AppendUtf8(out, c);
+    }
+    if (bytes.size() % 2 != 0)
+        AppendUtf8(out, 0xFFFD);
+    return out;
+}
+
+// Bytes that are not UTF-8 become U+FFFD.
+std::string Utf16FromUtf8(const std::string& text, bool isBigEndian) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    const auto put = [&](char32_t unit) {
+        const char high = static_cast<char>(unit >> 8);
+        const char low = static_cast<char>(unit & 0xFF);
+        out += isBigEndian ? high : low;
+        out += isBigEndian ? low : high;
+    };
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0x80             ? 1
+                              : (lead & 0xE0) == 0xC0 ? 2
+                              : (lead & 0xF0) == 0xE0 ? 3
+                              : (lead & 0xF8) == 0xF0 ? 4
+                                                      : 0;
+        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        bool isValid = length > 0 && i + length <= text.size();
+        for (size_t k = 1; isValid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            isValid = (next & 0xC0) == 0x80;
+            c = (c << 6) | (next & 0x3F);
+        }
+        if (!isValid || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) {
+            c = 0xFFFD;
+            i += 1;
+        } else {
+            i += length;
+        }
+        if (c >= 0x10000) {
+            put(0xD800 + ((c - 0x10000) >> 10));
+            put(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            put(c);
+        }
+    }
+    return out;
 }
 
 enum class TLoadMode { Lenient, ForRewrite };
@@ -96,11 +195,19 @@ public:
             return document;
         std::string& data = *bytes;
         if (data.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0) {
-            document.m_hasByteOrderMark = true;
+            document.m_encoding = TEncoding::Utf8WithMark;
             data.erase(0, kByteOrderMark.size());
+        } else if (data.compare(0, 2, "\xFF\xFE") == 0) {
+            document.m_encoding = TEncoding::Utf16Le;
+            data = Utf8FromUtf16(data.substr(2), false);
+        } else if (data.compare(0, 2, "\xFE\xFF") == 0) {
+            document.m_encoding = TEncoding::Utf16Be;
+            data = Utf8FromUtf16(data.substr(2), true);
         }
-        document.m_lineEnd =
-            data.find("\r\n") != std::string::npos || data.find('\n') == std::string::npos ? "\r\n" : "\n";
+        // The first line end sets the style kept on rewrite.
+        const size_t end = data.find_first_of("\r\n");
+        if (end != std::string::npos)
+            document.m_lineEnd = data[end] == '\n' ? "\n" : data.compare(end, 2, "\r\n") == 0 ? "\r\n" : "\r";
         document.Parse(data);
         return document;
     }
@@ -132,16 +239,26 @@ public:
         for (TLine& line : m_lines)
             if (IsKeyOf(line, section) && SameName(line.Name, key)) {
                 line.Value = value;
-                line.Text = line.Name + "=" + value;
+                line.Text = line.Name + "=" + Quoted(value);
                 return;
             }
         Insert(section, key, value);
     }
 
     std::string Serialise() const {
-        std::string data = m_hasByteOrderMark ? kByteOrderMark : std::string();
+        std::string data;
         for (const TLine& line : m_lines)
             data += line.Text + m_lineEnd;
+        switch (m_encoding) {
+        case TEncoding::Utf8:
+            return data;
+        case TEncoding::Utf8WithMark:
+            return kByteOrderMark + data;
+        case TEncoding::Utf16Le:
+            return "\xFF\xFE" + Utf16FromUtf8(data, false);
+        case TEncoding::Utf16Be:
+            return "\xFE\xFF" + Utf16FromUtf8(data, true);
+        }
         return data;
     }
 
@@ -157,27 +274,25 @@ private:
         return line.Kind == TLineKind::Key && SameName(m_lines[line.Section].Name, section);
     }
 
+    // Lines end in CR LF, LF or CR alone, mixed as they come.
     void Parse(const std::string& data) {
         size_t section = std::string::npos;
         size_t start = 0;
         while (start < data.size()) {
-            size_t end = data.find('\n', start);
+            size_t end = data.find_first_of("\r\n", start);
             if (end == std::string::npos)
                 end = data.size();
-            std::string text = data.substr(start, end - start);
-            if (!text.empty() && text.back() == '\r')
-                text.pop_back();
-            m_lines.push_back(ParseLine(text, section));
+            m_lines.push_back(ParseLine(data.substr(start, end - start), section));
             if (m_lines.back().Kind == TLineKind::Section)
                 section = m_lines.size() - 1;
-            start = end + 1;
+            start = data.compare(end, 2, "\r\n") == 0 ? end + 2 : end + 1;
         }
     }
 
     // A new key goes after the last key of the section's last occurrence, so
     // comments and blank lines that close the section stay where they are.
     void Insert(const std::string& section, const std::string& key, const std::string& value) {
-        TLine line(key + "=" + value, TLineKind::Key, key, value);
+        TLine line(key + "=" + Quoted(value), TLineKind::Key, key, value);
         size_t header = std::string::npos;
         for (size_t i = 0; i < m_lines.size(); ++i)
             if (m_lines[i].Kind == TLineKind::Section && SameName(m_lines[i].Name, section))
@@ -233,9 +348,11 @@ private:
         }
     }
 
+    enum class TEncoding { Utf8, Utf8WithMark, Utf16Le, Utf16Be };
+
     std::vector<TLine> m_lines;
     std::string m_lineEnd = "\r\n";
-    bool m_hasByteOrderMark = false;
+    TEncoding m_encoding = TEncoding::Utf8;
 };
 
 bool HasLineBreak(const std::string& text) {

@@ -7,13 +7,18 @@
 //   path prefixes, and the path translation does its own Unicode-aware
 //   comparison on top of the raw key text.
 // - Blanks (spaces and tabs) around names and values are not significant.
-//   Quotes are not special.
+//   One pair of matching quotes (" or ') around a value is not part of it, as
+//   for the Windows reader; a value that would lose blanks or quotes that way
+//   is written inside one more pair of double quotes.
+// - Files in UTF-8 (with or without a byte order mark) and in UTF-16 with a
+//   byte order mark (either byte order) are read; lines end in CR LF, LF or
+//   CR. Names and values are UTF-8 here whatever the file's encoding.
 // - A section may appear more than once; its keys are read from all of its
 //   occurrences, the first occurrence of a key wins.
 // - Lines that are neither section headers nor key lines (comments starting
 //   with ';' or '#', junk, blank lines) are kept as they are on rewrite, and
-//   so are a UTF-8 byte order mark and the file's line-end style (CR LF for a
-//   new file).
+//   so are the file's encoding with its byte order mark and its line-end
+//   style, taken from its first line end (CR LF for a new file).
 //
 // The file is opened for each operation and released at its end; nothing is
 // cached between calls. A missing or unreadable file reads as empty.

@@ -76,15 +76,26 @@ std::string TempFileName(const std::string& target) {
     return name;
 }
 
-void ReplaceFileDurably(const std::string& tempPath, const std::string& target) {
+void SyncFolder(const std::string& folder) {
+    SyncPath(folder, O_RDONLY | O_DIRECTORY, "folder");
+}
+
+void ReplaceFileDurably(const std::string& tempPath, const std::string& target,
+                        const TFolderSync& syncFolder) {
     SyncPath(tempPath, O_RDONLY, "file");
     if (rename(tempPath.c_str(), target.c_str()) != 0)
         throw TException("Could not rename \"" + tempPath + "\" to \"" + target +
                          "\": " + SystemReason(errno));
-    SyncPath(FolderOf(target), O_RDONLY | O_DIRECTORY, "folder");
+    try {
+        syncFolder(FolderOf(target));
+    } catch (const TException& error) {
+        throw TFolderSyncError("The file \"" + target +
+                               "\" was saved, but the rename may be lost in a crash. " + error.what());
+    }
 }
 
-void SafeSave(const std::string& target, const std::function<void(const std::string& tempPath)>& writer) {
+void SafeSave(const std::string& target, const std::function<void(const std::string& tempPath)>& writer,
+              const TFolderSync& syncFolder) {
     const std::string tempPath = TempFileName(target);
     try {
         writer(tempPath);
@@ -94,7 +105,9 @@ void SafeSave(const std::string& target, const std::function<void(const std::str
     }
     CopyPermissions(target, tempPath);
     try {
-        ReplaceFileDurably(tempPath, target);
+        ReplaceFileDurably(tempPath, target, syncFolder);
+    } catch (const TFolderSyncError&) {
+        throw;
     } catch (const TException&) {
         throw TException("Could not move temp file!");
     }

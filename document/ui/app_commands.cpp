@@ -128,21 +128,66 @@ QString TAppCommands::MenuText(TAppCommandId id) const {
     return text;
 }
 
-void ReadHotKeys(const TIniFile& settings, TAppCommands& commands) {
+namespace {
+
+// The text without its modifier prefixes ("Shift+", "Ctrl+", "^", "Alt+").
+QStringView KeyNamePart(QStringView text) {
+    static const QStringView prefixes[] = {u"Shift+", u"Ctrl+", u"^", u"Alt+"};
+    for (bool isStripped = true; isStripped;) {
+        isStripped = false;
+        for (const QStringView prefix : prefixes)
+            if (text.startsWith(prefix, Qt::CaseInsensitive)) {
+                text = text.mid(prefix.size());
+                isStripped = true;
+            }
+    }
+    return text;
+}
+
+// A key name the standard parse knows, or one character that some key
+// types (a name another keyboard layout gave); anything else would be bound
+// by its last character to an unrelated key.
+std::optional<THotKey> SettingsTextToKey(const QString& text) {
+    if (text.isEmpty())
+        return THotKey(0);
+    if (const THotKey key = StandardTextToKey(text))
+        return key;
+    const QStringView name = KeyNamePart(text);
+    const bool isOneCharacter = name.size() == 1 || (name.size() == 2 && name[0].isHighSurrogate());
+    const THotKey key = isOneCharacter ? TextToKey(text) : THotKey(0);
+    return key ? std::optional<THotKey>(key) : std::nullopt;
+}
+
+} // namespace
+
+QStringList ReadHotKeys(const TIniFile& settings, TAppCommands& commands) {
     // One reading of the file for the whole section; ReadSectionValues keeps
     // the first occurrence of a key, as ReadString would.
     const TIniFile::TKeyValues values = settings.ReadSectionValues(SectionHotKeys);
+    QStringList refused;
     for (const TAppCommandInfo& info : AppCommandTable()) {
         if (info.IsHidden)
             continue;
         for (const auto& [key, value] : values) {
             if (key.size() == std::string_view(info.Name).size() &&
                 QString::fromStdString(key).compare(QLatin1String(info.Name), Qt::CaseInsensitive) == 0) {
-                commands.SetKey(info.Id, TextToKey(QString::fromStdString(value)));
+                const QString text = QString::fromStdString(value);
+                const std::optional<THotKey> hotKey = SettingsTextToKey(text);
+                if (!hotKey)
+                    refused << QStringLiteral("%1=%2").arg(QLatin1String(info.Name), text);
+                commands.SetKey(info.Id, hotKey.value_or(0));
                 break;
             }
         }
     }
+    return refused;
+}
+
+QString HotKeysRefusedMessage(const QStringList& refused) {
+    if (refused.isEmpty())
+        return {};
+    return QStringLiteral("These hot keys in the settings file name no key; the commands have no key:\n") +
+           refused.join(u'\n');
 }
 
 void WriteHotKeys(TIniFile& settings, const TAppCommands& commands) {

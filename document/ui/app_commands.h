@@ -10,6 +10,8 @@
 #include "model/hot_keys.h"
 #include "platform/ini_file.h"
 
+#include <QStringList>
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -123,10 +125,14 @@ private:
 };
 
 // For each visible command in table order: when "HotKeys" has a key of the
-// command's name, the command's key becomes TextToKey of its value, so an
-// empty value or a text naming no key removes the key. Commands without an
-// entry keep their key. Hidden commands are skipped.
-void ReadHotKeys(const TIniFile& settings, TAppCommands& commands);
+// command's name, the command's key becomes the key its value names; an
+// empty value removes the key. Commands without an entry keep their key.
+// Hidden commands are skipped. A text that names no key (the standard parse
+// fails and it is not a single character some key types) leaves the command
+// without a key and is returned as "Name=text", in table order.
+QStringList ReadHotKeys(const TIniFile& settings, TAppCommands& commands);
+// The one message for the refused entries of ReadHotKeys; empty for none.
+QString HotKeysRefusedMessage(const QStringList& refused);
 
 // Writes name = key text (empty for none) for every visible command, changed
 // or not, in one rewrite of the settings file. Throws TException when the

@@ -36,6 +36,7 @@
 #include <QSlider>
 #include <QStyle>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolBar>
 
 namespace {
@@ -144,10 +145,14 @@ void TFormMain::FormCreate() {
     if (m_settingsFileName.empty())
         m_settingsFileName = ::SettingsFileName();
     const TIniFile settings(m_settingsFileName);
+    QStringList refusedKeys;
     ReadSettings(settings, m_pathTranslations,
-                 [this](const TIniFile& file) { ReadHotKeys(file, m_commands); });
+                 [&](const TIniFile& file) { refusedKeys = ReadHotKeys(file, m_commands); });
     ReadKeepPitch(settings);
     UpdateCommandTexts();
+    // Told once, when the event loop first runs: the window is up by then.
+    if (const QString message = HotKeysRefusedMessage(refusedKeys); !message.isEmpty())
+        QTimer::singleShot(0, this, [this, message] { ShowMessage(message); });
 }
 
 void TFormMain::FormShow() {

@@ -26,8 +26,14 @@ void TFormMain::ActionSaveExecute(TAppCommandId command) {
         target = QFile::encodeName(*chosen).toStdString();
     }
     // A failure leaves the document name as it was: the project has not
-    // reached the new file.
-    SafeSave(target, m_writeDocument);
+    // reached the new file. When only the folder's flush failed the file is
+    // there under its new name, and the warning is still shown.
+    try {
+        SafeSave(target, m_writeDocument);
+    } catch (const TFolderSyncError&) {
+        SetDocumentFileName(target);
+        throw;
+    }
     SetDocumentFileName(target);
 }
 

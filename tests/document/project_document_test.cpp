@@ -1,4 +1,5 @@
 #include "document/project_document.h"
+#include "document/xml_support.h"
 
 #include "base/exception.h"
 #include "platform/replace_file.h"
@@ -429,4 +430,140 @@ TEST_F(DocumentTest, HostileDocumentsAreContained) {
     laughs += "]><AVEvents><File><Title><Time>0</Time><Text>&l11;</Text></Title></File></AVEvents>";
     WriteText(dir.File("laughs.xml"), laughs);
     EXPECT_THROW(Open(dir.File("laughs.xml")), TException);
+}
+
+namespace {
+
+std::string AttributeList(std::size_t count, const std::string& quote) {
+    std::string list;
+    for (std::size_t i = 0; i < count; ++i)
+        list += " p" + std::to_string(i) + "=" + quote + "1" + quote;
+    return list;
+}
+
+} // namespace
+
+TEST_F(DocumentTest, EntityTextIsBoundedOverTheWholeDocument) {
+    // 100 kB per reference of b: small files that would expand far beyond
+    // what any document may hold.
+    const std::string declarations = "<!DOCTYPE AVEvents [<!ENTITY a \"" + std::string(10'000, 'a') +
+                                     "\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]>";
+    std::string tenB;
+    for (int i = 0; i < 10; ++i)
+        tenB += "&b;";
+    std::string texts;
+    std::string attributes;
+    for (int i = 0; i < 200; ++i) {
+        texts += "<Event><ID>0</ID><Time>1</Time><Text>" + tenB + "</Text></Event>";
+        attributes += "<Event><ID>0</ID><Time>1</Time><Parameters p=\"" + tenB + "\"/></Event>";
+    }
+    const struct {
+        const char* Name;
+        std::string Events;
+        bool Opens;
+    } cases[] = {
+        {"moderate use", "<Event><ID>0</ID><Time>1</Time><Text>&b;</Text></Event>", true},
+        {"many texts", texts, false},
+        {"many attributes", attributes, false},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.Name);
+        project.Reset();
+        WriteText(dir.File("e.xml"), "<?xml version=\"1.0\"?>" + declarations +
+                                         "<AVEvents><EventTypes><Type><ID>0</ID><Name>T</Name></Type>"
+                                         "</EventTypes><File>" +
+                                         test.Events + "</File></AVEvents>");
+        if (test.Opens) {
+            Open(dir.File("e.xml"));
+            ASSERT_EQ(project.Events().Count(), 1u);
+            EXPECT_EQ(project.Events()[0]->Text.size(), 100'000);
+            continue;
+        }
+        try {
+            Open(dir.File("e.xml"));
+            ADD_FAILURE() << "opened";
+        } catch (const TException& error) {
+            EXPECT_STREQ(error.what(), "Could not open file!");
+        }
+        EXPECT_EQ(project.Events().Count(), 0u);
+    }
+}
+
+TEST_F(DocumentTest, ElementsWithTooManyAttributesAreRefused) {
+    const std::string type = "<EventTypes><Type><ID>0</ID><Name>T</Name></Type></EventTypes>";
+    const std::string over = AttributeList(MaxAttributesPerElement + 1, "'");
+    const struct {
+        const char* Name;
+        std::string Prologue;
+        std::string Parameters;
+        bool Opens;
+    } cases[] = {
+        {"at the limit", "", "<Parameters" + AttributeList(MaxAttributesPerElement, "\"") + "/>", true},
+        {"one over", "", "<Parameters" + over + "/>", false},
+        {"behind quoted '>' and a comment", "<!-- a=\" -->", "<Parameters q=\">\"" + over + "/>", false},
+        {"inside an entity", "<!DOCTYPE AVEvents [<!ENTITY p \"<Parameters" + over + "/>\">]>", "&p;", false},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.Name);
+        WriteText(dir.File("a.xml"), "<?xml version=\"1.0\"?>" + test.Prologue + "<AVEvents>" + type +
+                                         "<File><Event><ID>0</ID><Time>1</Time>" + test.Parameters +
+                                         "</Event></File></AVEvents>");
+        if (test.Opens) {
+            Open(dir.File("a.xml"));
+            ASSERT_EQ(project.Events().Count(), 1u);
+            EXPECT_EQ(project.Events()[0]->Parameters.Count(), MaxAttributesPerElement);
+        } else {
+            EXPECT_THROW(Open(dir.File("a.xml")), TException);
+        }
+    }
+}
+
+// Whatever is saved opens again; what could not is refused and the document
+// on disk stays as it was.
+TEST_F(DocumentTest, SavesRoundTripAtTheReadersLimitsAndRefuseBeyond) {
+    const auto textOf = [](qsizetype count, char16_t c) { return QString(count, QChar(c)); };
+    TParameters manyNames;
+    for (std::size_t i = 0; i <= MaxAttributesPerElement; ++i)
+        manyNames.AddParameter({"p" + QString::number(i), "1"});
+    const struct {
+        const char* Name;
+        QString Text;
+        TParameters Parameters;
+        bool Saves;
+    } cases[] = {
+        {"text at the limit", textOf(MaxTextBytes, u'a'), {}, true},
+        {"text one over", textOf(MaxTextBytes + 1, u'a'), {}, false},
+        {"escaped text at the limit", textOf(MaxWrittenTextBytes / 5 - 10, u'&'), {}, true},
+        {"escaped text over", textOf(MaxWrittenTextBytes / 5 + 10, u'&'), {}, false},
+        {"long parameter name", {}, {{textOf(60'000, u'n'), "1"}, {"after", "2"}}, true},
+        {"long parameter value", {}, {{"v", textOf(MaxStartTagBytes - 100, u'v')}, {"w", "x"}}, true},
+        {"parameter value over", {}, {{"v", textOf(MaxStartTagBytes, u'v')}}, false},
+        {"more parameters than attributes", {}, manyNames, true},
+    };
+    const std::string target = dir.File("p.xml");
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.Name);
+        project.Reset();
+        project.AddEventType(TEventType(QStringLiteral("T")));
+        WriteText(target, "old");
+        project.InsertEvent(MakeEvent(0, 7, test.Text, test.Parameters));
+        const auto save = [&] { SafeSave(target, [this](const std::string& temp) { Save(temp); }); };
+        if (!test.Saves) {
+            try {
+                save();
+                ADD_FAILURE() << "saved";
+            } catch (const TException& error) {
+                EXPECT_STREQ(error.what(),
+                             "Could not save: the event at 7 is too long for a project document!");
+            }
+            EXPECT_EQ(ReadText(target), "old");
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+            continue;
+        }
+        save();
+        Open(target);
+        ASSERT_EQ(project.Events().Count(), 1u);
+        EXPECT_TRUE(project.Events()[0]->Text == test.Text);
+        EXPECT_TRUE(ParametersEqual(project.Events()[0]->Parameters, test.Parameters));
+    }
 }

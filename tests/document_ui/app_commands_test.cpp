@@ -128,6 +128,26 @@ TEST_F(HotKeySettingsTest, EntriesOverrideBuiltInKeysAndAnEmptyValueRemovesOne) 
     EXPECT_EQ(commands.Key(Id::ActionBegin), Ctrl | '4') << "commands without an entry keep their key";
 }
 
+TEST_F(HotKeySettingsTest, TextsNamingNoKeyAreReturnedAndBindNothing) {
+    const struct {
+        const char* Text;
+        THotKey Key;
+        bool IsRefused;
+    } cases[] = {
+        {"F5", 0x74, false}, {"\"F5\"", 0x74, false}, {"Ctrl+", 0, true},
+        {"F5x", 0, true},    {"Shift+Nope", 0, true}, {"", 0, false},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.Text);
+        WriteText(m_path, std::string("[HotKeys]\r\nActionPlay=") + test.Text + "\r\n");
+        TAppCommands commands;
+        const QStringList refused = ReadHotKeys(TIniFile(m_path), commands);
+        EXPECT_EQ(commands.Key(Id::ActionPlay), test.Key);
+        const QString unquoted = QString::fromUtf8(test.Text).remove(u'"');
+        EXPECT_EQ(refused, test.IsRefused ? QStringList{"ActionPlay=" + unquoted} : QStringList{});
+    }
+}
+
 TEST_F(HotKeySettingsTest, MissingFileKeepsEveryBuiltInKey) {
     TAppCommands commands;
     commands.SetKey(Id::ActionPlay, 0x74);

@@ -322,4 +322,26 @@ TEST_F(FormMainHotKeys, OkTakesTheKeysIntoTheMenusAndTheSettingsFile) {
     EXPECT_EQ(EventCount(), 0u);
 }
 
+// Told once at start-up, naming the command and its text.
+TEST(FormMainStartUp, HotKeysThatNameNoKeyAreReportedOnce) {
+    TTempDir dir;
+    WriteText(dir.File("Scenemark.ini"),
+              "[HotKeys]\r\nActionPlay=F5x\r\nActionStop=Ctrl+\r\nActionOpen=F4\r\n");
+    TDialogAnswers answers;
+    TFormMainOptions options;
+    options.SettingsFileName = dir.File("Scenemark.ini");
+    options.Dialogs = std::make_unique<TFakeMainDialogs>(answers);
+    options.Timer = std::make_unique<TFakeMMTimer>();
+    TFormMain form(std::move(options));
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QTest::qWait(20);
+    ASSERT_EQ(answers.Messages.size(), 1) << answers.Messages.join("; ").toStdString();
+    EXPECT_TRUE(answers.Messages[0].endsWith("\nActionStop=Ctrl+\nActionPlay=F5x") ||
+                answers.Messages[0].endsWith("\nActionPlay=F5x\nActionStop=Ctrl+"))
+        << answers.Messages[0].toStdString();
+    EXPECT_EQ(form.Commands().Key(Id::ActionPlay), 0);
+    EXPECT_EQ(form.Commands().Key(Id::ActionOpen), F4);
+}
+
 } // namespace

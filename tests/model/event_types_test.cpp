@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <stdexcept>
 
 namespace {
@@ -103,6 +105,24 @@ TEST(GroupColors, PaletteIsStoredBlueGreenRed) {
     EXPECT_EQ(GroupIndexToColor(4), 0x0000FFu);  // red
     EXPECT_EQ(GroupIndexToColor(26), 0xFF0000u); // blue
     EXPECT_EQ(GroupIndexToColor(34), 0xC08000u); // 0080C0
+}
+
+// Transcribed as RRGGBB, the way the colour table is published; stored
+// values are 0xBBGGRR.
+constexpr std::array<TColor, GroupColorPaletteSize> PublishedPalette = {
+    0x000000, 0x400000, 0x800000, 0x804040, 0xFF0000, 0xFF8080, 0x808000, 0x804000, //
+    0xFF8000, 0xFF8040, 0xFFFF00, 0xFFFF80, 0x808040, 0x004000, 0x008000, 0x00FF00, //
+    0x80FF00, 0x80FF80, 0x808080, 0x004040, 0x008040, 0x008080, 0x00FF40, 0x00FF80, //
+    0x408080, 0x000080, 0x0000FF, 0x004080, 0x00FFFF, 0x80FFFF, 0xC0C0C0, 0x000040, //
+    0x0000A0, 0x8080FF, 0x0080C0, 0x0080FF, 0x400040, 0x400040, 0x800080, 0x800040, //
+    0x8080C0, 0xFF80C0, 0xFFFFFF, 0x400080, 0x8000FF, 0xFF0080, 0xFF00FF, 0xFF80FF};
+
+TEST(GroupColors, EveryPaletteEntryMatchesThePublishedTable) {
+    for (int32_t index = 0; index < GroupColorPaletteSize; ++index) {
+        const TColor rgb = PublishedPalette[static_cast<std::size_t>(index)];
+        const TColor stored = ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | (rgb >> 16);
+        EXPECT_EQ(GroupIndexToColor(index), stored) << "entry " << index;
+    }
 }
 
 TEST(GroupColors, ColoursOutsideThePaletteAreOffsetBy48) {

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 class KeyTextRoundTrip : public ::testing::TestWithParam<THotKey> {};
@@ -34,6 +37,37 @@ TEST_P(KeyTextRoundTrip, EveryNamedKeyReadsBack) {
 INSTANTIATE_TEST_SUITE_P(HotKeys, KeyTextRoundTrip,
                          ::testing::Values(0, HotKeyShift, HotKeyCtrl, HotKeyAlt, HotKeyShift | HotKeyCtrl,
                                            HotKeyShift | HotKeyAlt, HotKeyCtrl | HotKeyAlt, HotKeyModifiers));
+
+struct TNamedKey {
+    int Key;
+    std::string Name;
+};
+
+// Every fixed name of the key text, transcribed from the published list.
+std::vector<TNamedKey> PublishedKeyNames() {
+    std::vector<TNamedKey> names = {{8, "BkSp"},  {9, "Tab"},    {13, "Enter"}, {27, "Esc"},  {32, "Space"},
+                                    {33, "PgUp"}, {34, "PgDn"},  {35, "End"},   {36, "Home"}, {37, "Left"},
+                                    {38, "Up"},   {39, "Right"}, {40, "Down"},  {45, "Ins"},  {46, "Del"}};
+    for (int i = 0; i < 10; ++i) {
+        names.push_back({48 + i, std::string(1, static_cast<char>('0' + i))});
+        names.push_back({96 + i, std::string(1, static_cast<char>('0' + i))});
+    }
+    for (int i = 0; i < 26; ++i)
+        names.push_back({65 + i, std::string(1, static_cast<char>('A' + i))});
+    for (int i = 1; i <= 24; ++i)
+        names.push_back({111 + i, "F" + std::to_string(i)});
+    return names;
+}
+
+TEST(KeyToText, EveryFixedNameMatchesThePublishedList) {
+    for (const TNamedKey& named : PublishedKeyNames()) {
+        EXPECT_EQ(KeyToText(static_cast<THotKey>(named.Key)).toStdString(), named.Name)
+            << "key " << named.Key;
+        EXPECT_EQ(StandardTextToKey(QString::fromStdString(named.Name)),
+                  named.Key >= 96 && named.Key <= 105 ? named.Key - 48 : named.Key)
+            << named.Name;
+    }
+}
 
 TEST(KeyToText, WritesModifiersInFixedOrder) {
     EXPECT_EQ(KeyToText(HotKeyCtrl | HotKeyShift | 'A'), "Shift+Ctrl+A");

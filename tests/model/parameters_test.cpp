@@ -56,7 +56,10 @@ protected:
                               {"big", "16777217"},
                               {"bad", "x1"},
                               {"huge", "3e10"},
-                              {"edge", "-2147483648"}});
+                              {"edge", "-2147483648"},
+                              {"max", "2147483647"},
+                              {"over", "2147483648"},
+                              {"under", "-2147483649"}});
 };
 
 TEST_F(IntParameter, TruncatesTowardZero) {
@@ -69,6 +72,8 @@ TEST_F(IntParameter, TruncatesTowardZero) {
     EXPECT_EQ(value, 7);
     ASSERT_TRUE(list.GetIntParameter("edge", value));
     EXPECT_EQ(value, INT32_MIN);
+    ASSERT_TRUE(list.GetIntParameter("max", value));
+    EXPECT_EQ(value, INT32_MAX);
 }
 
 TEST_F(IntParameter, PassesThroughSinglePrecision) {
@@ -87,6 +92,8 @@ TEST_F(IntParameter, NonNumbersAndOutOfRangeValuesRaiseConversionErrors) {
     int32_t value = 99;
     EXPECT_THROW(list.GetIntParameter("bad", value), TConvertError);
     EXPECT_THROW(list.GetIntParameter("huge", value), TConvertError);
+    EXPECT_THROW(list.GetIntParameter("over", value), TConvertError);
+    EXPECT_THROW(list.GetIntParameter("under", value), TConvertError);
     EXPECT_EQ(value, 99);
     try {
         list.GetIntParameter("bad", value);

@@ -222,3 +222,59 @@ TEST_F(IniFileTest, RewriteKeepsThePermissionsOfTheFile) {
     ASSERT_EQ(stat(m_path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
+
+namespace {
+
+std::string Utf16(const std::string& ascii, bool isBigEndian) {
+    std::string bytes = isBigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char c : ascii) {
+        bytes += isBigEndian ? '\0' : c;
+        bytes += isBigEndian ? c : '\0';
+    }
+    return bytes;
+}
+
+} // namespace
+
+// Files written by Windows tools: quotes, UTF-16 and every line-end style
+// read as the Windows reader reads them, and a rewrite keeps their form.
+TEST_F(IniFileTest, WindowsFilesReadAndRewriteInTheirOwnForm) {
+    const struct {
+        const char* Name;
+        std::string Bytes;
+        std::string Rewritten; // after setting [HotKeys] ActionOpen=Ctrl+O
+    } cases[] = {
+        {"quoted values", "[HotKeys]\r\nActionPlay=\"F5\"\r\n",
+         "[HotKeys]\r\nActionPlay=\"F5\"\r\nActionOpen=Ctrl+O\r\n"},
+        {"single quotes", "[HotKeys]\nActionPlay= 'F5' \n",
+         "[HotKeys]\nActionPlay= 'F5' \nActionOpen=Ctrl+O\n"},
+        {"CR only", "[HotKeys]\rActionPlay=F5\r", "[HotKeys]\rActionPlay=F5\rActionOpen=Ctrl+O\r"},
+        {"UTF-16 LE", Utf16("[HotKeys]\r\nActionPlay=F5\r\n", false),
+         Utf16("[HotKeys]\r\nActionPlay=F5\r\nActionOpen=Ctrl+O\r\n", false)},
+        {"UTF-16 BE", Utf16("[HotKeys]\nActionPlay=\"F5\"\n", true),
+         Utf16("[HotKeys]\nActionPlay=\"F5\"\nActionOpen=Ctrl+O\n", true)},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.Name);
+        WriteBytes(m_path, test.Bytes);
+        TIniFile ini(m_path);
+        EXPECT_EQ(ini.ReadSections(), Strings{"HotKeys"});
+        EXPECT_EQ(ini.ReadString("HotKeys", "ActionPlay", "?"), "F5");
+        ini.WriteString("HotKeys", "ActionOpen", "Ctrl+O");
+        EXPECT_EQ(ReadBytes(m_path), test.Rewritten);
+        EXPECT_EQ(ini.ReadString("HotKeys", "ActionPlay", "?"), "F5");
+    }
+}
+
+TEST_F(IniFileTest, QuotesOnlyGoWhenTheyEncloseTheValueAndWrittenValuesKeepTheirs) {
+    WriteBytes(m_path, "[T]\na=\"/mnt/rec/\"\nb=\"half\nc=\"\"\nd=x\"y\"\n");
+    TIniFile ini(m_path);
+    EXPECT_EQ(ini.ReadString("T", "a", "?"), "/mnt/rec/");
+    EXPECT_EQ(ini.ReadString("T", "b", "?"), "\"half");
+    EXPECT_EQ(ini.ReadString("T", "c", "?"), "");
+    EXPECT_EQ(ini.ReadString("T", "d", "?"), "x\"y\"");
+    for (const std::string value : {"\"quoted\"", "  padded ", "'", "plain"}) {
+        ini.WriteString("T", "v", value);
+        EXPECT_EQ(ini.ReadString("T", "v", "?"), value);
+    }
+}

@@ -108,3 +108,17 @@ TEST_F(SafeSaveTest, ReplaceFileDurablyNamesTheFailingStep) {
     EXPECT_EQ(ReadBytes(m_target), "hello");
     EXPECT_FALSE(std::filesystem::exists(temp));
 }
+
+TEST_F(SafeSaveTest, AFailedFolderFlushAfterTheMoveIsReportedAsSuchNotAsAFailedMove) {
+    WriteBytes(m_target, "old");
+    try {
+        SafeSave(m_target, WriteHello,
+                 [](const std::string&) { throw TException("Could not flush folder: EIO"); });
+        ADD_FAILURE() << "no exception";
+    } catch (const TFolderSyncError& error) {
+        EXPECT_NE(std::string(error.what()).find("was saved"), std::string::npos) << error.what();
+        EXPECT_NE(std::string(error.what()).find("EIO"), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(ReadBytes(m_target), "hello");
+    EXPECT_EQ(FolderEntries(m_dir.Path()), Strings{"project.xml"});
+}
