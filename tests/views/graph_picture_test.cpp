@@ -72,6 +72,16 @@ TEST_F(GraphPictureTest, NeighbouringPointsOfAColourAreJoinedInItsColour) {
     EXPECT_EQ(CountNot(m_picture, White), 2 * 8) << "two pixels a curve, nothing else";
 }
 
+TEST_F(GraphPictureTest, ASteepJoinIsTwoRunsMeetingHalfWay) {
+    Add(80, "0.375", "2"); // y = 100
+    Add(40, "0.5", "2");   // y = 80
+    Draw();
+    for (int y = 70; y < 110; ++y) {
+        EXPECT_EQ(At(m_picture, 639, y), y >= 80 && y <= 90 ? GraphColors[2] : White) << y;
+        EXPECT_EQ(At(m_picture, 638, y), y >= 91 && y <= 100 ? GraphColors[2] : White) << y;
+    }
+}
+
 TEST_F(GraphPictureTest, PointsMoreThanAPixelApartAndFirstPointsAreNotDrawn) {
     Add(160, "0.5", "1");
     Add(40, "0.5", "1");

@@ -7,12 +7,10 @@
 #include "model/project.h"
 
 #include <QImage>
-#include <QLine>
 #include <QRgb>
 
 #include <array>
 #include <cstdint>
-#include <vector>
 
 // The curve colours, chosen by an event's Color parameter (0xRRGGBB).
 inline constexpr std::array<QRgb, 8> GraphColors = {0x000000, 0xFF0000, 0x0000FF, 0x008000,
@@ -31,18 +29,14 @@ struct TGraphClock {
 // trunc(v H); its Color (an integer, 0 when missing, outside 0-7 taken as 0)
 // picks the curve. A point is joined to the previous point of its curve
 // when that one lies less than 2 pixels to its right; the first point of a
-// curve is not drawn. Throws TConvertError when Value or Color is not a
-// number; the picture then keeps what was drawn so far.
+// curve is not drawn. A joined segment spans at most two columns and is
+// drawn as two vertical runs meeting half way; segments are drawn in the
+// walk's order, so where curves cross the older event's colour shows.
+// Throws TConvertError when Value or Color is not a number; the picture then
+// keeps what was drawn so far.
 class TGraphPainter {
 public:
+    // picture: RGB32 (another format is converted first).
     void Draw(QImage& picture, const TProject& project, int32_t graphType, int32_t cursor,
               const TGraphClock& clock);
-
-private:
-    void Flush(QPainter& painter);
-
-    // Consecutive segments of one colour, drawn in one call; kept between
-    // drawings so drawing allocates nothing.
-    std::vector<QLine> m_run;
-    int32_t m_runColor = -1;
 };
