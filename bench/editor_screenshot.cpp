@@ -24,8 +24,8 @@
 #include "views/form_time_line.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QEventLoop>
 #include <QKeySequence>
 #include <QPixmap>

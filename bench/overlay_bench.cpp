@@ -27,10 +27,10 @@
 #include <QImage>
 
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -122,7 +122,8 @@ void FillTrackerEvents(TProject& project) {
                                    {QStringLiteral("MaxX"), QString::number(x + 60)},
                                    {QStringLiteral("MaxY"), QString::number(y + 70)},
                                    {QStringLiteral("Object"), QString::number(i)}};
-            events.push_back(std::make_unique<TEvent>(type, frame * FramePeriod, QString(), std::move(parameters)));
+            events.push_back(
+                std::make_unique<TEvent>(type, frame * FramePeriod, QString(), std::move(parameters)));
         }
     project.InsertEvents(std::move(events));
 }
@@ -132,8 +133,9 @@ void OverlaySection(int rounds) {
     FillTrackerEvents(project);
     std::vector<std::unique_ptr<TFormVideo>> windows;
     for (int32_t camera = 1; camera <= 4; ++camera) {
-        auto window = std::make_unique<TFormVideo>(
-            nullptr, nullptr, [](const std::string&, int32_t) { return std::make_unique<TStillMedia>(1280, 720); });
+        auto window = std::make_unique<TFormVideo>(nullptr, nullptr, [](const std::string&, int32_t) {
+            return std::make_unique<TStillMedia>(1280, 720);
+        });
         window->OpenFile(QStringLiteral("camera%1").arg(camera));
         window->Camera = camera;
         window->FetchFrame(0);
@@ -141,8 +143,9 @@ void OverlaySection(int rounds) {
     }
     std::vector<std::unique_ptr<TFormVideo>> unlabelled;
     for (int32_t camera = 1; camera <= 4; ++camera) {
-        auto window = std::make_unique<TFormVideo>(
-            nullptr, nullptr, [](const std::string&, int32_t) { return std::make_unique<TStillMedia>(1280, 720); });
+        auto window = std::make_unique<TFormVideo>(nullptr, nullptr, [](const std::string&, int32_t) {
+            return std::make_unique<TStillMedia>(1280, 720);
+        });
         window->OpenFile(QStringLiteral("camera%1").arg(camera));
         window->FetchFrame(0);
         unlabelled.push_back(std::move(window));
@@ -171,12 +174,24 @@ void OverlaySection(int rounds) {
             window->Paint();
     };
     std::vector<TCase> cases{
-        {"tick without Draw (clear, paint 4)", [&](int32_t) { clear(); paint(); }, {}},
-        {"tick with Draw (clear, build, paint 4)", [&](int32_t round) { clear(); build(round); paint(); }, {}},
+        {"tick without Draw (clear, paint 4)",
+         [&](int32_t) {
+             clear();
+             paint();
+         },
+         {}},
+        {"tick with Draw (clear, build, paint 4)",
+         [&](int32_t round) {
+             clear();
+             build(round);
+             paint();
+         },
+         {}},
         // Runs right after the tick with Draw, so the shapes of that tick are
         // still there.
         {"paint 4 with the 500 shapes of that tick", [&](int32_t) { paint(); }, {}},
-        {"paint 4 with them unlabelled", [&](int32_t) {
+        {"paint 4 with them unlabelled",
+         [&](int32_t) {
              if (unlabelled[0]->Overlays().empty())
                  for (auto& window : unlabelled)
                      for (int32_t i = 0; i < 125; ++i)
@@ -184,14 +199,17 @@ void OverlaySection(int rounds) {
                                               (i * 53) % 640 + 70, QString(), nullptr);
              for (auto& window : unlabelled)
                  window->Paint();
-         }, {}},
-        {"BuildEventOverlays alone (and clearing)", [&](int32_t round) {
+         },
+         {}},
+        {"BuildEventOverlays alone (and clearing)",
+         [&](int32_t round) {
              clear();
              build(round);
              shapes = 0;
              for (auto& window : windows)
                  shapes += static_cast<int32_t>(window->Overlays().size());
-         }, {}},
+         },
+         {}},
     };
     Measure(cases, rounds);
     std::printf("\nOverlays: 200,000 events, %d shapes active per tick on 4 windows of 1280 x 720 "
@@ -206,8 +224,8 @@ void OutputSection(int rounds) {
     TProject project;
     const int32_t output = project.EnsureBuiltInType(BuiltInOutput);
     for (int32_t i = 0; i < 100; ++i)
-        project.InsertEvent(std::make_unique<TEvent>(output, i * 1000, QString(),
-                                                     TParameters{{QStringLiteral("Camera"), QStringLiteral("1")}}));
+        project.InsertEvent(std::make_unique<TEvent>(
+            output, i * 1000, QString(), TParameters{{QStringLiteral("Camera"), QStringLiteral("1")}}));
     QImage source(1920, 1080, QImage::Format_RGB32);
     for (int y = 0; y < source.height(); ++y)
         std::memset(source.scanLine(y), y & 0xff, static_cast<size_t>(source.bytesPerLine()));
@@ -228,7 +246,9 @@ void OutputSection(int rounds) {
     };
     std::vector<TCase> cases{
         {"memcpy of the 1080p picture (baseline)",
-         [&](int32_t) { std::memcpy(copy.bits(), source.constBits(), static_cast<size_t>(source.sizeInBytes())); },
+         [&](int32_t) {
+             std::memcpy(copy.bits(), source.constBits(), static_cast<size_t>(source.sizeInBytes()));
+         },
          {}},
         {"RenderOutput, ZoomRatio 1", [&](int32_t) { render(1); }, {}},
         {"RenderOutput, ZoomRatio 2", [&](int32_t) { render(2); }, {}},
@@ -260,7 +280,9 @@ void GraphSection(int rounds) {
     std::vector<TCase> cases{
         {"fill 1280 x 160 white (baseline)", [&](int32_t) { picture.fill(Qt::white); }, {}},
         {"DrawGraph, 8 colours x 1280 points",
-         [&](int32_t) { painter.Draw(picture, project, graph, cursor, TGraphClock{Width * FramePeriod, FramePeriod}); },
+         [&](int32_t) {
+             painter.Draw(picture, project, graph, cursor, TGraphClock{Width * FramePeriod, FramePeriod});
+         },
          {}},
     };
     Measure(cases, rounds);

@@ -5,9 +5,9 @@
 
 #include <QFileDialog>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -39,7 +39,8 @@ constexpr int32_t Margin = 8;
 } // namespace
 
 TFormGraph::TFormGraph(QWidget* owner, TProject& project)
-    : TSecondaryWindow(owner, QStringLiteral("Graph"), QSize(InitialWidth + 2 * Margin, InitialHeight + 2 * Margin)),
+    : TSecondaryWindow(owner, QStringLiteral("Graph"),
+                       QSize(InitialWidth + 2 * Margin, InitialHeight + 2 * Margin)),
       m_project(project) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(Margin, Margin, Margin, Margin);

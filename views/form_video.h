@@ -149,7 +149,8 @@ public:
     // An arrow without head.
     void AddLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override;
     void AddCircle(int32_t centerX, int32_t centerY, int32_t radius) override;
-    void AddEllipse(int32_t centerX, int32_t centerY, int32_t axisA, int32_t axisB, float orientation) override;
+    void AddEllipse(int32_t centerX, int32_t centerY, int32_t axisA, int32_t axisB,
+                    float orientation) override;
     const TOverlayList& Overlays() const { return m_overlays; }
     // The shape being moved with the right button, or nullptr.
     TDrawable* SelectedOverlay() const { return m_selectedOverlay; }

@@ -64,8 +64,8 @@ void TFormMain::CreateLists() {
                     return &m_videoList->Window(i);
             return nullptr;
         };
-        BuildEventOverlays(*m_project, EventCursor(), clock, Action(Id::ActionDrawLast)->isChecked(), targetFor,
-                           *values);
+        BuildEventOverlays(*m_project, EventCursor(), clock, Action(Id::ActionDrawLast)->isChecked(),
+                           targetFor, *values);
     };
     hooks.DrawGraph = [this] { DrawGraph(); };
     m_eventList = std::make_unique<TEventListGrid>(*StringGridMessages, *ScrollBarMessages, *m_project,
@@ -173,8 +173,9 @@ void TFormMain::DrawGraph() {
     if (!FormGraph || !IsToolWindowTicked(TToolWindow::Graph))
         return;
     const int32_t typeCount = m_project->EventTypes.Count();
-    RunStoppingPlayback(
-        [this] { FormGraph->DrawGraph(EventCursor(), {m_clock->CurrentTime(), TrackBar->pageStep()}); });
+    RunStoppingPlayback([this] {
+        FormGraph->DrawGraph(EventCursor(), {m_clock->CurrentTime(), TrackBar->pageStep()});
+    });
     // The graph made its built-in type: the type windows list it.
     if (m_project->EventTypes.Count() != typeCount)
         RefreshTypeList();

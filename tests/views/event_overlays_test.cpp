@@ -19,7 +19,15 @@ public:
     }
     void AddPolygon(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3, int32_t x4,
                     int32_t y4) override {
-        Calls << QStringLiteral("poly %1 %2 %3 %4 %5 %6 %7 %8").arg(x1).arg(y1).arg(x2).arg(y2).arg(x3).arg(y3).arg(x4).arg(y4);
+        Calls << QStringLiteral("poly %1 %2 %3 %4 %5 %6 %7 %8")
+                     .arg(x1)
+                     .arg(y1)
+                     .arg(x2)
+                     .arg(y2)
+                     .arg(x3)
+                     .arg(y3)
+                     .arg(x4)
+                     .arg(y4);
     }
     void AddArrow(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override {
         Calls << QStringLiteral("arrow %1 %2 %3 %4").arg(x1).arg(y1).arg(x2).arg(y2);
@@ -30,8 +38,14 @@ public:
     void AddCircle(int32_t centerX, int32_t centerY, int32_t radius) override {
         Calls << QStringLiteral("circle %1 %2 %3").arg(centerX).arg(centerY).arg(radius);
     }
-    void AddEllipse(int32_t centerX, int32_t centerY, int32_t axisA, int32_t axisB, float orientation) override {
-        Calls << QStringLiteral("ellipse %1 %2 %3 %4 %5").arg(centerX).arg(centerY).arg(axisA).arg(axisB).arg(orientation);
+    void AddEllipse(int32_t centerX, int32_t centerY, int32_t axisA, int32_t axisB,
+                    float orientation) override {
+        Calls << QStringLiteral("ellipse %1 %2 %3 %4 %5")
+                     .arg(centerX)
+                     .arg(centerY)
+                     .arg(axisA)
+                     .arg(axisB)
+                     .arg(orientation);
     }
 
     QStringList Calls;
@@ -86,7 +100,8 @@ TEST(OverlayValuesTest, NamesIgnoreCaseSeparatorsAgreeLaterPairsWin) {
     // Every name is read at its own position, whatever its letter case.
     for (int32_t i = 0; i < OverlayNameCount; ++i) {
         TOverlayValues values;
-        values.Read(TParameters{{QString::fromLatin1(OverlayParameterNames[i]).toLower(), QStringLiteral("7")}});
+        values.Read(
+            TParameters{{QString::fromLatin1(OverlayParameterNames[i]).toLower(), QStringLiteral("7")}});
         for (int32_t j = 0; j < OverlayNameCount; ++j)
             EXPECT_EQ(values.Has(TOverlayName(j)), i == j) << OverlayParameterNames[i] << " " << j;
     }
@@ -114,7 +129,8 @@ TEST(EventShapesTest, ShapesFollowFromTheNamesPresent) {
         {"X1=100 Y1=2 X2=200 Y2=4 X3=5 Y3=6 X4=7 Y4=8 Angle=30 Direction=1 Slope=0.5",
          {"poly 100 2 200 4 5 6 7 8", "circle 150 60 30", "line 124 75 175 75", "line 150 90 135 34",
           "arrow 178 67 198 72"}},
-        {"X1=100 Y1=2 X2=200 Y2=4 X3=5 Y3=6 X4=7 Y4=8 Angle=30 Direction=1 Slope=2", {"poly 100 2 200 4 5 6 7 8"}},
+        {"X1=100 Y1=2 X2=200 Y2=4 X3=5 Y3=6 X4=7 Y4=8 Angle=30 Direction=1 Slope=2",
+         {"poly 100 2 200 4 5 6 7 8"}},
         {"X1=100 Y1=2 X2=200 Y2=4 X3=5 Y3=6 X4=7 Y4=8 Angle=30 Direction=1 Slope=-1",
          {"poly 100 2 200 4 5 6 7 8", "circle 150 60 30", "line 150 30 150 30", "line 150 90 135 34",
           "arrow 178 67 198 72"}},
@@ -133,7 +149,8 @@ protected:
         m_hidden = m_project.AddEventType(TEventType(QStringLiteral("Hidden")));
     }
     void Add(int32_t time, const QString& parameters, int32_t type = -1) {
-        m_project.InsertEvent(std::make_unique<TEvent>(type < 0 ? m_type : type, time, QString(), Params(parameters)));
+        m_project.InsertEvent(
+            std::make_unique<TEvent>(type < 0 ? m_type : type, time, QString(), Params(parameters)));
     }
     // The shapes drawn at `time` on the cameras' targets, by camera.
     std::map<int32_t, QStringList> Build(int32_t time, bool drawLast = false,
@@ -142,24 +159,23 @@ protected:
         TOverlayValues values;
         for (TRecordingTarget& camera : m_cameras)
             camera = TRecordingTarget();
-        BuildEventOverlays(m_project, cursor, TListClock{time, format, 40}, drawLast,
-                           [this](double camera) -> TOverlayTarget* {
-                               if (camera == 1)
-                                   return &m_cameras[0];
-                               if (camera == 2)
-                                   return &m_cameras[1];
-                               return nullptr;
-                           },
-                           values);
+        BuildEventOverlays(
+            m_project, cursor, TListClock{time, format, 40}, drawLast,
+            [this](double camera) -> TOverlayTarget* {
+                if (camera == 1)
+                    return &m_cameras[0];
+                if (camera == 2)
+                    return &m_cameras[1];
+                return nullptr;
+            },
+            values);
         std::map<int32_t, QStringList> shapes;
         for (int32_t i = 0; i < 2; ++i)
             if (!m_cameras[i].Calls.isEmpty())
                 shapes[i + 1] = m_cameras[i].Calls;
         return shapes;
     }
-    static QString Cross(int32_t x) {
-        return QStringLiteral("line %1 0 %2 0").arg(x - 10).arg(x + 10);
-    }
+    static QString Cross(int32_t x) { return QStringLiteral("line %1 0 %2 0").arg(x - 10).arg(x + 10); }
 
     TProject m_project;
     int32_t m_type = -1;

@@ -56,23 +56,26 @@ protected:
         for (auto& window : m_windows)
             window->ClearOverlays();
         TOverlayValues values;
-        BuildEventOverlays(m_project, CursorAt(time), TListClock{time, TTimeFormat::Milliseconds, 40}, false,
-                           [this](double camera) -> TOverlayTarget* {
-                               for (auto& window : m_windows)
-                                   if (window->Camera == camera)
-                                       return window.get();
-                               return nullptr;
-                           },
-                           values);
+        BuildEventOverlays(
+            m_project, CursorAt(time), TListClock{time, TTimeFormat::Milliseconds, 40}, false,
+            [this](double camera) -> TOverlayTarget* {
+                for (auto& window : m_windows)
+                    if (window->Camera == camera)
+                        return window.get();
+                return nullptr;
+            },
+            values);
         for (auto& window : m_windows)
             window->Paint();
     }
     TFormOutput& Output() {
         if (!m_outputWindow) {
             m_outputWindow = std::make_unique<TFormOutput>(nullptr, m_project);
-            m_outputWindow->SetSources(
-                {[this] { return m_cursor; }, [this] { return static_cast<int32_t>(m_windows.size()); },
-                 [this](int32_t index) -> TFormVideo& { return *m_windows[static_cast<std::size_t>(index)]; }});
+            m_outputWindow->SetSources({[this] { return m_cursor; },
+                                        [this] { return static_cast<int32_t>(m_windows.size()); },
+                                        [this](int32_t index) -> TFormVideo& {
+                                            return *m_windows[static_cast<std::size_t>(index)];
+                                        }});
             m_outputWindow->show();
             m_outputWindow->ComputeNormalSize();
         }
@@ -96,10 +99,25 @@ TEST_F(ActiveViewsTest, ShapesOfActiveEventsOnTheCameraPicture) {
     TFormVideo& second = OpenWindow(2, 320, 240);
     const QRgb frame = SequenceColour(0);
     Add(m_face, 990,
-        {{"Camera", "1"}, {"MinX", "40"}, {"MinY", "100"}, {"MaxX", "120"}, {"MaxY", "200"}, {"Person", "Anna"}});
+        {{"Camera", "1"},
+         {"MinX", "40"},
+         {"MinY", "100"},
+         {"MaxX", "120"},
+         {"MaxY", "200"},
+         {"Person", "Anna"}});
     Add(m_face, 995,
-        {{"Camera", "2"}, {"X1", "100"}, {"Y1", "150"}, {"X2", "200"}, {"Y2", "150"}, {"X3", "200"},
-         {"Y3", "200"}, {"X4", "100"}, {"Y4", "200"}, {"Angle", "30"}, {"Direction", "1"}, {"Slope", "0.5"}});
+        {{"Camera", "2"},
+         {"X1", "100"},
+         {"Y1", "150"},
+         {"X2", "200"},
+         {"Y2", "150"},
+         {"X3", "200"},
+         {"Y3", "200"},
+         {"X4", "100"},
+         {"Y4", "200"},
+         {"Angle", "30"},
+         {"Direction", "1"},
+         {"Slope", "0.5"}});
     BuildAt(1000);
     const QImage one = first.OffscreenPicture();
     EXPECT_EQ(At(one, 40, 150), Black) << "the left edge's black pass";
@@ -135,7 +153,12 @@ TEST_F(ActiveViewsTest, RightDragOfAnEventRectangleRewritesTheEvent) {
     first.SetDoubleBuffered(false);
     first.ImageVideo->resize(320, 240);
     Add(m_face, 1000,
-        {{"Camera", "1"}, {"MinX", "40"}, {"MinY", "100"}, {"MaxX", "120"}, {"MaxY", "200"}, {"CenterX", "80"}});
+        {{"Camera", "1"},
+         {"MinX", "40"},
+         {"MinY", "100"},
+         {"MaxX", "120"},
+         {"MaxY", "200"},
+         {"CenterX", "80"}});
     BuildAt(1000);
     first.ImageVideoMouseDown(Qt::RightButton, 45, 150);
     first.ImageVideoMouseMove(Qt::RightButton, 200, 120);
@@ -180,7 +203,8 @@ TEST_F(ActiveViewsTest, OutputCaptionAndPictureFollowTheOutputEvents) {
     ASSERT_EQ(picture.size(), QSize(640, 480));
     for (int y = 0; y < 480; y += 3)
         for (int x = 0; x < 640; x += 3)
-            ASSERT_EQ(At(picture, x, y), At(second.OffscreenPicture(), 160 + x / 2, 120 + y / 2)) << x << "," << y;
+            ASSERT_EQ(At(picture, x, y), At(second.OffscreenPicture(), 160 + x / 2, 120 + y / 2))
+                << x << "," << y;
 
     output.hide();
     m_project.ClearEvents();

@@ -8,9 +8,9 @@
 #include <numbers>
 
 const std::array<const char*, OverlayNameCount> OverlayParameterNames = {
-    "MinX",   "MinY",      "MaxX",  "MaxY",   "X1",      "Y1",      "X2",    "Y2",    "X3",
-    "Y3",     "X4",        "Y4",    "Camera", "Object",  "BeginX",  "BeginY", "EndX", "EndY",
-    "Angle",  "Direction", "Slope", "Person", "CenterX", "CenterY", "AxisA", "AxisB", "Orientation"};
+    "MinX",  "MinY",      "MaxX",  "MaxY",   "X1",      "Y1",      "X2",     "Y2",    "X3",
+    "Y3",    "X4",        "Y4",    "Camera", "Object",  "BeginX",  "BeginY", "EndX",  "EndY",
+    "Angle", "Direction", "Slope", "Person", "CenterX", "CenterY", "AxisA",  "AxisB", "Orientation"};
 
 namespace {
 
@@ -57,7 +57,8 @@ void AddHeadGauge(TOverlayTarget& target, const TOverlayValues& values) {
     const double cy = 60;
     target.AddCircle(Trunc(cx), Trunc(cy), Trunc(Radius));
     const double chord = Radius * std::cos(std::asin(slope));
-    target.AddLine(Trunc(cx - chord), Trunc(cy + Radius * slope), Trunc(cx + chord), Trunc(cy + Radius * slope));
+    target.AddLine(Trunc(cx - chord), Trunc(cy + Radius * slope), Trunc(cx + chord),
+                   Trunc(cy + Radius * slope));
     const double needle = (90 - angle) * Pi / 180;
     target.AddLine(Trunc(cx), Trunc(cy + Radius), Trunc(cx - Radius * std::cos(needle)),
                    Trunc(cy - Radius * std::sin(needle)));
@@ -169,8 +170,9 @@ void BuildEventOverlays(const TProject& project, int32_t cursor, const TListCloc
         TOverlayTarget* target = targetFor(values.Value(N::Camera));
         if (!target)
             continue;
-        const QString typeName =
-            project.EventTypes.IsValidIndex(event.EventType) ? project.EventTypes[event.EventType].Name : QString();
+        const QString typeName = project.EventTypes.IsValidIndex(event.EventType)
+                                     ? project.EventTypes[event.EventType].Name
+                                     : QString();
         AddEventShapes(*target, values, typeName, &event.Parameters);
     }
 }

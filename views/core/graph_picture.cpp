@@ -3,7 +3,6 @@
 #include "base/exception.h"
 #include "views/core/overlay_shapes.h"
 
-
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -88,7 +87,8 @@ void TGraphPainter::Draw(QImage& picture, const TProject& project, int32_t graph
             break;
         if (event.EventType != graphType)
             continue;
-        const int32_t x = VideoOverlay::TruncToInt(double(width) - double(width) * double(age) / double(span));
+        const int32_t x =
+            VideoOverlay::TruncToInt(double(width) - double(width) * double(age) / double(span));
         const int32_t y = SurfaceY(double(height) - std::trunc(ReadValue(event.Parameters) * double(height)));
         const auto color = static_cast<std::size_t>(ReadColor(event.Parameters));
         std::optional<QPoint>& previous = last[color];

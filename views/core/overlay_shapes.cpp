@@ -60,7 +60,8 @@ void FillFrame(QPainter& surface, const QRect& outer, int32_t thickness, Qt::Glo
     surface.fillRect(QRect(outer.left(), outer.top(), outer.width(), thickness), colour);
     surface.fillRect(QRect(outer.left(), outer.bottom() - thickness + 1, outer.width(), thickness), colour);
     surface.fillRect(QRect(outer.left(), outer.top() + thickness, thickness, innerHeight), colour);
-    surface.fillRect(QRect(outer.right() - thickness + 1, outer.top() + thickness, thickness, innerHeight), colour);
+    surface.fillRect(QRect(outer.right() - thickness + 1, outer.top() + thickness, thickness, innerHeight),
+                     colour);
 }
 
 // The outline runs through both corner pixels, so a rectangle and a shape
@@ -68,7 +69,8 @@ void FillFrame(QPainter& surface, const QRect& outer, int32_t thickness, Qt::Glo
 // either side of that line, the inner pass the line itself. The colours
 // are those of OuterPen and InnerPen.
 void DrawBox(QPainter& surface, bool selected, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
-    FillFrame(surface, QRect(QPoint(x0 - 1, y0 - 1), QPoint(x1 + 1, y1 + 1)), 3, selected ? Qt::red : Qt::white);
+    FillFrame(surface, QRect(QPoint(x0 - 1, y0 - 1), QPoint(x1 + 1, y1 + 1)), 3,
+              selected ? Qt::red : Qt::white);
     FillFrame(surface, QRect(QPoint(x0, y0), QPoint(x1, y1)), 1, Qt::black);
 }
 
