@@ -9,43 +9,33 @@
 
 namespace {
 
+template <typename... TArgs> QString Call(const char* name, TArgs... args) {
+    QStringList parts{QString::fromLatin1(name)};
+    (parts << ... << QString::number(args));
+    return parts.join(u' ');
+}
+
 // A video window that writes down every shape it is given.
 class TRecordingTarget final : public TOverlayTarget {
 public:
     void AddRectangle(int32_t minX, int32_t minY, int32_t maxX, int32_t maxY, const QString& label,
                       TParameters* eventParameters) override {
-        Calls << QStringLiteral("rect %1 %2 %3 %4 %5").arg(minX).arg(minY).arg(maxX).arg(maxY).arg(label);
+        Calls << Call("rect", minX, minY, maxX, maxY) + u' ' + label;
         Lists.push_back(eventParameters);
     }
     void AddPolygon(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3, int32_t x4,
                     int32_t y4) override {
-        Calls << QStringLiteral("poly %1 %2 %3 %4 %5 %6 %7 %8")
-                     .arg(x1)
-                     .arg(y1)
-                     .arg(x2)
-                     .arg(y2)
-                     .arg(x3)
-                     .arg(y3)
-                     .arg(x4)
-                     .arg(y4);
+        Calls << Call("poly", x1, y1, x2, y2, x3, y3, x4, y4);
     }
     void AddArrow(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override {
-        Calls << QStringLiteral("arrow %1 %2 %3 %4").arg(x1).arg(y1).arg(x2).arg(y2);
+        Calls << Call("arrow", x1, y1, x2, y2);
     }
     void AddLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override {
-        Calls << QStringLiteral("line %1 %2 %3 %4").arg(x1).arg(y1).arg(x2).arg(y2);
+        Calls << Call("line", x1, y1, x2, y2);
     }
-    void AddCircle(int32_t centerX, int32_t centerY, int32_t radius) override {
-        Calls << QStringLiteral("circle %1 %2 %3").arg(centerX).arg(centerY).arg(radius);
-    }
-    void AddEllipse(int32_t centerX, int32_t centerY, int32_t axisA, int32_t axisB,
-                    float orientation) override {
-        Calls << QStringLiteral("ellipse %1 %2 %3 %4 %5")
-                     .arg(centerX)
-                     .arg(centerY)
-                     .arg(axisA)
-                     .arg(axisB)
-                     .arg(orientation);
+    void AddCircle(int32_t x, int32_t y, int32_t radius) override { Calls << Call("circle", x, y, radius); }
+    void AddEllipse(int32_t x, int32_t y, int32_t a, int32_t b, float orientation) override {
+        Calls << Call("ellipse", x, y, a, b, orientation);
     }
 
     QStringList Calls;
@@ -194,6 +184,11 @@ TEST_F(BuildOverlaysTest, AFramePeriodOfActiveEventsEndsAtTheFirstOlderOne) {
     EXPECT_TRUE(drawn.contains(Cross(961)));
     EXPECT_FALSE(drawn.contains(Cross(960)));
     EXPECT_FALSE(drawn.contains(Cross(100)));
+    EXPECT_TRUE(Build(99).empty()) << "no event before: no cursor";
+    // In frames only the events of the current frame draw.
+    EXPECT_EQ(Build(1000, false, TTimeFormat::Frames).at(1),
+              (QStringList{Cross(1000), "line 1000 -10 1000 10"}));
+    EXPECT_TRUE(Build(1001, false, TTimeFormat::Frames).empty());
 }
 
 TEST_F(BuildOverlaysTest, DrawLastMeasuresFromTheNewestEvent) {
@@ -203,13 +198,6 @@ TEST_F(BuildOverlaysTest, DrawLastMeasuresFromTheNewestEvent) {
     const QStringList drawn = Build(1000, true).at(1);
     EXPECT_EQ(drawn, (QStringList{Cross(500), QStringLiteral("line 500 -10 500 10"), Cross(461),
                                   QStringLiteral("line 461 -10 461 10")}));
-}
-
-TEST_F(BuildOverlaysTest, FramesUnitDrawsOnlyTheCurrentFrame) {
-    for (const int32_t time : {9, 10, 10})
-        Add(time, QStringLiteral("Camera=2 CenterX=%1 CenterY=0").arg(time));
-    EXPECT_EQ(Build(10, false, TTimeFormat::Frames).at(2).size(), 4);
-    EXPECT_TRUE(Build(11, false, TTimeFormat::Frames).empty());
 }
 
 TEST_F(BuildOverlaysTest, CamerasFilterAndRectangleParameters) {
@@ -226,9 +214,4 @@ TEST_F(BuildOverlaysTest, CamerasFilterAndRectangleParameters) {
     // The rectangle refers to its event's own list, which a drag rewrites.
     ASSERT_EQ(m_cameras[0].Lists.size(), 1u);
     EXPECT_EQ(m_cameras[0].Lists[0], &m_project.Events()[0]->Parameters);
-}
-
-TEST_F(BuildOverlaysTest, NoCursorDrawsNothing) {
-    Add(10, QStringLiteral("Camera=1 CenterX=1 CenterY=1"));
-    EXPECT_TRUE(Build(5).empty());
 }

@@ -113,6 +113,8 @@ TEST_F(GraphPictureTest, MissingAndOutOfRangeValues) {
     EXPECT_EQ(At(m_picture, 629, 0), 0u);
     EXPECT_EQ(At(m_picture, 639, 40), 0u);
     EXPECT_EQ(At(m_picture, 638, 159), 0u);
+    m_painter.Draw(m_picture, m_project, m_graph, -1, TGraphClock{Now, 40});
+    EXPECT_EQ(CountNot(m_picture, White), 0) << "no cursor: all white";
 }
 
 TEST_F(GraphPictureTest, NoNumberRaisesAndKeepsWhatWasDrawn) {
@@ -127,11 +129,4 @@ TEST_F(GraphPictureTest, NoNumberRaisesAndKeepsWhatWasDrawn) {
     EXPECT_THROW(Draw(), TConvertError);
     Add(10, "0.5", "1.5");
     EXPECT_THROW(Draw(), TConvertError) << "Color is an integer";
-}
-
-TEST_F(GraphPictureTest, NoCursorLeavesTheGraphWhite) {
-    m_picture.fill(Qt::red);
-    Add(0, "0.5", "1");
-    m_painter.Draw(m_picture, m_project, m_graph, -1, TGraphClock{Now, 40});
-    EXPECT_EQ(CountNot(m_picture, White), 0);
 }
