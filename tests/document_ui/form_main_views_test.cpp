@@ -38,10 +38,10 @@ protected:
         m_form = std::make_unique<TFormMain>(std::move(options));
         m_form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
-        // Two 16 x 16 cameras of 100 frames: 4 seconds.
+        // Two 16 x 16 cameras of 150 frames: 6 seconds.
         for (int32_t camera : {1, 2}) {
             const std::string name = m_dir.File("cam" + std::to_string(camera));
-            ASSERT_TRUE(m_form->AddMedium(QString::fromStdString(WriteBMPSequence(name, 100))));
+            ASSERT_TRUE(m_form->AddMedium(QString::fromStdString(WriteBMPSequence(name, 150))));
             Video(camera - 1).Camera = camera;
         }
         m_face = Project().AddEventType(TEventType(QStringLiteral("Face")));
@@ -97,8 +97,8 @@ TEST_F(FormMainViews, DrawAndDrawLastEventShowTheActiveShapes) {
 TEST_F(FormMainViews, TheOutputCommandSizesBuffersAndRendersItsWindow) {
     const int32_t output = Project().EnsureBuiltInType(BuiltInOutput);
     Add(output, 0, {{"Camera", "1"}});
-    Add(output, 2000, {{"Camera", "2"}});
-    GoTo(1999);
+    Add(output, 5000, {{"Camera", "2"}});
+    GoTo(4999);
     Action(Id::ActionOutput)->trigger();
     TFormOutput& form = *m_form->FormOutput;
     ASSERT_TRUE(form.isVisible());
@@ -109,7 +109,7 @@ TEST_F(FormMainViews, TheOutputCommandSizesBuffersAndRendersItsWindow) {
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Output - Camera 1"));
     EXPECT_EQ(form.Picture(), Video(0).OffscreenPicture());
 
-    GoTo(2000);
+    GoTo(5000);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Output - Camera 2"));
     EXPECT_EQ(form.Picture(), Video(1).OffscreenPicture());
     Action(Id::ActionOutput)->trigger();
