@@ -82,9 +82,28 @@ void DrawTextAt(QPainter& surface, int32_t left, int32_t top, const QString& tex
     surface.drawText(QPoint(left, top + surface.fontMetrics().ascent()), text);
 }
 
+struct TLabelPicture {
+    QImage Picture;     // only the label's own pixels
+    QPoint Offset;      // of Picture from the black text's box
+    int32_t TextHeight; // h
+};
+
+// The box of the pixels a label picture covers, so blending skips its
+// transparent margin.
+QRect CoveredBox(const QImage& picture) {
+    QRect box;
+    for (int y = 0; y < picture.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        for (int x = 0; x < picture.width(); ++x)
+            if (qAlpha(row[x]) != 0)
+                box = box.united(QRect(x, y, 1, 1));
+    }
+    return box;
+}
+
 // The label, white outline and black text, drawn once into a transparent
-// picture whose text box starts at (LabelMargin, LabelMargin).
-QImage MakeLabelPicture(const QString& label, int dpi) {
+// picture, then cut to the pixels it covers.
+TLabelPicture MakeLabelPicture(const QString& label, int dpi) {
     QImage probe(1, 1, QImage::Format_ARGB32_Premultiplied);
     const int dotsPerMeter = qRound(dpi / 0.0254);
     probe.setDotsPerMeterX(dotsPerMeter);
@@ -95,23 +114,26 @@ QImage MakeLabelPicture(const QString& label, int dpi) {
     picture.setDotsPerMeterX(dotsPerMeter);
     picture.setDotsPerMeterY(dotsPerMeter);
     picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setFont(LabelFont());
-    painter.setPen(Qt::white);
-    for (const QPoint shift : {QPoint(-1, -1), QPoint(1, -1), QPoint(-1, 1), QPoint(1, 1)})
-        DrawTextAt(painter, LabelMargin + shift.x(), LabelMargin + shift.y(), label);
-    painter.setPen(Qt::black);
-    DrawTextAt(painter, LabelMargin, LabelMargin, label);
-    return picture;
+    {
+        QPainter painter(&picture);
+        painter.setFont(LabelFont());
+        painter.setPen(Qt::white);
+        for (const QPoint shift : {QPoint(-1, -1), QPoint(1, -1), QPoint(-1, 1), QPoint(1, 1)})
+            DrawTextAt(painter, LabelMargin + shift.x(), LabelMargin + shift.y(), label);
+        painter.setPen(Qt::black);
+        DrawTextAt(painter, LabelMargin, LabelMargin, label);
+    }
+    const QRect box = CoveredBox(picture);
+    return {picture.copy(box), box.topLeft() - QPoint(LabelMargin, LabelMargin), metrics.height()};
 }
 
 // Laying out text is what a label costs; the same labels come back at every
 // tick (the overlays are rebuilt from the events), so their pictures are
 // kept. Used from the UI thread only, like all drawing here.
-const QImage& LabelPicture(const QString& label, int dpi) {
+const TLabelPicture& LabelPicture(const QString& label, int dpi) {
     struct TCache {
         int Dpi = 0;
-        QHash<QString, QImage> Pictures;
+        QHash<QString, TLabelPicture> Pictures;
     };
     static TCache cache;
     constexpr qsizetype MaxPictures = 4096;
@@ -129,9 +151,9 @@ const QImage& LabelPicture(const QString& label, int dpi) {
 // starts at (x0, y0 - h - 1), h the text height.
 void DrawLabel(QPainter& surface, int32_t x0, int32_t y0, const QString& label) {
     const int dpi = surface.device() ? surface.device()->logicalDpiY() : 96;
-    const QImage& picture = LabelPicture(label, dpi);
-    const int32_t h = picture.height() - 2 * LabelMargin;
-    surface.drawImage(QPoint(x0 - LabelMargin, y0 - h - 1 - LabelMargin), picture);
+    const TLabelPicture& picture = LabelPicture(label, dpi);
+    if (!picture.Picture.isNull())
+        surface.drawImage(QPoint(x0, y0 - picture.TextHeight - 1) + picture.Offset, picture.Picture);
 }
 
 } // namespace
