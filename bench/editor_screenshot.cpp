@@ -11,6 +11,7 @@
 //                    playing, with "Inserting" on; repeatable
 //   --tile 1         lay the windows out side by side (there is no window
 //                    manager to do it)
+//   --draw 1         tick "Draw" so the active events' shapes show
 //   --modal WHAT     take the picture while a dialog is open, then cancel
 //                    it: a command name (e.g. ActionOptionsHotKeys), or
 //                    TypeEditor for the first event type in its editor
@@ -24,6 +25,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QEventLoop>
 #include <QKeySequence>
 #include <QPixmap>
@@ -72,6 +74,7 @@ int main(int argc, char** argv) {
     std::vector<QString> windows;
     std::vector<QKeySequence> keys;
     bool isTiled = false;
+    bool isDrawing = false;
     QString modal;
     for (int i = 3; i + 1 < argc; i += 2) {
         const QString value = QString::fromLocal8Bit(argv[i + 1]);
@@ -87,6 +90,8 @@ int main(int argc, char** argv) {
             modal = value;
         else if (std::strcmp(argv[i], "--tile") == 0)
             isTiled = value == QLatin1String("1");
+        else if (std::strcmp(argv[i], "--draw") == 0)
+            isDrawing = value == QLatin1String("1");
     }
 
     TFormMain form;
@@ -124,6 +129,8 @@ int main(int argc, char** argv) {
     }
     form.activateWindow();
     RunEventsFor(300);
+    if (isDrawing)
+        form.CheckBoxEventsDraw->click();
     if (at >= 0)
         form.TrackBar->setValue(at);
     if (seconds > 0) {

@@ -246,7 +246,10 @@ void TFormVideo::FetchFrame(int32_t frame) {
 }
 
 void TFormVideo::Paint() {
-    ImageVideo->repaint();
+    if (ImageVideo->isVisible())
+        ImageVideo->repaint();
+    else if (m_doubleBuffered && m_mediaFile && IsVideoTicked())
+        ComposeOffscreen();
 }
 
 TPictureContent TFormVideo::PictureContent() const {

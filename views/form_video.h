@@ -19,6 +19,7 @@
 // (TAVFile::AVFileError family) to its caller; nothing else throws.
 
 #include "media/av_file.h"
+#include "views/core/event_overlays.h"
 #include "views/core/mouse_region.h"
 #include "views/core/overlay_shapes.h"
 #include "views/core/video_picture.h"
@@ -39,7 +40,7 @@ class QMenu;
 class QStatusBar;
 class TVideoHost;
 
-class TFormVideo : public QMainWindow {
+class TFormVideo : public QMainWindow, public TOverlayTarget {
 public:
     using TDrawable = VideoOverlay::TDrawable;
     using TRectangle = VideoOverlay::TRectangle;
@@ -105,7 +106,9 @@ public:
     // frame request; nullptr when none.
     const uint8_t* CurrentBitmap() const { return m_currentBitmap; }
 
-    // Draws the picture area now (nothing while the window is hidden).
+    // Draws the picture area now. A hidden window draws nothing, but with
+    // double buffering still composes its off-screen picture, which the
+    // output window shows.
     void Paint();
     // Draws the picture area's content on painter: the black-out when Video
     // is unticked, otherwise frame, overlays, drag preview and caption,
@@ -139,14 +142,15 @@ public:
     // user moves the rectangle with the right button; not owned, must live
     // until the next ClearOverlays.
     void AddRectangle(int32_t minX, int32_t minY, int32_t maxX, int32_t maxY, const QString& label,
-                      TParameters* eventParameters);
+                      TParameters* eventParameters) override;
     void AddPolygon(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3, int32_t x4,
-                    int32_t y4);
-    void AddArrow(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+                    int32_t y4) override;
+    void AddArrow(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override;
     // An arrow without head.
-    void AddLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
-    void AddCircle(int32_t centerX, int32_t centerY, int32_t radius);
-    void AddEllipse(int32_t centerX, int32_t centerY, int32_t axisA, int32_t axisB, float orientation);
+    void AddLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override;
+    void AddCircle(int32_t centerX, int32_t centerY, int32_t radius) override;
+    void AddEllipse(int32_t centerX, int32_t centerY, int32_t axisA, int32_t axisB,
+                    float orientation) override;
     const TOverlayList& Overlays() const { return m_overlays; }
     // The shape being moved with the right button, or nullptr.
     TDrawable* SelectedOverlay() const { return m_selectedOverlay; }

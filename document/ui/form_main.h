@@ -258,6 +258,14 @@ public:
     // The video windows in media order (through SetVideoWindowsSource).
     std::vector<QWidget*> VideoWindows() const;
 
+    // --- Overlays, output and graph windows (form_main_lists.cpp) ---------
+    // The output window's picture at the current time (nothing while it is
+    // hidden), and the graph's (only while it is shown). A conversion error
+    // of either stops playback before it reaches the error handler, so a
+    // bad value is reported once and not at every tick.
+    void RenderOutput();
+    void DrawGraph();
+
     // --- Recording (form_main_capture.cpp) --------------------------------
     // The refreshes that follow a change of the events or titles, for the
     // recording and editing routines.
@@ -453,6 +461,12 @@ private:
     void DestroyKeys();
     void ResetTrackBar();
     void CreateLists();
+    void ConnectOutputAndGraph();
+    // Showing or hiding the output window: its size, the video windows'
+    // buffering, their repaint and the first rendering.
+    void OutputWindowShown(bool visible);
+    // Runs a view's drawing; a failure stops playback first, then passes on.
+    void RunStoppingPlayback(const std::function<void()>& draw);
     void RepaintVideoWindows();
 
     std::unique_ptr<TProject> m_project;

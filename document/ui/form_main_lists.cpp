@@ -3,7 +3,11 @@
 
 #include "document/ui/form_main.h"
 #include "playback/playback_clock.h"
+#include "playback/ui/form_video_list.h"
 
+#include "views/core/event_overlays.h"
+#include "views/form_graph.h"
+#include "views/form_output.h"
 #include "views/form_video.h"
 #include "views/list_grids.h"
 
@@ -11,6 +15,8 @@
 #include <QCheckBox>
 #include <QSlider>
 #include <QTableWidget>
+
+#include <memory>
 
 namespace {
 
@@ -48,15 +54,26 @@ void TFormMain::CreateLists() {
         for (TFormVideo* video : AsVideoWindows(VideoWindows()))
             video->SetCaptionText(caption);
     };
-    // The shapes of the active events and the graph are drawn by their own
-    // parts; they plug into these two when they arrive.
-    hooks.BuildOverlays = nullptr;
-    hooks.DrawGraph = nullptr;
+    // The scratch values live with the hook: read again for every event at
+    // every tick, they keep their storage.
+    hooks.BuildOverlays = [this, values = std::make_shared<TOverlayValues>()] {
+        const TListClock clock{m_clock->CurrentTime(), m_project->TimeFormat, TrackBar->pageStep()};
+        const auto targetFor = [this](double camera) -> TOverlayTarget* {
+            for (int32_t i = 0; i < m_videoList->Count(); ++i)
+                if (m_videoList->Window(i).Camera == camera)
+                    return &m_videoList->Window(i);
+            return nullptr;
+        };
+        BuildEventOverlays(*m_project, EventCursor(), clock, Action(Id::ActionDrawLast)->isChecked(),
+                           targetFor, *values);
+    };
+    hooks.DrawGraph = [this] { DrawGraph(); };
     m_eventList = std::make_unique<TEventListGrid>(*StringGridMessages, *ScrollBarMessages, *m_project,
                                                    std::move(hooks));
     m_titleList = std::make_unique<TTitleListGrid>(
         *StringGridTitles, *ScrollBarTitles, *m_project, [this] { return m_clock->CurrentTime(); },
         [this] { Action(Id::ActionTitlesModify)->trigger(); });
+    ConnectOutputAndGraph();
 
     connect(Action(Id::ActionEventsShowAll), &QAction::toggled, this,
             [this] { Execute([this] { FillEventGrid(false); }); });
@@ -65,6 +82,10 @@ void TFormMain::CreateLists() {
             RefreshEventList(false, false);
             RepaintVideoWindows();
         });
+    });
+    ConnectCommand(Id::ActionDrawLast, [this] {
+        RefreshEventList(false, false);
+        RepaintVideoWindows();
     });
     connect(CheckBoxEventsText, &QCheckBox::clicked, this, [this] {
         Execute([this] {
@@ -118,4 +139,56 @@ int32_t TFormMain::EventCursor() const {
 
 int32_t TFormMain::TitleCursor() const {
     return m_titleList->State().Cursor();
+}
+
+// --- Output and graph windows ------------------------------------------------
+
+void TFormMain::ConnectOutputAndGraph() {
+    TOutputSources sources;
+    sources.EventCursor = [this] { return EventCursor(); };
+    sources.VideoCount = [this] { return m_videoList->Count(); };
+    sources.Video = [this](int32_t index) -> TFormVideo& { return m_videoList->Window(index); };
+    FormOutput->SetSources(std::move(sources));
+    FormGraph->SetErrorReporter([this](const QString& message) { ShowMessage(message); });
+}
+
+void TFormMain::RunStoppingPlayback(const std::function<void()>& draw) {
+    try {
+        draw();
+    } catch (const std::exception&) {
+        // Stopped before the report: a message box during playback would
+        // be followed by one more at every tick its event loop delivers.
+        if (m_clock && m_clock->IsPlaying())
+            m_clock->Stop(true);
+        throw;
+    }
+}
+
+void TFormMain::RenderOutput() {
+    if (FormOutput)
+        RunStoppingPlayback([this] { FormOutput->RenderOutput(); });
+}
+
+void TFormMain::DrawGraph() {
+    if (!FormGraph || !IsToolWindowTicked(TToolWindow::Graph))
+        return;
+    const int32_t typeCount = m_project->EventTypes.Count();
+    RunStoppingPlayback([this] {
+        FormGraph->DrawGraph(EventCursor(), {m_clock->CurrentTime(), TrackBar->pageStep()});
+    });
+    // The graph made its built-in type: the type windows list it.
+    if (m_project->EventTypes.Count() != typeCount)
+        RefreshTypeList();
+}
+
+void TFormMain::OutputWindowShown(bool visible) {
+    if (!m_videoList || !FormOutput)
+        return;
+    if (visible) {
+        FormOutput->ComputeNormalSize();
+        FormOutput->SetZoom(ZoomNormal);
+    }
+    VideoList().SetDoubleBuffering(Action(Id::ActionDoubleBuffering)->isChecked() || visible);
+    VideoList().RepaintAll();
+    RenderOutput();
 }

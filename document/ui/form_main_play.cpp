@@ -42,9 +42,7 @@ std::optional<TTransportCommand> TransportCommand(TAppCommandId command) {
 
 } // namespace
 
-// The views that are not built yet (output window) take
-// their calls here as nothing: each call below is the one place that view
-// will be driven from.
+// Each call below is the one place its view is driven from during playback.
 class TFormMain::TPlaybackSide final : public TPlaybackHost, public TVideoHost, public TWindowMessageHandler {
 public:
     explicit TPlaybackSide(TFormMain& form) : m_form(form) {}
@@ -69,7 +67,7 @@ public:
     void RefreshTitleList(bool incremental, bool follow) override {
         m_form.RefreshTitleList(incremental, follow);
     }
-    void RenderOutput() override {}
+    void RenderOutput() override { m_form.RenderOutput(); }
     void SetTimelinePosition(int32_t positionMs) override {
         m_form.FormTimeLine->SetTimelinePosition(positionMs);
     }

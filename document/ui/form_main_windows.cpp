@@ -65,9 +65,13 @@ bool TFormMain::IsToolWindowTicked(TToolWindow window) const {
 
 void TFormMain::SetToolWindowVisible(TToolWindow window, bool visible) {
     // During start-up the windows do not exist yet; the tick still follows.
-    if (TSecondaryWindow* form = ToolWindow(window))
+    TSecondaryWindow* form = ToolWindow(window);
+    const bool wasVisible = form && form->isVisible();
+    if (form)
         form->setVisible(visible);
     Action(ToolWindowCommand(window))->setChecked(visible);
+    if (window == TToolWindow::Output && form && visible != wasVisible)
+        OutputWindowShown(visible);
 }
 
 void TFormMain::ToggleToolWindow(TToolWindow window) {

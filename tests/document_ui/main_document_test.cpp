@@ -124,3 +124,24 @@ TEST_F(MainDocumentTest, AFileThatIsNoDocumentLeavesEverythingAsItWas) {
     EXPECT_EQ(Project().EventTypes.Count(), 1);
     EXPECT_EQ(form->DocumentFileName(), saved);
 }
+
+TEST_F(MainDocumentTest, OutputAndGraphWindowsRoundTripShownPlacedAndSized) {
+    form->Action(Id::ActionOutput)->trigger();
+    form->Action(Id::ActionGraph)->trigger();
+    form->ToolWindow(TToolWindow::Output)->setGeometry(30, 40, 350, 260);
+    form->ToolWindow(TToolWindow::Graph)->setGeometry(60, 70, 700, 210);
+    const TEditorLayout before = form->CaptureLayout();
+    const std::string path = dir.File("layout.xml");
+    Run(Id::ActionSaveAs, path);
+    form->Action(Id::ActionClose)->trigger();
+    ASSERT_FALSE(form->ToolWindow(TToolWindow::Output)->isVisible());
+    Run(Id::ActionOpen, path);
+    ASSERT_TRUE(answers.Shown.isEmpty()) << answers.Shown.join(u'\n').toStdString();
+    const TEditorLayout after = form->CaptureLayout();
+    for (TToolWindow window : {TToolWindow::Output, TToolWindow::Graph}) {
+        const TWindowFrame& frame = after.Frame(window);
+        EXPECT_TRUE(frame.Visible) << ToolWindowElementName(window);
+        EXPECT_EQ(frame, before.Frame(window)) << ToolWindowElementName(window);
+        EXPECT_TRUE(form->ToolWindow(window)->isVisible());
+    }
+}

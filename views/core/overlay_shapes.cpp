@@ -1,6 +1,9 @@
 #include "views/core/overlay_shapes.h"
 
 #include <QFontMetrics>
+#include <QHash>
+#include <QImage>
+#include <QPaintDevice>
 #include <QPolygon>
 
 #include <algorithm>
@@ -43,26 +46,114 @@ template <typename TOutline> void DrawTwoPasses(QPainter& surface, bool selected
     outline();
 }
 
-// The outline runs through both corner pixels, so a rectangle and a shape
-// drawn to the same corners line up.
-void DrawBox(QPainter& surface, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
-    surface.drawRect(x0, y0, x1 - x0, y1 - y0);
+// A frame `thickness` pixels wide inside `outer`, as four filled bands:
+// the pixels a square pen of that width with mitred corners covers along an
+// axis-parallel rectangle, for a fraction of the cost of stroking (hundreds
+// of tracked rectangles are drawn at every tick). A solid fill of a colour
+// changes no painter state, the cheapest call there is.
+void FillFrame(QPainter& surface, const QRect& outer, int32_t thickness, Qt::GlobalColor colour) {
+    if (outer.width() <= 2 * thickness || outer.height() <= 2 * thickness) {
+        surface.fillRect(outer, colour);
+        return;
+    }
+    const int32_t innerHeight = outer.height() - 2 * thickness;
+    surface.fillRect(QRect(outer.left(), outer.top(), outer.width(), thickness), colour);
+    surface.fillRect(QRect(outer.left(), outer.bottom() - thickness + 1, outer.width(), thickness), colour);
+    surface.fillRect(QRect(outer.left(), outer.top() + thickness, thickness, innerHeight), colour);
+    surface.fillRect(QRect(outer.right() - thickness + 1, outer.top() + thickness, thickness, innerHeight),
+                     colour);
 }
+
+// The outline runs through both corner pixels, so a rectangle and a shape
+// drawn to the same corners line up: the outer pass covers one pixel on
+// either side of that line, the inner pass the line itself. The colours
+// are those of OuterPen and InnerPen.
+void DrawBox(QPainter& surface, bool selected, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    FillFrame(surface, QRect(QPoint(x0 - 1, y0 - 1), QPoint(x1 + 1, y1 + 1)), 3,
+              selected ? Qt::red : Qt::white);
+    FillFrame(surface, QRect(QPoint(x0, y0), QPoint(x1, y1)), 1, Qt::black);
+}
+
+// Margin around the text in a label picture: the outline and the glyphs'
+// overhang.
+constexpr int32_t LabelMargin = 4;
 
 void DrawTextAt(QPainter& surface, int32_t left, int32_t top, const QString& text) {
     surface.drawText(QPoint(left, top + surface.fontMetrics().ascent()), text);
 }
 
+struct TLabelPicture {
+    QImage Picture;     // only the label's own pixels
+    QPoint Offset;      // of Picture from the black text's box
+    int32_t TextHeight; // h
+};
+
+// The box of the pixels a label picture covers, so blending skips its
+// transparent margin.
+QRect CoveredBox(const QImage& picture) {
+    QRect box;
+    for (int y = 0; y < picture.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        for (int x = 0; x < picture.width(); ++x)
+            if (qAlpha(row[x]) != 0)
+                box = box.united(QRect(x, y, 1, 1));
+    }
+    return box;
+}
+
+// The label, white outline and black text, drawn once into a transparent
+// picture, then cut to the pixels it covers.
+TLabelPicture MakeLabelPicture(const QString& label, int dpi) {
+    QImage probe(1, 1, QImage::Format_ARGB32_Premultiplied);
+    const int dotsPerMeter = qRound(dpi / 0.0254);
+    probe.setDotsPerMeterX(dotsPerMeter);
+    probe.setDotsPerMeterY(dotsPerMeter);
+    const QFontMetrics metrics(LabelFont(), &probe);
+    QImage picture(metrics.horizontalAdvance(label) + 2 * LabelMargin + 4, metrics.height() + 2 * LabelMargin,
+                   QImage::Format_ARGB32_Premultiplied);
+    picture.setDotsPerMeterX(dotsPerMeter);
+    picture.setDotsPerMeterY(dotsPerMeter);
+    picture.fill(Qt::transparent);
+    {
+        QPainter painter(&picture);
+        painter.setFont(LabelFont());
+        painter.setPen(Qt::white);
+        for (const QPoint shift : {QPoint(-1, -1), QPoint(1, -1), QPoint(-1, 1), QPoint(1, 1)})
+            DrawTextAt(painter, LabelMargin + shift.x(), LabelMargin + shift.y(), label);
+        painter.setPen(Qt::black);
+        DrawTextAt(painter, LabelMargin, LabelMargin, label);
+    }
+    const QRect box = CoveredBox(picture);
+    return {picture.copy(box), box.topLeft() - QPoint(LabelMargin, LabelMargin), metrics.height()};
+}
+
+// Laying out text is what a label costs; the same labels come back at every
+// tick (the overlays are rebuilt from the events), so their pictures are
+// kept. Used from the UI thread only, like all drawing here.
+const TLabelPicture& LabelPicture(const QString& label, int dpi) {
+    struct TCache {
+        int Dpi = 0;
+        QHash<QString, TLabelPicture> Pictures;
+    };
+    static TCache cache;
+    constexpr qsizetype MaxPictures = 4096;
+    if (cache.Dpi != dpi || cache.Pictures.size() >= MaxPictures) {
+        cache.Pictures.clear();
+        cache.Dpi = dpi;
+    }
+    auto found = cache.Pictures.find(label);
+    if (found == cache.Pictures.end())
+        found = cache.Pictures.insert(label, MakeLabelPicture(label, dpi));
+    return *found;
+}
+
+// Sits just above the rectangle's top-left corner: the black text's box
+// starts at (x0, y0 - h - 1), h the text height.
 void DrawLabel(QPainter& surface, int32_t x0, int32_t y0, const QString& label) {
-    surface.setFont(LabelFont());
-    const int32_t h = surface.fontMetrics().height();
-    surface.setPen(Qt::white);
-    DrawTextAt(surface, x0 - 1, y0 - h - 2, label);
-    DrawTextAt(surface, x0 + 1, y0 - h - 2, label);
-    DrawTextAt(surface, x0 - 1, y0 - h, label);
-    DrawTextAt(surface, x0 + 1, y0 - h, label);
-    surface.setPen(Qt::black);
-    DrawTextAt(surface, x0, y0 - h - 1, label);
+    const int dpi = surface.device() ? surface.device()->logicalDpiY() : 96;
+    const TLabelPicture& picture = LabelPicture(label, dpi);
+    if (!picture.Picture.isNull())
+        surface.drawImage(QPoint(x0, y0 - picture.TextHeight - 1) + picture.Offset, picture.Picture);
 }
 
 } // namespace
@@ -105,7 +196,7 @@ void TRectangle::Draw(const TDrawContext& context) const {
     const int32_t y0 = ToSurface(std::min(MinY, MaxY) * context.ScaleY);
     const int32_t y1 = ToSurface(std::max(MinY, MaxY) * context.ScaleY);
     QPainter& surface = context.Surface;
-    DrawTwoPasses(surface, Selected, [&] { DrawBox(surface, x0, y0, x1, y1); });
+    DrawBox(surface, Selected, x0, y0, x1, y1);
     if (!Label.isEmpty())
         DrawLabel(surface, x0, y0, Label);
 }
