@@ -3,6 +3,7 @@
 #include "base/round_to_int.h"
 #include "media/avi/platform/avi_audio.h"
 #include "media/avi/platform/avi_codecs.h"
+#include "media/avi/platform/avi_library.h"
 #include "media/avi/platform/avi_reader.h"
 #include "media/avi/platform/avi_writer.h"
 
@@ -34,6 +35,7 @@ TAVIAlignment AVIAlignmentSteps(uint32_t handler) {
 }
 
 TAVIFile::TAVIFile() : m_riffBoundary(TAVIWriter::DefaultRiffBoundary) {
+    AVILibraryInit();
     AddExtension("avi");
     AddExtension("wav");
     m_description = "Video for Windows file input and output";
@@ -225,7 +227,8 @@ bool TAVIFile::OpenWriteVideo() {
         header.rcBottom = static_cast<int16_t>(std::min(height, 32767));
         m_videoStream = m_writer->AddStream(header);
         m_writer->SetFormat(m_videoStream, format);
-        m_frameBuffer.assign(m_outputHeader.biSizeImage, 0);
+        // The compressor's converter may read a little past the last row.
+        m_frameBuffer.assign(m_outputHeader.biSizeImage + 256, 0);
     } catch (const TAVIFormatError&) {
         m_compressor.reset();
         m_videoStream = -1;
@@ -345,8 +348,17 @@ uint8_t* TAVIFile::GetAudio(int32_t& byteCount) {
     int32_t samplesRead = 0;
     if (!m_reader->ReadSamples(m_audioStream, m_audioPosition,
                                static_cast<int32_t>(m_sourceLength / m_sourceBlockAlign),
-                               m_sourceBuffer.data(), m_sourceLength, bytesRead, samplesRead))
+                               m_sourceBuffer.data(), m_sourceLength, bytesRead, samplesRead)) {
+        // At the end of the stream the converter may still hold decoded
+        // samples of the last read; they are handed out before the end shows.
+        uint32_t produced = 0;
+        if (m_audioPosition >= m_reader->Start(m_audioStream) + m_reader->Length(m_audioStream) &&
+            m_converter->Finish(m_destinationBuffer.data(), m_destinationLength, produced) && produced > 0) {
+            byteCount = static_cast<int32_t>(produced);
+            return m_destinationBuffer.data();
+        }
         throw AVFileErrorGetAudio();
+    }
     uint32_t produced = 0;
     if (!m_converter->Convert(m_sourceBuffer.data(), static_cast<uint32_t>(bytesRead),
                               m_destinationBuffer.data(), m_destinationLength, produced))

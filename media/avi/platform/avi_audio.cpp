@@ -70,7 +70,9 @@ public:
         uint64_t bytes =
             (uint64_t{destinationBytes} * AverageBytes(m_source.Wave) + AverageBytes(m_target.Wave) - 1) /
             AverageBytes(m_target.Wave);
-        bytes = std::max<uint64_t>((bytes + align - 1) / align * align, align);
+        // Whole blocks that make no more than asked for, so the held output
+        // does not grow from call to call.
+        bytes = std::max<uint64_t>(bytes / align * align, align);
         return static_cast<uint32_t>(std::min<uint64_t>(bytes, 1 << 26));
     }
 

@@ -9,6 +9,7 @@ namespace {
 
 constexpr uint32_t BiRGB = 0;
 constexpr size_t HeaderBytes = sizeof(TBitmapInfoHeader);
+constexpr size_t ScalerSlack = 256;
 
 TBitmapInfoHeader Bitmap32(int32_t width, int32_t height) {
     TBitmapInfoHeader h{};
@@ -27,7 +28,9 @@ public:
     TDecompressorBase(TAVIReader& reader, int32_t stream, const TBitmapInfoHeader& format)
         : m_reader(reader), m_stream(stream), m_width(format.biWidth), m_height(std::abs(format.biHeight)) {
         const TBitmapInfoHeader out = Bitmap32(m_width, m_height);
-        m_block.resize(HeaderBytes + out.biSizeImage);
+        // swscale may store a few bytes past a row's end; with rows written
+        // bottom-up the top row's tail would fall off the block.
+        m_block.resize(HeaderBytes + out.biSizeImage + ScalerSlack);
         std::memcpy(m_block.data(), &out, HeaderBytes);
     }
 

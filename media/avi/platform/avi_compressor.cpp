@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <mutex>
+
+#include "media/avi/platform/avi_library.h"
 
 TLavFramePtr LavNewFrame() {
     TLavFramePtr frame(av_frame_alloc());
@@ -202,4 +205,9 @@ std::unique_ptr<TAVICompressor> TAVICompressor::Open(const TAVICompressorOptions
     if (width <= 0 || height <= 0 || rate == 0 || scale == 0 || rate > INT32_MAX || scale > INT32_MAX)
         throw TAVIFormatError("unusable video format");
     return std::make_unique<TLavCompressor>(*kind, options, width, height, rate, scale);
+}
+
+void AVILibraryInit() {
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_ERROR); });
 }
