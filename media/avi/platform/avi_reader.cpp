@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -137,6 +138,7 @@ TAVIReader::TAVIReader(std::unique_ptr<TAVISource> source) : m_source(std::move(
     else if (ReadOldIndex())
         m_indexKind = TAVIIndexKind::OldIndex;
     else {
+        m_entryCount = 0;
         ScanMovi();
         m_indexKind = TAVIIndexKind::Scan;
     }
@@ -242,13 +244,17 @@ bool TAVIReader::ReadSuperIndexes() {
         any = any || !m_superIndexes[s].empty();
     if (!any)
         return false;
+    // Each standard index is its own chunk: one listed twice would repeat its
+    // entries, which is how a small file could ask for a huge index.
+    std::set<uint64_t> seen;
     for (size_t s = 0; s < m_streams.size(); ++s)
         for (const TSuperEntry& entry : m_superIndexes[s])
-            if (!ReadStandardIndex(static_cast<int32_t>(s), entry)) {
+            if (!seen.insert(entry.Offset).second || !ReadStandardIndex(static_cast<int32_t>(s), entry)) {
                 for (TAVIReadStream& stream : m_streams) {
                     stream.Index.clear();
                     stream.SampleCount = 0;
                 }
+                m_entryCount = 0;
                 return false;
             }
     return true;
@@ -272,7 +278,8 @@ bool TAVIReader::ReadStandardIndex(int32_t stream, const TSuperEntry& entry) {
         return false;
     for (uint64_t i = 0; i < inUse; ++i) {
         const uint32_t rawSize = Get32(&entries[i * 8 + 4]);
-        AddEntry(stream, base + Get32(&entries[i * 8]), rawSize & 0x7FFFFFFF, (rawSize & 0x80000000) == 0);
+        if (!AddEntry(stream, base + Get32(&entries[i * 8]), rawSize & 0x7FFFFFFF, (rawSize & 0x80000000) == 0))
+            return false;
     }
     return true;
 }
@@ -302,7 +309,8 @@ bool TAVIReader::ReadOldIndex() {
         const int32_t stream = StreamOfChunk(Get32(e));
         if (stream < 0)
             continue;
-        AddEntry(stream, base + Get32(e + 8) + 8, Get32(e + 12), (Get32(e + 4) & AVIIndexKeyFrame) != 0);
+        if (!AddEntry(stream, base + Get32(e + 8) + 8, Get32(e + 12), (Get32(e + 4) & AVIIndexKeyFrame) != 0))
+            break;
     }
     for (const TAVIReadStream& stream : m_streams)
         if (!stream.Index.empty())
@@ -329,8 +337,8 @@ void TAVIReader::ScanList(uint64_t offset, uint64_t end, int depth) {
             const int32_t stream = StreamOfChunk(chunk.Id);
             // Without an index nothing tells the key frames; the decoder
             // starts from the first chunk for anything but intra-only codecs.
-            if (stream >= 0)
-                AddEntry(stream, chunk.DataOffset, chunk.Size, m_streams[stream].Index.empty());
+            if (stream >= 0 && !AddEntry(stream, chunk.DataOffset, chunk.Size, m_streams[stream].Index.empty()))
+                return;
         }
         offset = chunk.DataOffset + chunk.Size + (chunk.Size & 1);
     }
@@ -349,10 +357,13 @@ int32_t TAVIReader::StreamOfChunk(uint32_t id) const {
     return stream < StreamCount() ? stream : -1;
 }
 
-void TAVIReader::AddEntry(int32_t stream, uint64_t offset, uint32_t size, bool isKey) {
+bool TAVIReader::AddEntry(int32_t stream, uint64_t offset, uint32_t size, bool isKey) {
     const uint64_t fileSize = m_source->Size();
+    // Every chunk takes at least its 8-byte header in the file.
+    if (++m_entryCount > fileSize / 8 + 1)
+        return false;
     if (offset > fileSize || size > fileSize - offset)
-        return;
+        return true;
     TAVIReadStream& target = m_streams[stream];
     const bool isAudio = target.Header.fccType == FourCCAudio;
     const uint32_t sampleSize = target.Header.dwSampleSize;
@@ -360,10 +371,11 @@ void TAVIReader::AddEntry(int32_t stream, uint64_t offset, uint32_t size, bool i
     if (isAudio && sampleSize > 0) {
         samples = size / sampleSize;
         if (samples == 0)
-            return;
+            return true;
     }
     target.Index.push_back({offset, size, isAudio || isKey, target.SampleCount});
     target.SampleCount += samples;
+    return true;
 }
 
 int32_t TAVIReader::FindStream(uint32_t type) const {

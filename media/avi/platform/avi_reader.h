@@ -97,7 +97,9 @@ private:
     bool ReadOldIndex();
     void ScanMovi();
     void ScanList(uint64_t offset, uint64_t end, int depth);
-    void AddEntry(int32_t stream, uint64_t offset, uint32_t size, bool isKey);
+    // False once the index holds more entries than the file has room for
+    // chunks (an index listing the same chunks over and over).
+    bool AddEntry(int32_t stream, uint64_t offset, uint32_t size, bool isKey);
     int32_t StreamOfChunk(uint32_t id) const;
 
     std::unique_ptr<TAVISource> m_source;
@@ -110,4 +112,5 @@ private:
     std::vector<TMoviList> m_movi;
     TChunk m_oldIndex{0, 0, 0};
     TAVIIndexKind m_indexKind = TAVIIndexKind::Scan;
+    uint64_t m_entryCount = 0;
 };
