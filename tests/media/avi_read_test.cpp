@@ -160,3 +160,29 @@ TEST(AVIReadEmptyChunks, ShowThePreviousPicture) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(AVIReadWave, AWaveFileReadsAsOneAudioStream) {
+    TClipSpec spec;
+    spec.label = "Wave";
+    spec.format = "wav";
+    spec.extension = "wav";
+    spec.audioCodec = "pcm_s16le";
+    spec.audioMs = 1500;
+    spec.audioDelayMs = 0;
+    const std::string path = Folder().File("tone.wav");
+    WriteClip(path, spec);
+    TAVIFile file;
+    file.Open(path, TAVFile::ModeRead, TAVFile::StreamVideo | TAVFile::StreamAudio, false);
+    ASSERT_EQ(file.GetStreams(), TAVFile::StreamAudio);
+    EXPECT_EQ(file.GetAudioLength(), spec.sampleRate * 3 / 2);
+    file.Seek(1000); // milliseconds, as the file has no video
+    EXPECT_EQ(file.GetAudioPosition(), spec.sampleRate);
+    int32_t bytes = 0;
+    const auto* samples = reinterpret_cast<const int16_t*>(file.GetAudio(bytes));
+    ASSERT_EQ(bytes, TAVIFile::ConverterBufferBytes);
+    EXPECT_GT(ToneCorrelation(samples, bytes / 4, 2, spec.sampleRate, spec.sampleRate), 0.99);
+}
+
+} // namespace

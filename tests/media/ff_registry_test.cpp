@@ -30,9 +30,14 @@ TClipSpec AudioOnly(const std::string& label, const std::string& format, const s
     return spec;
 }
 
+// AVI and WAV files open through backend 0 before FFmpeg in the default
+// order; without it they are FFmpeg's.
 class FFRegistry : public ::testing::TestWithParam<TRegistryCase> {
 protected:
-    void SetUp() override { UninitialiseBackendOrder(); }
+    void SetUp() override {
+        UninitialiseBackendOrder();
+        SetBackendPosition(0, -1);
+    }
     void TearDown() override { UninitialiseBackendOrder(); }
 };
 
@@ -56,7 +61,7 @@ constexpr int32_t Both = TAVFile::StreamVideo | TAVFile::StreamAudio;
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, FFRegistry,
-    ::testing::Values(TRegistryCase{ClipFor("Mpeg1Mpg"), Both},
+    ::testing::Values(TRegistryCase{ClipFor("Mpeg4Avi"), Both}, TRegistryCase{ClipFor("Mpeg1Mpg"), Both},
                       TRegistryCase{ClipFor("H264Mp4"), Both}, TRegistryCase{ClipFor("Mpeg4Mkv"), Both},
                       TRegistryCase{AudioOnly("Wave", "wav", "pcm_s16le"), TAVFile::StreamAudio},
                       TRegistryCase{AudioOnly("Mp3", "mp3", "libmp3lame"), TAVFile::StreamAudio}),

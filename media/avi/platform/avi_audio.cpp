@@ -90,6 +90,8 @@ protected:
         const uint32_t bytes = static_cast<uint32_t>(std::min<size_t>(capacity, m_output.size()));
         // Only whole blocks of the destination leave, so a sample never splits.
         const uint32_t whole = bytes / m_target.Wave.nBlockAlign * m_target.Wave.nBlockAlign;
+        if (whole == 0)
+            return 0;
         std::memcpy(destination, m_output.data(), whole);
         m_output.erase(m_output.begin(), m_output.begin() + whole);
         return whole;

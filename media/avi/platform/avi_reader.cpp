@@ -16,6 +16,9 @@ constexpr uint32_t IdRIFF = MakeFourCC('R', 'I', 'F', 'F');
 constexpr uint32_t IdLIST = MakeFourCC('L', 'I', 'S', 'T');
 constexpr uint32_t TypeAVI = MakeFourCC('A', 'V', 'I', ' ');
 constexpr uint32_t TypeAVIX = MakeFourCC('A', 'V', 'I', 'X');
+constexpr uint32_t TypeWAVE = MakeFourCC('W', 'A', 'V', 'E');
+constexpr uint32_t IdFmt = MakeFourCC('f', 'm', 't', ' ');
+constexpr uint32_t IdData = MakeFourCC('d', 'a', 't', 'a');
 constexpr uint32_t TypeHdrl = MakeFourCC('h', 'd', 'r', 'l');
 constexpr uint32_t TypeStrl = MakeFourCC('s', 't', 'r', 'l');
 constexpr uint32_t TypeMovi = MakeFourCC('m', 'o', 'v', 'i');
@@ -111,7 +114,13 @@ std::unique_ptr<TAVISource> MakeAVIMemorySource(std::vector<uint8_t> bytes) {
 TAVIReader::TAVIReader(std::unique_ptr<TAVISource> source) : m_source(std::move(source)) {
     const uint64_t fileSize = m_source->Size();
     uint8_t head[12];
-    if (!m_source->Read(0, head, sizeof head) || Get32(head) != IdRIFF || Get32(head + 8) != TypeAVI)
+    if (!m_source->Read(0, head, sizeof head) || Get32(head) != IdRIFF)
+        throw TAVIFormatError("not a RIFF file");
+    if (Get32(head + 8) == TypeWAVE) {
+        ParseWave(std::min<uint64_t>(8 + uint64_t{Get32(head + 4)}, fileSize));
+        return;
+    }
+    if (Get32(head + 8) != TypeAVI)
         throw TAVIFormatError("not an AVI file");
     uint64_t offset = 0;
     bool isFirst = true;
@@ -142,6 +151,46 @@ TAVIReader::TAVIReader(std::unique_ptr<TAVISource> source) : m_source(std::move(
         ScanMovi();
         m_indexKind = TAVIIndexKind::Scan;
     }
+}
+
+// A wave file reads as an AVI file with one audio stream, as the platform's
+// file services offer it.
+void TAVIReader::ParseWave(uint64_t end) {
+    TAVIReadStream stream;
+    TChunk chunk{};
+    uint64_t offset = 12;
+    TChunk data{0, 0, 0};
+    while (offset + 8 <= end) {
+        const bool fits = ReadChunkHeader(offset, end, chunk);
+        if (chunk.Id == IdFmt && fits && chunk.Size >= 16 && chunk.Size <= MaxFormatBytes) {
+            stream.Format.resize(chunk.Size);
+            if (!m_source->Read(chunk.DataOffset, stream.Format.data(), chunk.Size))
+                throw TAVIFormatError("wave format cut short");
+        } else if (chunk.Id == IdData) {
+            // A recording cut short still plays up to where it stops.
+            data = {IdData, chunk.DataOffset,
+                    static_cast<uint32_t>(std::min<uint64_t>(chunk.Size, end - chunk.DataOffset))};
+            break;
+        }
+        if (!fits)
+            break;
+        offset = chunk.DataOffset + chunk.Size + (chunk.Size & 1);
+    }
+    if (stream.Format.size() < 16 || data.Id != IdData)
+        throw TAVIFormatError("not a wave file");
+    const uint16_t blockAlign = Get16(stream.Format.data() + 12);
+    if (blockAlign == 0)
+        throw TAVIFormatError("wave blocks of no size");
+    stream.Header.fccType = FourCCAudio;
+    stream.Header.dwScale = blockAlign;
+    stream.Header.dwRate = Get32(stream.Format.data() + 8);
+    stream.Header.dwSampleSize = blockAlign;
+    m_streams.push_back(std::move(stream));
+    m_superIndexes.emplace_back();
+    // Entries of about a megabyte keep reads of a long recording short.
+    const uint32_t step = std::max<uint32_t>((1u << 20) / blockAlign, 1) * blockAlign;
+    for (uint64_t at = 0; at < data.Size; at += step)
+        AddEntry(0, data.DataOffset + at, static_cast<uint32_t>(std::min<uint64_t>(step, data.Size - at)), true);
 }
 
 bool TAVIReader::ReadChunkHeader(uint64_t offset, uint64_t end, TChunk& chunk) {

@@ -1,5 +1,5 @@
 #pragma once
-// Our reader of AVI files: RIFF "AVI " with "AVIX" extensions, the stream
+// Our reader of AVI files (and wave files, as one audio stream): RIFF "AVI " with "AVIX" extensions, the stream
 // headers and formats, and the sample index taken from the OpenDML super index
 // ("indx" with its "ix##" standard indexes), else "idx1", else a scan of the
 // "movi" lists. Every size and offset taken from the file is checked against
@@ -89,6 +89,7 @@ private:
         uint32_t Size;
     };
     bool ReadChunkHeader(uint64_t offset, uint64_t end, TChunk& chunk);
+    void ParseWave(uint64_t end);
     void ParseRiff(uint64_t offset, uint64_t end, bool isFirst);
     void ParseHeaderList(uint64_t offset, uint64_t end);
     void ParseStreamList(uint64_t offset, uint64_t end);
