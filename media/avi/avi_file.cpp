@@ -291,24 +291,24 @@ uint8_t* TAVIFile::GetBitmap() {
     return bitmap;
 }
 
-void TAVIFile::CopyFlipped(const uint8_t* bitmap, uint8_t* target) {
-    TBitmapInfoHeader header;
-    std::memcpy(&header, bitmap, sizeof header);
-    const uint8_t* source = bitmap + header.biSize + header.biSizeImage;
-    for (int32_t row = 0; row < m_height; ++row) {
-        source -= m_bitmapRowBytes;
-        std::memcpy(target, source, static_cast<size_t>(m_sourceRowBytes));
-        target += m_sourceRowBytes;
-    }
+// The picture GetBitmap would give, flipped into top-down rows; the codec
+// writes it in that order directly, which saves a copy of every frame.
+void TAVIFile::CopyPicture(uint8_t* target) {
+    RequireReading();
+    if (!m_frameGetter)
+        throw AVFileErrorGetVideo("Decompressor is not initialized!");
+    if (!m_frameGetter->CopyFrame(m_videoPosition, target))
+        throw AVFileErrorGetVideo();
+    ++m_videoPosition;
 }
 
 uint8_t* TAVIFile::GetFrame() {
-    CopyFlipped(GetBitmap(), m_frameBuffer.data());
+    CopyPicture(m_frameBuffer.data());
     return m_frameBuffer.data();
 }
 
 void TAVIFile::CopyFrame(uint8_t* buffer) {
-    CopyFlipped(GetBitmap(), buffer);
+    CopyPicture(buffer);
 }
 
 int32_t TAVIFile::GetVideoLength() {

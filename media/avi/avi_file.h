@@ -83,7 +83,7 @@ private:
     bool OpenReadAudio(int32_t stream);
     bool OpenWriteVideo();
     bool OpenWriteAudio();
-    void CopyFlipped(const uint8_t* bitmap, uint8_t* target);
+    void CopyPicture(uint8_t* target);
     void WriteAudio(uint32_t bytes);
     void FinishWriting();
     void ReleaseAll();

@@ -87,7 +87,8 @@ TEST_F(AVIFuzzReplay, TheSoundFileReadsThroughEveryKindOfIndex) {
     const struct {
         const std::vector<uint8_t>* bytes;
         TAVIIndexKind kind;
-    } cases[] = {{sound, TAVIIndexKind::SuperIndex}, {&noSuper, TAVIIndexKind::OldIndex},
+    } cases[] = {{sound, TAVIIndexKind::SuperIndex},
+                 {&noSuper, TAVIIndexKind::OldIndex},
                  {&noIndex, TAVIIndexKind::Scan}};
     for (const auto& c : cases) {
         TAVIReader reader(MakeAVIMemorySource(*c.bytes));
@@ -136,7 +137,8 @@ TEST_F(AVIFuzzReplay, ARepeatedStandardIndexIsRefused) {
     std::vector<uint8_t> bytes = *sound;
     const size_t indx = Find(bytes, "indx");
     const uint32_t slots = (static_cast<uint32_t>(bytes[indx + 4]) | bytes[indx + 5] << 8 |
-                            bytes[indx + 6] << 16 | static_cast<uint32_t>(bytes[indx + 7]) << 24) - 24;
+                            bytes[indx + 6] << 16 | static_cast<uint32_t>(bytes[indx + 7]) << 24) -
+                           24;
     const uint32_t count = slots / 16;
     std::memcpy(&bytes[indx + 8 + 4], &count, 4);
     for (uint32_t i = 1; i < count; ++i)

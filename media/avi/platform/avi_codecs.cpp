@@ -34,7 +34,34 @@ public:
         std::memcpy(m_block.data(), &out, HeaderBytes);
     }
 
+    uint8_t* GetFrame(int32_t sample) override {
+        if (!Decode(sample))
+            return nullptr;
+        Store(Pixels(), true);
+        return m_block.data();
+    }
+
+    bool CopyFrame(int32_t sample, uint8_t* target) override {
+        if (!Decode(sample))
+            return false;
+        // swscale may store a few bytes past the end of rows of odd sizes; a
+        // caller's buffer has no room for that, so such pictures go through
+        // our block.
+        if (m_width % 16 == 0 && m_height % 2 == 0) {
+            Store(target, false);
+        } else {
+            Store(Pixels(), false);
+            std::memcpy(target, Pixels(), static_cast<size_t>(m_width) * 4 * m_height);
+        }
+        return true;
+    }
+
 protected:
+    // Makes the sample's picture the current one; false when there is none.
+    virtual bool Decode(int32_t sample) = 0;
+    // Converts the current picture into 32-bit rows, bottom-up or top-down.
+    virtual void Store(uint8_t* pixels, bool isBottomUp) = 0;
+
     uint8_t* Pixels() { return m_block.data() + HeaderBytes; }
     int32_t EntryCount() const { return static_cast<int32_t>(m_reader.Stream(m_stream).Index.size()); }
     // The entry whose picture the sample shows: empty chunks repeat the last
@@ -64,23 +91,45 @@ public:
         : TDecompressorBase(reader, stream, format), m_bits(format.biBitCount),
           m_isTopDown(format.biHeight < 0), m_palette(std::move(palette)) {
         m_rowBytes = (static_cast<size_t>(m_width) * m_bits + 31) / 32 * 4;
+        if (m_bits == 24 || m_bits == 32)
+            m_scaler.reset(sws_getContext(m_width, m_height,
+                                          m_bits == 24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGR0, m_width,
+                                          m_height, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr));
     }
 
-    uint8_t* GetFrame(int32_t sample) override {
+    bool Decode(int32_t sample) override {
         const int32_t entry = PictureEntry(sample);
         if (entry < 0)
-            return nullptr;
-        if (entry == m_lastEntry)
-            return m_block.data();
-        if (!m_reader.ReadEntry(m_stream, entry, m_chunk) || m_chunk.size() < m_rowBytes * m_height)
-            return nullptr;
-        for (int32_t row = 0; row < m_height; ++row) {
-            const int32_t sourceRow = m_isTopDown ? m_height - 1 - row : row;
-            ConvertRow(m_chunk.data() + sourceRow * m_rowBytes,
-                       Pixels() + static_cast<size_t>(row) * m_width * 4);
+            return false;
+        if (entry != m_lastEntry) {
+            m_lastEntry = -1;
+            if (!m_reader.ReadEntry(m_stream, entry, m_chunk) || m_chunk.size() < m_rowBytes * m_height)
+                return false;
+            m_lastEntry = entry;
         }
-        m_lastEntry = entry;
-        return m_block.data();
+        return true;
+    }
+
+    void Store(uint8_t* pixels, bool isBottomUp) override {
+        // Stored rows run bottom-up unless the height was negative.
+        const bool isFlipped = isBottomUp == m_isTopDown;
+        const int stride = m_width * 4;
+        if (m_bits == 24 || m_bits == 32) {
+            const uint8_t* source = m_chunk.data() + (isFlipped ? (m_height - 1) * m_rowBytes : 0);
+            const uint8_t* planes[4] = {source, nullptr, nullptr, nullptr};
+            const int strides[4] = {static_cast<int>(isFlipped ? -static_cast<long>(m_rowBytes) : m_rowBytes),
+                                    0, 0, 0};
+            uint8_t* out[4] = {pixels, nullptr, nullptr, nullptr};
+            const int outStrides[4] = {stride, 0, 0, 0};
+            if (m_scaler) {
+                sws_scale(m_scaler.get(), planes, strides, 0, m_height, out, outStrides);
+                return;
+            }
+        }
+        for (int32_t row = 0; row < m_height; ++row) {
+            const int32_t sourceRow = isFlipped ? m_height - 1 - row : row;
+            ConvertRow(m_chunk.data() + sourceRow * m_rowBytes, pixels + static_cast<size_t>(row) * stride);
+        }
     }
 
 private:
@@ -114,6 +163,7 @@ private:
     std::vector<uint32_t> m_palette;
     size_t m_rowBytes = 0;
     int32_t m_lastEntry = -1;
+    TLavScalerPtr m_scaler;
 };
 
 // Compressed pictures through libavcodec. Each packet carries its entry
@@ -136,20 +186,22 @@ public:
         m_pictureTypes.assign(EntryCount(), -1);
     }
 
-    uint8_t* GetFrame(int32_t sample) override {
+    bool Decode(int32_t sample) override {
         const int32_t relative = sample - m_reader.Start(m_stream);
         if (relative < 0 || m_reader.EntryOfSample(m_stream, sample) < 0)
-            return nullptr;
+            return false;
         return m_reorders ? GetInDisplayOrder(relative) : GetInFileOrder(relative);
     }
 
+    void Store(uint8_t* pixels, bool isBottomUp) override { Convert(pixels, isBottomUp); }
+
 private:
-    uint8_t* GetInFileOrder(int32_t relative) {
+    bool GetInFileOrder(int32_t relative) {
         const int32_t target = PictureEntry(relative + m_reader.Start(m_stream));
         if (target < 0)
-            return nullptr;
+            return false;
         if (target == m_lastEntry)
-            return m_block.data();
+            return true;
         const int32_t key =
             m_isIntraOnly ? target : std::max(m_reader.KeyEntryAtOrBefore(m_stream, target), 0);
         const bool canContinue = m_isDecoding && m_lastEntry < target && m_nextFeed <= target &&
@@ -159,18 +211,17 @@ private:
         while (true) {
             const int64_t pts = NextPicture();
             if (pts == NoPicture)
-                return nullptr;
+                return false;
             if (pts >= target) {
-                Convert();
                 m_lastEntry = target;
-                return m_block.data();
+                return true;
             }
         }
     }
 
-    uint8_t* GetInDisplayOrder(int32_t display) {
+    bool GetInDisplayOrder(int32_t display) {
         if (display == m_lastDisplay)
-            return m_block.data();
+            return true;
         if (!(m_isDecoding && m_isSynced && display > m_lastDisplay && !KeyBetterThanGoingOn(display))) {
             int32_t key = std::max(m_reader.KeyEntryAtOrBefore(m_stream, display), 0);
             while (key > 0 && DisplayOfKey(key) > display)
@@ -182,7 +233,7 @@ private:
         while (true) {
             const int64_t pts = NextPicture();
             if (pts == NoPicture)
-                return nullptr;
+                return false;
             if (!m_isSynced) {
                 if (pts != m_syncEntry)
                     continue;
@@ -190,9 +241,8 @@ private:
             }
             const int32_t shown = m_nextDisplay++;
             if (shown >= display) {
-                Convert();
                 m_lastDisplay = shown;
-                return m_block.data();
+                return true;
             }
         }
     }
@@ -268,12 +318,12 @@ private:
         const auto& index = m_reader.Stream(m_stream).Index;
         while (m_nextFeed < static_cast<int32_t>(index.size())) {
             const int32_t entry = m_nextFeed++;
-            if (index[entry].Size == 0 || !m_reader.ReadEntry(m_stream, entry, m_chunk))
+            if (index[entry].Size == 0 || index[entry].Size > INT32_MAX - AV_INPUT_BUFFER_PADDING_SIZE)
                 continue;
             av_packet_unref(m_packet.get());
-            if (av_new_packet(m_packet.get(), static_cast<int>(m_chunk.size())) < 0)
+            if (av_new_packet(m_packet.get(), static_cast<int>(index[entry].Size)) < 0 ||
+                !m_reader.ReadEntryInto(m_stream, entry, m_packet->data))
                 continue;
-            std::memcpy(m_packet->data, m_chunk.data(), m_chunk.size());
             m_packet->pts = entry;
             m_packet->dts = entry;
             if (index[entry].IsKey)
@@ -286,22 +336,30 @@ private:
         m_isDraining = true;
     }
 
-    void Convert() {
+    void Convert(uint8_t* pixels, bool isBottomUp) {
         AVPixelFormat format = static_cast<AVPixelFormat>(m_frame->format);
         const bool isFullRange = LavUnJpeg(format) || m_frame->color_range == AVCOL_RANGE_JPEG;
-        m_scaler.reset(sws_getCachedContext(m_scaler.release(), m_frame->width, m_frame->height, format,
-                                            m_width, m_height, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr,
-                                            nullptr));
-        if (!m_scaler)
-            return;
-        const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
-        sws_setColorspaceDetails(m_scaler.get(), coefficients, isFullRange ? 1 : 0, coefficients, 1, 0,
-                                 1 << 16, 1 << 16);
+        // Setting the colour details rebuilds the scaler's tables: only when
+        // the picture format changes.
+        if (!m_scaler || format != m_scalerFormat || isFullRange != m_isScalerFullRange ||
+            m_frame->width != m_scalerWidth || m_frame->height != m_scalerHeight) {
+            m_scaler.reset(sws_getContext(m_frame->width, m_frame->height, format, m_width, m_height,
+                                          AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr));
+            if (!m_scaler)
+                return;
+            const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
+            sws_setColorspaceDetails(m_scaler.get(), coefficients, isFullRange ? 1 : 0, coefficients, 1, 0,
+                                     1 << 16, 1 << 16);
+            m_scalerFormat = format;
+            m_isScalerFullRange = isFullRange;
+            m_scalerWidth = m_frame->width;
+            m_scalerHeight = m_frame->height;
+        }
         // Bottom-up: start at the last row and step backwards.
         const int stride = m_width * 4;
-        uint8_t* planes[4] = {Pixels() + static_cast<size_t>(m_height - 1) * stride, nullptr, nullptr,
-                              nullptr};
-        int strides[4] = {-stride, 0, 0, 0};
+        uint8_t* planes[4] = {pixels + (isBottomUp ? static_cast<size_t>(m_height - 1) * stride : 0), nullptr,
+                              nullptr, nullptr};
+        int strides[4] = {isBottomUp ? -stride : stride, 0, 0, 0};
         sws_scale(m_scaler.get(), m_frame->data, m_frame->linesize, 0, m_frame->height, planes, strides);
     }
 
@@ -309,6 +367,10 @@ private:
     TLavFramePtr m_frame;
     TLavPacketPtr m_packet;
     TLavScalerPtr m_scaler;
+    AVPixelFormat m_scalerFormat = AV_PIX_FMT_NONE;
+    bool m_isScalerFullRange = false;
+    int m_scalerWidth = 0;
+    int m_scalerHeight = 0;
     TLavParserPtr m_parser;
     std::vector<int8_t> m_pictureTypes;
     bool m_isIntraOnly = false;

@@ -30,6 +30,9 @@ public:
     // owned by the decompressor until the next call; nullptr when the sample
     // does not exist or cannot be decoded.
     virtual uint8_t* GetFrame(int32_t sample) = 0;
+    // The same picture as top-down 32-bit rows into target (width x 4 x
+    // height bytes), without the bitmap; false where GetFrame has none.
+    virtual bool CopyFrame(int32_t sample, uint8_t* target) = 0;
 };
 
 struct TAVICompressorOptions {

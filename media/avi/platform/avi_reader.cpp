@@ -190,7 +190,8 @@ void TAVIReader::ParseWave(uint64_t end) {
     // Entries of about a megabyte keep reads of a long recording short.
     const uint32_t step = std::max<uint32_t>((1u << 20) / blockAlign, 1) * blockAlign;
     for (uint64_t at = 0; at < data.Size; at += step)
-        AddEntry(0, data.DataOffset + at, static_cast<uint32_t>(std::min<uint64_t>(step, data.Size - at)), true);
+        AddEntry(0, data.DataOffset + at, static_cast<uint32_t>(std::min<uint64_t>(step, data.Size - at)),
+                 true);
 }
 
 bool TAVIReader::ReadChunkHeader(uint64_t offset, uint64_t end, TChunk& chunk) {
@@ -327,7 +328,8 @@ bool TAVIReader::ReadStandardIndex(int32_t stream, const TSuperEntry& entry) {
         return false;
     for (uint64_t i = 0; i < inUse; ++i) {
         const uint32_t rawSize = Get32(&entries[i * 8 + 4]);
-        if (!AddEntry(stream, base + Get32(&entries[i * 8]), rawSize & 0x7FFFFFFF, (rawSize & 0x80000000) == 0))
+        if (!AddEntry(stream, base + Get32(&entries[i * 8]), rawSize & 0x7FFFFFFF,
+                      (rawSize & 0x80000000) == 0))
             return false;
     }
     return true;
@@ -386,7 +388,8 @@ void TAVIReader::ScanList(uint64_t offset, uint64_t end, int depth) {
             const int32_t stream = StreamOfChunk(chunk.Id);
             // Without an index nothing tells the key frames; the decoder
             // starts from the first chunk for anything but intra-only codecs.
-            if (stream >= 0 && !AddEntry(stream, chunk.DataOffset, chunk.Size, m_streams[stream].Index.empty()))
+            if (stream >= 0 &&
+                !AddEntry(stream, chunk.DataOffset, chunk.Size, m_streams[stream].Index.empty()))
                 return;
         }
         offset = chunk.DataOffset + chunk.Size + (chunk.Size & 1);
@@ -470,6 +473,13 @@ bool TAVIReader::ReadEntry(int32_t stream, int32_t entry, std::vector<uint8_t>& 
     const TAVIIndexEntry& e = s.Index[entry];
     bytes.resize(e.Size);
     return m_source->Read(e.Offset, bytes.data(), e.Size);
+}
+
+bool TAVIReader::ReadEntryInto(int32_t stream, int32_t entry, uint8_t* target) {
+    const TAVIReadStream& s = Stream(stream);
+    if (entry < 0 || entry >= static_cast<int32_t>(s.Index.size()))
+        return false;
+    return m_source->Read(s.Index[entry].Offset, target, s.Index[entry].Size);
 }
 
 bool TAVIReader::ReadSamples(int32_t stream, int32_t sample, int32_t sampleCount, uint8_t* target,

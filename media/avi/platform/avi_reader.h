@@ -1,6 +1,6 @@
 #pragma once
-// Our reader of AVI files (and wave files, as one audio stream): RIFF "AVI " with "AVIX" extensions, the stream
-// headers and formats, and the sample index taken from the OpenDML super index
+// Our reader of AVI files (and wave files, as one audio stream): RIFF "AVI " with "AVIX" extensions, the
+// stream headers and formats, and the sample index taken from the OpenDML super index
 // ("indx" with its "ix##" standard indexes), else "idx1", else a scan of the
 // "movi" lists. Every size and offset taken from the file is checked against
 // the file; what does not fit is refused (headers) or left out (index
@@ -66,6 +66,8 @@ public:
     int32_t KeyEntryAtOrBefore(int32_t stream, int32_t entry) const;
     // The chunk's data into bytes (resized); false when it cannot be read.
     bool ReadEntry(int32_t stream, int32_t entry, std::vector<uint8_t>& bytes);
+    // The same into target, which holds the entry's Size bytes.
+    bool ReadEntryInto(int32_t stream, int32_t entry, uint8_t* target);
     // Reads up to sampleCount samples from sample on, as many as fit into
     // capacity bytes (whole samples). Returns false when the position lies
     // outside the stream or the file cannot be read.
