@@ -125,6 +125,7 @@ TFormMain::TFormMain(TFormMainOptions options)
     CreateCapture();
     ConnectTypeWindows();
     ConnectEditing();
+    ConnectExports();
     CreateKeys();
 }
 
