@@ -127,6 +127,7 @@ TFormMain::TFormMain(TFormMainOptions options)
     CreateCapture();
     ConnectTypeWindows();
     ConnectEditing();
+    ConnectExports();
     CreateKeys();
 }
 

@@ -224,6 +224,13 @@ public:
     void Offset1Click(int32_t index);
     void ActionReorderExecute();
 
+    // --- Hidden exports (form_main_export.cpp) ----------------------------
+    // Cuts the regions of one event type, camera and person out of the
+    // cameras' pictures at every frame period into a ".bitmap" data file and
+    // its ".index" file. The command is hidden (its action stays disabled),
+    // so this is also its entry for callers that run it.
+    void ActionExportOutputRegionExecute();
+
     // --- Playback (form_main_play.cpp) ------------------------------------
     // The six transport commands: Go to begin, Go backward, Start playing,
     // Stop playing, Go forward, Go to end.
@@ -457,6 +464,8 @@ private:
     // this window (form_main_types.cpp).
     void ConnectTypeWindows();
     void ConnectEditing();
+    // The hidden exports (form_main_export.cpp).
+    void ConnectExports();
     void CreateKeys();
     void DestroyKeys();
     void ResetTrackBar();

@@ -43,6 +43,16 @@ QStringList TFormMainDialogs::AskMediaFiles(QWidget* parent) {
                        "BMP files (*.bmp);;MPEG files (*.mpg *mpeg)"));
 }
 
+std::optional<QString> TFormMainDialogs::AskSaveExport(QWidget* parent, const QString& filter,
+                                                       const QString& suffix) {
+    QFileDialog dialog(parent, QString(), QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().front();
+}
+
 bool TFormMainDialogs::AskYesNo(QWidget* parent, const QString& question) {
     return QMessageBox::question(parent, QString::fromLatin1(ApplicationTitle), question,
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;

@@ -29,6 +29,11 @@ public:
     // deleting or clearing); true for Yes. A message box titled like the
     // application unless overridden.
     virtual bool AskYesNo(QWidget* parent, const QString& question);
+    // The file an export writes to (filter as "name (*.ext)", default
+    // extension), asking before an existing file is named; nullopt when the
+    // user cancels. The standard file dialog unless overridden.
+    virtual std::optional<QString> AskSaveExport(QWidget* parent, const QString& filter,
+                                                 const QString& suffix);
 };
 
 // QFileDialog and QMessageBox: filter "xml (*.xml)", default extension xml.

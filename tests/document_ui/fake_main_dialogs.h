@@ -24,6 +24,9 @@ public:
     std::optional<QString> AskSaveDocument(QWidget*) override { return m_answers.Document; }
     void ShowError(QWidget*, const QString& message) override { m_answers.Messages << message; }
     QStringList AskMediaFiles(QWidget*) override { return m_answers.MediaFiles; }
+    std::optional<QString> AskSaveExport(QWidget*, const QString&, const QString&) override {
+        return m_answers.Document;
+    }
     bool AskYesNo(QWidget*, const QString& question) override {
         m_answers.Questions << question;
         return m_answers.IsYes;

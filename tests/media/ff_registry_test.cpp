@@ -30,9 +30,14 @@ TClipSpec AudioOnly(const std::string& label, const std::string& format, const s
     return spec;
 }
 
+// AVI and WAV files open through backend 0 before FFmpeg in the default
+// order; without it they are FFmpeg's.
 class FFRegistry : public ::testing::TestWithParam<TRegistryCase> {
 protected:
-    void SetUp() override { UninitialiseBackendOrder(); }
+    void SetUp() override {
+        UninitialiseBackendOrder();
+        SetBackendPosition(0, -1);
+    }
     void TearDown() override { UninitialiseBackendOrder(); }
 };
 
