@@ -1,6 +1,7 @@
 #include "document/ui/error_handler.h"
 #include "document/ui/form_main.h"
 #include "document/ui/main_document.h"
+#include "media/registry/registry.h"
 #include "platform/huge_page_heap.h"
 
 #include <QApplication>
@@ -23,6 +24,7 @@ void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QSt
 
 int main(int argc, char* argv[]) {
     UseHugePageHeap(argv);
+    SetMediaLibraryLogging(TMediaLogging::Quiet);
     DefaultMessageHandler = qInstallMessageHandler(FilterMessages);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));

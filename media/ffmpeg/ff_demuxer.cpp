@@ -42,6 +42,10 @@ TFFPacketPtr TFFPacketQueue::Pop() {
     return packet;
 }
 
+int64_t LowestSeekPointUs(int64_t startUs) {
+    return startUs < 0 ? startUs - AV_TIME_BASE : std::max<int64_t>(startUs - AV_TIME_BASE, 0);
+}
+
 TFFDemuxer::TOpenResult TFFDemuxer::Open(const std::string& fileName) {
     Close();
     AVFormatContext* input = nullptr;
@@ -175,11 +179,8 @@ bool TFFDemuxer::SeekBackward(int64_t timeUs) {
 bool TFFDemuxer::Rewind() {
     if (!m_input)
         return false;
-    // A second before the stated start: program streams are searched by
-    // decoding times, which run ahead of the presentation start.
     const int64_t start = m_input->start_time != AV_NOPTS_VALUE ? m_input->start_time : 0;
-    if (av_seek_frame(m_input.get(), -1, std::max<int64_t>(start - AV_TIME_BASE, 0), AVSEEK_FLAG_BACKWARD) <
-            0 &&
+    if (av_seek_frame(m_input.get(), -1, LowestSeekPointUs(start), AVSEEK_FLAG_BACKWARD) < 0 &&
         av_seek_frame(m_input.get(), -1, 0, AVSEEK_FLAG_BYTE) < 0)
         return false;
     FlushQueues();
@@ -216,4 +217,25 @@ std::optional<int64_t> TFFDemuxer::ScanStreamEnd(int streamIndex, int64_t frameD
     if (!Rewind())
         return std::nullopt;
     return last;
+}
+
+TFFDemuxer::TStreamScan TFFDemuxer::ScanWholeStream(int streamIndex, int64_t frameDuration) {
+    TStreamScan scan;
+    if (!Rewind())
+        return scan;
+    while (TFFPacketPtr packet = Read()) {
+        if (packet->stream_index != streamIndex)
+            continue;
+        ++scan.packets;
+        const int64_t timestamp = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+        if (timestamp == AV_NOPTS_VALUE)
+            continue;
+        const int64_t packetEnd = timestamp + (packet->duration > 0 ? packet->duration : frameDuration);
+        if (!scan.end || packetEnd > *scan.end)
+            scan.end = packetEnd;
+        if (!scan.start || timestamp < *scan.start)
+            scan.start = timestamp;
+    }
+    Rewind();
+    return scan;
 }

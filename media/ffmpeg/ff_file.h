@@ -68,6 +68,7 @@ private:
     std::string OpenVideoStream();
     std::string OpenAudioStream();
     void CheckTimestamps(bool rateFromStream, int64_t statedFrames);
+    int32_t ScannedVideoLength(int index, int64_t frameDuration, int64_t perFrame, int64_t perSecond);
 
     enum class TDecodeResult { Picture, End, Lost };
     // Decodes the next picture in file order as frame m_nextDecodeIndex and,
@@ -76,12 +77,27 @@ private:
     // After frame index was delivered: grows the length estimate while more
     // pictures follow the last estimated one.
     void GrowVideoLength(int32_t index);
+    // Moves the decoder on to the picture on screen at frame's time: every
+    // picture due by then is consumed (and held), the first one due later
+    // stays pending.
+    struct TGridStep {
+        bool more = false;           // a picture (or a lost one) follows
+        bool later = false;          // nothing held and the next picture is due after frame
+        bool unidentifiable = false; // nothing held and the next picture has no timestamp
+        int consumed = 0;            // pictures consumed
+    };
+    TGridStep AdvanceTo(int64_t frame);
+    void Hold(const AVFrame* picture, int64_t index);
+    void ForgetShown();
+    // Converts the held picture into the frame buffer unless it is there.
+    void ConvertShown();
     TSeekOutcome SeekByTimestamp(int32_t frame, int64_t targetUs);
     TSeekOutcome SeekFromStart(int32_t frame, int64_t targetUs);
     TSeekOutcome SeekByCounting(int32_t frame, int64_t targetUs);
-    TSeekOutcome DecodeUpTo(int32_t frame, bool acceptLater);
-    void RestartReading(int64_t targetUs);
-    void ConvertPicture(const AVFrame* picture);
+    TSeekOutcome SeekStep(int32_t frame, bool fromStart);
+    void RestartReading(int64_t targetUs, bool waitForKeyFrame);
+    void SeekAudioOnly(int64_t targetUs);
+    int64_t FileStartUs() const;
     void ClearFrameBuffer();
     void LearnFirstTimestamp(const AVFrame* picture, int64_t index);
     int64_t PictureIndex(int64_t timestamp) const;
