@@ -7,6 +7,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -24,10 +25,39 @@ bool IsSaneRate(AVRational rate) {
     return perSecond >= 1.0 / 60 && perSecond <= 1000;
 }
 
+// The nominal rate of a variable-rate file is mostly not stated; its
+// average, when close to a common rate, stands for that rate.
+AVRational CommonRateNear(AVRational average) {
+    const AVRational common[] = {{24000, 1001}, {24, 1}, {25, 1},  {30000, 1001}, {30, 1},
+                                 {48, 1},       {50, 1}, {60000, 1001}, {60, 1},  {120, 1}};
+    AVRational best = average;
+    double bestDistance = 0.05;
+    for (AVRational rate : common) {
+        const double distance = std::abs(av_q2d(average) / av_q2d(rate) - 1);
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = rate;
+        }
+    }
+    return best;
+}
+
 // The stream's real frame rate, else its average, else what the decoder
 // knows, else 25: a zero or absurd rate would make every index meaningless.
+// A "real" rate far above the average is the time base showing through (a
+// variable-rate file): the decoder's rate, else the average, is nominal then.
 AVRational ChooseFrameRate(const AVStream* stream, const AVCodecContext* codec) {
-    for (AVRational rate : {stream->r_frame_rate, stream->avg_frame_rate, codec->framerate})
+    const AVRational average = stream->avg_frame_rate;
+    const auto farAboveAverage = [&](AVRational rate) {
+        return IsSaneRate(average) && av_q2d(rate) > 1.9 * av_q2d(average);
+    };
+    if (IsSaneRate(stream->r_frame_rate) && !farAboveAverage(stream->r_frame_rate))
+        return stream->r_frame_rate;
+    if (IsSaneRate(codec->framerate) && !farAboveAverage(codec->framerate))
+        return codec->framerate;
+    if (IsSaneRate(average))
+        return CommonRateNear(average);
+    for (AVRational rate : {stream->r_frame_rate, codec->framerate})
         if (IsSaneRate(rate))
             return rate;
     return AVRational{25, 1};

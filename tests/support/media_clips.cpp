@@ -132,7 +132,9 @@ public:
     }
 
     void Write() {
-        const int frames = m_video.codec ? m_spec.frameCount : 0;
+        const bool irregular = !m_spec.pictures.empty();
+        const int frames =
+            !m_video.codec ? 0 : irregular ? static_cast<int>(m_spec.pictures.size()) : m_spec.frameCount;
         int64_t audioFrames = 0;
         if (m_audio.codec) {
             const int audioMs = m_spec.audioMs >= 0 ? m_spec.audioMs
@@ -145,7 +147,11 @@ public:
         int64_t audioWritten = 0;
         for (int frame = 0; frame < frames || audioWritten < audioFrames;) {
             // Keep the two streams close in time so the muxer interleaves evenly.
-            const int64_t videoTimeUs = int64_t{1000000} * frame * m_spec.scale / m_spec.rate;
+            const int64_t videoTicks =
+                frame < frames && irregular ? m_spec.pictures[static_cast<size_t>(frame)].tick
+                                            : int64_t{frame} * m_spec.ticksPerFrame;
+            const int64_t videoTimeUs =
+                int64_t{1000000} * videoTicks * m_spec.scale / (int64_t{m_spec.rate} * m_spec.ticksPerFrame);
             const int64_t audioTimeUs = (delaySamples + audioWritten) * 1000000 / m_spec.sampleRate;
             if (frame < frames && (audioWritten >= audioFrames || videoTimeUs <= audioTimeUs)) {
                 EncodeVideo(frame++);
@@ -168,7 +174,7 @@ private:
         AVCodecContext* codec = m_video.codec.get();
         codec->width = m_spec.width;
         codec->height = m_spec.height;
-        codec->time_base = AVRational{m_spec.scale, m_spec.rate};
+        codec->time_base = AVRational{m_spec.scale, m_spec.rate * m_spec.ticksPerFrame};
         codec->framerate = AVRational{m_spec.rate, m_spec.scale};
         codec->pix_fmt = ChooseVideoFormat(encoder, m_spec.pixelFormat);
         codec->gop_size = m_spec.gopSize;
@@ -185,6 +191,7 @@ private:
         m_video.stream = avformat_new_stream(m_output.get(), nullptr);
         Require(m_video.stream, "video stream");
         m_video.stream->time_base = codec->time_base;
+        m_video.stream->avg_frame_rate = codec->framerate; // stated where the container can (Matroska)
         Check(avcodec_parameters_from_context(m_video.stream->codecpar, codec), "video parameters");
 
         m_picture.reset(av_frame_alloc());
@@ -223,13 +230,17 @@ private:
     }
 
     void EncodeVideo(int frameNumber) {
-        DrawFrame(m_bgra.data(), m_spec.width, m_spec.height, m_spec.firstFrameNumber + frameNumber);
+        const bool irregular = !m_spec.pictures.empty();
+        const TClipPicture picture =
+            irregular ? m_spec.pictures[static_cast<size_t>(frameNumber)]
+                      : TClipPicture{int64_t{frameNumber} * m_spec.ticksPerFrame, m_spec.firstFrameNumber + frameNumber};
+        DrawFrame(m_bgra.data(), m_spec.width, m_spec.height, picture.number);
         Check(av_frame_make_writable(m_picture.get()), "writable picture");
         const uint8_t* source[1] = {m_bgra.data()};
         const int sourceStride[1] = {m_spec.width * 4};
         sws_scale(m_scaler.get(), source, sourceStride, 0, m_spec.height, m_picture->data,
                   m_picture->linesize);
-        m_picture->pts = frameNumber;
+        m_picture->pts = picture.tick;
         Drain(m_video, m_picture.get());
     }
 
@@ -285,7 +296,7 @@ private:
                 return;
             Check(result, "receive packet");
             if (m_packet->duration == 0 && target.codec->codec_type == AVMEDIA_TYPE_VIDEO)
-                m_packet->duration = 1;
+                m_packet->duration = m_spec.ticksPerFrame;
             av_packet_rescale_ts(m_packet.get(), target.codec->time_base, target.stream->time_base);
             m_packet->stream_index = target.stream->index;
             Check(av_interleaved_write_frame(m_output.get(), m_packet.get()), "write packet");
