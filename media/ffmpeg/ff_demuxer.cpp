@@ -42,6 +42,12 @@ TFFPacketPtr TFFPacketQueue::Pop() {
     return packet;
 }
 
+namespace {
+
+constexpr int64_t AudioPrerollUs = 100000;
+
+} // namespace
+
 int64_t LowestSeekPointUs(int64_t startUs) {
     return startUs < 0 ? startUs - AV_TIME_BASE : std::max<int64_t>(startUs - AV_TIME_BASE, 0);
 }
@@ -141,11 +147,16 @@ bool TFFDemuxer::KeepAudio(const AVPacket& packet) {
     }
     const int64_t endUs = startUs + av_rescale_q(duration, durationBase, microseconds);
     const int64_t targetUs = *m_dropAudioBeforeUs;
-    if (endUs <= targetUs && duration > 0)
+    // Decoders that carry state from packet to packet (the MP3 bit
+    // reservoir, AAC's overlap) give silence or noise for the first packet
+    // after a seek: decoding starts a little earlier and what precedes the
+    // target is dropped once decoded.
+    const int64_t keepFromUs = targetUs - AudioPrerollUs;
+    if (endUs <= keepFromUs && duration > 0)
         return false;
-    if (duration <= 0 && startUs < targetUs)
-        return false; // length unknown: only whole packets from the target on
-    // This packet reaches the target: keep it, drop its lead-in when decoded.
+    if (duration <= 0 && startUs < keepFromUs)
+        return false; // length unknown: only whole packets from there on
+    // The first packet kept: drop its lead-in (and the preroll) when decoded.
     m_audioSkipFrames =
         startUs < targetUs ? av_rescale(targetUs - startUs, stream->codecpar->sample_rate, AV_TIME_BASE) : 0;
     m_dropAudioBeforeUs.reset();

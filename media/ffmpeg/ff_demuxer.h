@@ -64,10 +64,10 @@ public:
     TStreamScan ScanWholeStream(int streamIndex, int64_t frameDuration);
 
     // While a seek reads towards its target, audio that ends before the
-    // target is of no use. Audio packets that end before timeUs (measured
-    // from the audio stream's start) are dropped; for the packet that spans
-    // timeUs, AudioSkipFrames() tells how many leading sample frames precede
-    // it. nullopt stops dropping.
+    // target is of no use. Audio packets that end more than a short preroll
+    // before timeUs (measured from the audio stream's start) are dropped;
+    // for the first packet kept, AudioSkipFrames() tells how many decoded
+    // sample frames precede timeUs. nullopt stops dropping.
     void DropAudioBefore(std::optional<int64_t> timeUs);
     int64_t TakeAudioSkipFrames();
 

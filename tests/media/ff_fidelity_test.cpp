@@ -218,4 +218,139 @@ TEST(FFGridDamaged, PicturesAfterADamagedPacketKeepTheirPlaces) {
         EXPECT_EQ(ReadFrameNumber(file.GetFrameAt(n), format.Width, format.Height), n) << "seek to " << n;
 }
 
+struct TAudioCase {
+    const char* label;
+    const char* format;
+    const char* codec;
+    double minimumCorrelation; // lossy coding blurs the tone a little
+};
+
+void PrintTo(const TAudioCase& value, std::ostream* out) {
+    *out << value.label;
+}
+
+// The tone's correlation over the next 1024 sample frames the file gives.
+double NextToneCorrelation(TFFFile& file, int64_t position) {
+    std::vector<int16_t> samples;
+    while (samples.size() < 2 * 1024) {
+        int32_t bytes = 0;
+        const auto* data = reinterpret_cast<const int16_t*>(file.GetAudio(bytes));
+        samples.insert(samples.end(), data, data + bytes / 2);
+    }
+    return ToneCorrelation(samples.data(), 1024, 2, 44100, position);
+}
+
+class FFAudioOnly : public ::testing::TestWithParam<TAudioCase> {};
+
+// A separate microphone must start where the clock is, not at 0.
+TEST_P(FFAudioOnly, SeekAndSetAudioPositionStartAtThatSample) {
+    TClipSpec spec;
+    spec.label = std::string("Microphone") + GetParam().label;
+    spec.format = GetParam().format;
+    spec.extension = GetParam().format;
+    spec.audioCodec = GetParam().codec;
+    spec.audioMs = 4000;
+    spec.audioDelayMs = 0;
+    TFFFile file;
+    file.Open(ClipPath(spec), TAVFile::ModeRead, TAVFile::StreamVideo | TAVFile::StreamAudio, false);
+    ASSERT_EQ(file.GetStreams(), TAVFile::StreamAudio);
+    EXPECT_NEAR(file.GetAudioLength(), 4 * 44100, 44100 / 20);
+    // Without video, Seek counts milliseconds (the default frame rate).
+    for (int64_t ms : {2500, 700, 3100, 0}) {
+        file.Seek(static_cast<int32_t>(ms));
+        const int64_t sample = ms * 44100 / 1000;
+        EXPECT_EQ(file.GetAudioPosition(), sample);
+        EXPECT_GT(NextToneCorrelation(file, sample), GetParam().minimumCorrelation) << ms << " ms";
+    }
+    EXPECT_EQ(file.SetAudioPosition(100003), 100003);
+    EXPECT_GT(NextToneCorrelation(file, 100003), GetParam().minimumCorrelation);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, FFAudioOnly,
+                         ::testing::Values(TAudioCase{"Wav", "wav", "pcm_s16le", 0.999},
+                                           TAudioCase{"Mp3", "mp3", "libmp3lame", 0.9}),
+                         [](const ::testing::TestParamInfo<TAudioCase>& info) { return info.param.label; });
+
+TEST(FFAudioLength, MatroskaAudioLengthIsTheStreamsOwn) {
+    TClipSpec spec;
+    spec.label = "ToneMkv";
+    spec.format = "matroska";
+    spec.extension = "mkv";
+    spec.audioCodec = "pcm_s16le";
+    spec.audioMs = 10000;
+    spec.audioDelayMs = 0;
+    TFFFile file;
+    file.Open(ClipPath(spec), TAVFile::ModeRead, TAVFile::StreamAudio, true);
+    EXPECT_NEAR(file.GetAudioLength(), 10 * 44100, 44100 / 100);
+}
+
+// A one-picture clip written through the image muxer.
+std::string StillPath(const std::string& codec, const std::string& extension) {
+    TClipSpec spec;
+    spec.label = "Still" + codec;
+    spec.format = "image2";
+    spec.extension = extension;
+    spec.videoCodec = codec;
+    spec.frameCount = 1;
+    spec.maxBFrames = 0;
+    spec.pixelFormat = codec == "mjpeg" ? "yuvj420p" : "rgb24";
+    spec.muxerOptions = "update=1";
+    return ClipPath(spec);
+}
+
+TEST(FFStill, PngAndJpegAreOneFrameMedia) {
+    for (const auto& [codec, extension] : {std::pair{"png", "png"}, std::pair{"mjpeg", "jpg"}}) {
+        TFFFile file;
+        file.Open(StillPath(codec, extension), TAVFile::ModeRead, TAVFile::StreamVideo, true);
+        EXPECT_EQ(file.GetVideoLength(), 1) << codec;
+        const TAVFile::TVideoFormat format = file.GetVideoFormat();
+        EXPECT_EQ(ReadFrameNumber(file.GetFrameAt(0), format.Width, format.Height), 0) << codec;
+    }
+}
+
+// An MPEG-1 elementary stream cut into PES packets without any timestamp,
+// behind bare pack headers: nothing in the file states a duration.
+std::vector<char> BareProgramStream(std::vector<char> elementary) {
+    // Mark the stated bit rate as variable, so no duration is guessed from it.
+    for (size_t i = 0; i + 11 < elementary.size(); ++i) {
+        if (elementary[i] == 0 && elementary[i + 1] == 0 && elementary[i + 2] == 1 &&
+            static_cast<uint8_t>(elementary[i + 3]) == 0xB3) {
+            elementary[i + 8] = static_cast<char>(0xFF);
+            elementary[i + 9] = static_cast<char>(0xFF);
+            elementary[i + 10] = static_cast<char>(elementary[i + 10] | 0xC0);
+        }
+    }
+    const char pack[] = {0, 0, 1, static_cast<char>(0xBA), 0x21, 0, 1, 0, 1, static_cast<char>(0x80), 0x13,
+                         static_cast<char>(0x89)};
+    std::vector<char> out;
+    for (size_t at = 0; at < elementary.size(); at += 2000) {
+        const size_t size = std::min<size_t>(2000, elementary.size() - at);
+        out.insert(out.end(), pack, pack + sizeof pack);
+        const size_t length = size + 1;
+        const char header[] = {0, 0, 1, static_cast<char>(0xE0), static_cast<char>(length >> 8),
+                               static_cast<char>(length & 0xFF), 0x0F};
+        out.insert(out.end(), header, header + sizeof header);
+        out.insert(out.end(), elementary.begin() + static_cast<ptrdiff_t>(at),
+                   elementary.begin() + static_cast<ptrdiff_t>(at + size));
+    }
+    const char end[] = {0, 0, 1, static_cast<char>(0xB9)};
+    out.insert(out.end(), end, end + sizeof end);
+    return out;
+}
+
+TEST(FFNoDuration, ALengthIsFoundByScanningAndEveryFrameIsReachable) {
+    TClipSpec spec = Base("Mpeg1Elementary", "mpeg1video", "m1v", "mpeg1video", 25, 2);
+    spec.frameCount = 90;
+    const std::string path = ScratchPath("bare.mpg");
+    WriteBytes(path, BareProgramStream(ReadBytes(ClipPath(spec))));
+    TFFFile file;
+    file.Open(path, TAVFile::ModeRead, TAVFile::StreamVideo, true);
+    EXPECT_EQ(file.GetVideoLength(), spec.frameCount);
+    const TAVFile::TVideoFormat format = file.GetVideoFormat();
+    for (int n = 0; n < spec.frameCount; ++n)
+        ASSERT_EQ(ReadFrameNumber(file.GetFrameAt(n), format.Width, format.Height), n) << "frame " << n;
+    for (int n : {60, 10, 89, 45, 0, 46})
+        EXPECT_EQ(ReadFrameNumber(file.GetFrameAt(n), format.Width, format.Height), n) << "seek to " << n;
+}
+
 } // namespace
