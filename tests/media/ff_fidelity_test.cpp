@@ -308,36 +308,6 @@ TEST(FFStill, PngAndJpegAreOneFrameMedia) {
     }
 }
 
-// An MPEG-1 elementary stream cut into PES packets without any timestamp,
-// behind bare pack headers: nothing in the file states a duration.
-std::vector<char> BareProgramStream(std::vector<char> elementary) {
-    // Mark the stated bit rate as variable, so no duration is guessed from it.
-    for (size_t i = 0; i + 11 < elementary.size(); ++i) {
-        if (elementary[i] == 0 && elementary[i + 1] == 0 && elementary[i + 2] == 1 &&
-            static_cast<uint8_t>(elementary[i + 3]) == 0xB3) {
-            elementary[i + 8] = static_cast<char>(0xFF);
-            elementary[i + 9] = static_cast<char>(0xFF);
-            elementary[i + 10] = static_cast<char>(elementary[i + 10] | 0xC0);
-        }
-    }
-    const char pack[] = {0, 0, 1, static_cast<char>(0xBA), 0x21, 0, 1, 0, 1, static_cast<char>(0x80), 0x13,
-                         static_cast<char>(0x89)};
-    std::vector<char> out;
-    for (size_t at = 0; at < elementary.size(); at += 2000) {
-        const size_t size = std::min<size_t>(2000, elementary.size() - at);
-        out.insert(out.end(), pack, pack + sizeof pack);
-        const size_t length = size + 1;
-        const char header[] = {0, 0, 1, static_cast<char>(0xE0), static_cast<char>(length >> 8),
-                               static_cast<char>(length & 0xFF), 0x0F};
-        out.insert(out.end(), header, header + sizeof header);
-        out.insert(out.end(), elementary.begin() + static_cast<ptrdiff_t>(at),
-                   elementary.begin() + static_cast<ptrdiff_t>(at + size));
-    }
-    const char end[] = {0, 0, 1, static_cast<char>(0xB9)};
-    out.insert(out.end(), end, end + sizeof end);
-    return out;
-}
-
 TEST(FFNoDuration, ALengthIsFoundByScanningAndEveryFrameIsReachable) {
     TClipSpec spec = Base("Mpeg1Elementary", "mpeg1video", "m1v", "mpeg1video", 25, 2);
     spec.frameCount = 90;

@@ -414,3 +414,33 @@ double ToneCorrelation(const int16_t* samples, int frames, int channels, int sam
         return 0.0;
     return product / std::sqrt(energyA * energyB);
 }
+
+std::vector<char> BareProgramStream(std::vector<char> elementary) {
+    // A variable bit rate leaves the demuxer nothing to guess a duration from.
+    for (size_t i = 0; i + 11 < elementary.size(); ++i) {
+        if (elementary[i] == 0 && elementary[i + 1] == 0 && elementary[i + 2] == 1 &&
+            static_cast<uint8_t>(elementary[i + 3]) == 0xB3) {
+            elementary[i + 8] = static_cast<char>(0xFF);
+            elementary[i + 9] = static_cast<char>(0xFF);
+            elementary[i + 10] = static_cast<char>(elementary[i + 10] | 0xC0);
+        }
+    }
+    // MPEG-1 pack header: SCR 0, mux rate 2500 x 50 bytes per second.
+    const char pack[] = {0, 0, 1, static_cast<char>(0xBA), 0x21, 0, 1, 0, 1, static_cast<char>(0x80), 0x13,
+                         static_cast<char>(0x89)};
+    std::vector<char> out;
+    for (size_t at = 0; at < elementary.size(); at += 2000) {
+        const size_t size = std::min<size_t>(2000, elementary.size() - at);
+        out.insert(out.end(), pack, pack + sizeof pack);
+        const size_t length = size + 1;
+        // Stream 0xE0, then 0x0F: no timestamps.
+        const char header[] = {0, 0, 1, static_cast<char>(0xE0), static_cast<char>(length >> 8),
+                               static_cast<char>(length & 0xFF), 0x0F};
+        out.insert(out.end(), header, header + sizeof header);
+        out.insert(out.end(), elementary.begin() + static_cast<ptrdiff_t>(at),
+                   elementary.begin() + static_cast<ptrdiff_t>(at + size));
+    }
+    const char end[] = {0, 0, 1, static_cast<char>(0xB9)};
+    out.insert(out.end(), end, end + sizeof end);
+    return out;
+}

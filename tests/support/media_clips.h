@@ -52,6 +52,11 @@ inline void PrintTo(const TClipSpec& spec, std::ostream* out) {
 // Writes the clip; throws std::runtime_error with the failing step.
 void WriteClip(const std::string& path, const TClipSpec& spec);
 
+// An MPEG-1 video elementary stream cut into PES packets without any
+// timestamp behind bare pack headers, its sequence headers marking the bit
+// rate as variable: nothing in the result states a duration.
+std::vector<char> BareProgramStream(std::vector<char> elementary);
+
 // Draws picture n of the pattern into a BGRA frame buffer (rows top to bottom).
 void DrawFrame(uint8_t* bgra, int width, int height, int frameNumber);
 
