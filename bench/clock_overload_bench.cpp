@@ -165,7 +165,8 @@ TFigures Run(TMMTimer& timer, TBenchHost& host, const TSpend& spend, const std::
     while (next(wParam)) {
         clock.HandleTimerMessage(wParam);
         ++figures.ticks;
-        figures.worstBackStepMs = std::max<int64_t>(figures.worstBackStepMs, previousTime - clock.CurrentTime());
+        figures.worstBackStepMs =
+            std::max<int64_t>(figures.worstBackStepMs, previousTime - clock.CurrentTime());
         previousTime = clock.CurrentTime();
         trail.emplace_back(now() - startMs, now() - startMs - clock.PositionMs());
     }
@@ -183,20 +184,22 @@ TFigures Run(TMMTimer& timer, TBenchHost& host, const TSpend& spend, const std::
         while (j + 1 < fast.size() && fast[j + 1].atMs <= slow[i].atMs)
             ++j;
         if (!fast.empty())
-            figures.worstSkewMs = std::max(figures.worstSkewMs, std::abs(slow[i].pictureMs - fast[j].pictureMs));
+            figures.worstSkewMs =
+                std::max(figures.worstSkewMs, std::abs(slow[i].pictureMs - fast[j].pictureMs));
     }
     return figures;
 }
 
 void Print(const char* label, const TFigures& figures) {
     const double periodMs = 40;
-    std::printf("%-12s %6lld ticks  worst skew %4lld ms (%.2f periods)  worst step back %4lld ms (%.2f periods)  "
-                "trail first tenth %4lld ms, last tenth %4lld ms (ratio %.2f)\n",
-                label, static_cast<long long>(figures.ticks), static_cast<long long>(figures.worstSkewMs),
-                figures.worstSkewMs / periodMs, static_cast<long long>(figures.worstBackStepMs),
-                figures.worstBackStepMs / periodMs, static_cast<long long>(figures.trailFirstMs),
-                static_cast<long long>(figures.trailLastMs),
-                figures.trailFirstMs > 0 ? static_cast<double>(figures.trailLastMs) / figures.trailFirstMs : 0.0);
+    std::printf(
+        "%-12s %6lld ticks  worst skew %4lld ms (%.2f periods)  worst step back %4lld ms (%.2f periods)  "
+        "trail first tenth %4lld ms, last tenth %4lld ms (ratio %.2f)\n",
+        label, static_cast<long long>(figures.ticks), static_cast<long long>(figures.worstSkewMs),
+        figures.worstSkewMs / periodMs, static_cast<long long>(figures.worstBackStepMs),
+        figures.worstBackStepMs / periodMs, static_cast<long long>(figures.trailFirstMs),
+        static_cast<long long>(figures.trailLastMs),
+        figures.trailFirstMs > 0 ? static_cast<double>(figures.trailLastMs) / figures.trailFirstMs : 0.0);
 }
 
 } // namespace

@@ -365,8 +365,8 @@ void NoDurationScan(TTempDir& folder) {
     std::printf("\nOpening one minute of 720x576 MPEG-1 at 6 Mbit/s without any duration (%d frames found) "
                 "against the same with timestamps (%d frames):\n  %.1f ms against %.1f ms, ratio %.2f; "
                 "the scan costs %.1f ms per minute of media\n",
-                bareLength, stampedLength, bareSeconds * 1000, stampedSeconds * 1000, bareSeconds / stampedSeconds,
-                (bareSeconds - stampedSeconds) * 1000);
+                bareLength, stampedLength, bareSeconds * 1000, stampedSeconds * 1000,
+                bareSeconds / stampedSeconds, (bareSeconds - stampedSeconds) * 1000);
 }
 
 int main(int argc, char** argv) {

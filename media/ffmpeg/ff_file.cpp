@@ -28,8 +28,8 @@ bool IsSaneRate(AVRational rate) {
 // The nominal rate of a variable-rate file is mostly not stated; its
 // average, when close to a common rate, stands for that rate.
 AVRational CommonRateNear(AVRational average) {
-    const AVRational common[] = {{24000, 1001}, {24, 1}, {25, 1},  {30000, 1001}, {30, 1},
-                                 {48, 1},       {50, 1}, {60000, 1001}, {60, 1},  {120, 1}};
+    const AVRational common[] = {{24000, 1001}, {24, 1}, {25, 1},       {30000, 1001}, {30, 1},
+                                 {48, 1},       {50, 1}, {60000, 1001}, {60, 1},       {120, 1}};
     AVRational best = average;
     double bestDistance = 0.05;
     for (AVRational rate : common) {
@@ -69,7 +69,8 @@ AVRational ChooseFrameRate(const AVStream* stream, const AVCodecContext* codec) 
 // that backend cannot read are one-frame media here.
 bool IsSequenceImage(const AVFormatContext* input) {
     const std::string name = input->iformat->name;
-    const bool still = name == "image2" || (name.size() > 5 && name.compare(name.size() - 5, 5, "_pipe") == 0);
+    const bool still =
+        name == "image2" || (name.size() > 5 && name.compare(name.size() - 5, 5, "_pipe") == 0);
     if (!still)
         return false;
     for (unsigned i = 0; i < input->nb_streams; ++i)
@@ -138,8 +139,8 @@ void TFFFile::OpenRead(const std::string& fileName, int32_t streams, bool raiseE
     context.demuxer.SetStreams(videoIndex, audioIndex);
     // Measured before any decoding starts: the scan moves the reader.
     context.audioStreamEnd.reset();
-    if (audioIndex >= 0 && (input->streams[audioIndex]->duration == AV_NOPTS_VALUE ||
-                            input->streams[audioIndex]->duration <= 0))
+    if (audioIndex >= 0 &&
+        (input->streams[audioIndex]->duration == AV_NOPTS_VALUE || input->streams[audioIndex]->duration <= 0))
         context.audioStreamEnd = context.demuxer.ScanStreamEnd(audioIndex, 0);
 
     if (streams & StreamVideo) {
@@ -232,7 +233,8 @@ int32_t TFFFile::ScannedVideoLength(int index, int64_t frameDuration, int64_t pe
     const TFFDemuxer::TStreamScan scan = m_context->demuxer.ScanWholeStream(index, frameDuration);
     int64_t frames = scan.packets;
     if (scan.start && scan.end)
-        frames = std::max(frames, av_rescale_rnd(*scan.end - *scan.start, perFrame, perSecond, AV_ROUND_NEAR_INF));
+        frames =
+            std::max(frames, av_rescale_rnd(*scan.end - *scan.start, perFrame, perSecond, AV_ROUND_NEAR_INF));
     return ClampCount(frames);
 }
 

@@ -2,10 +2,14 @@
 // TFFFile: reading and writing of video and audio files through the FFmpeg
 // libraries (backend id 2, "FFmpeg file input and output").
 //
-// Reading is frame-accurate: GetFrameAt(n) returns the picture that reading
-// the file in order returns as frame n, also after any seek, for decoders
-// that reorder pictures too. Frame indexes count from 0; audio positions and
-// lengths count sample frames (channels x 2 bytes).
+// Reading is frame-accurate on one grid: frame n is the picture on screen at
+// the time of frame 0 plus n periods of the nominal rate, whether reached in
+// order, after a seek or while skipping, for decoders that reorder pictures
+// too. Where timestamps skip, pictures repeat; pictures between two grid
+// points are passed over; files without usable timestamps count pictures.
+// Frame indexes count from 0; audio positions and lengths count sample
+// frames (channels x 2 bytes). Without a video stream, Seek takes
+// milliseconds (the default rate 1000/1) and positions the audio there.
 //
 // Errors (besides those of TAVFile):
 // - Open: AVFileErrorOpenVideo with "Could not open file!", "Could not find

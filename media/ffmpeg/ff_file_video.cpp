@@ -141,7 +141,8 @@ void TFFFile::ConvertShown() {
     TFFFileI& context = *m_context;
     if (context.bufferHoldsShown)
         return;
-    if (!context.shown || !context.pictureConverter.Convert(context.shown.get(), m_frameBuffer, m_width, m_height)) {
+    if (!context.shown ||
+        !context.pictureConverter.Convert(context.shown.get(), m_frameBuffer, m_width, m_height)) {
         ClearFrameBuffer();
         return;
     }

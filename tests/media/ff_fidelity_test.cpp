@@ -148,7 +148,9 @@ TEST_P(FFGrid, InOrderRandomAccessAndSkippingAgreeOnTheGrid) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, FFGrid, ::testing::ValuesIn(GridCases()),
-                         [](const ::testing::TestParamInfo<TGridCase>& info) { return info.param.clip.label; });
+                         [](const ::testing::TestParamInfo<TGridCase>& info) {
+                             return info.param.clip.label;
+                         });
 
 std::vector<uint8_t> Copy(const uint8_t* frame, const TAVFile::TVideoFormat& format) {
     return std::vector<uint8_t>(frame, frame + static_cast<size_t>(format.Width) * 4 * format.Height);

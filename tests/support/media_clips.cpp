@@ -133,8 +133,9 @@ public:
 
     void Write() {
         const bool irregular = !m_spec.pictures.empty();
-        const int frames =
-            !m_video.codec ? 0 : irregular ? static_cast<int>(m_spec.pictures.size()) : m_spec.frameCount;
+        const int frames = !m_video.codec ? 0
+                           : irregular    ? static_cast<int>(m_spec.pictures.size())
+                                          : m_spec.frameCount;
         int64_t audioFrames = 0;
         if (m_audio.codec) {
             const int audioMs = m_spec.audioMs >= 0 ? m_spec.audioMs
@@ -147,9 +148,9 @@ public:
         int64_t audioWritten = 0;
         for (int frame = 0; frame < frames || audioWritten < audioFrames;) {
             // Keep the two streams close in time so the muxer interleaves evenly.
-            const int64_t videoTicks =
-                frame < frames && irregular ? m_spec.pictures[static_cast<size_t>(frame)].tick
-                                            : int64_t{frame} * m_spec.ticksPerFrame;
+            const int64_t videoTicks = frame < frames && irregular
+                                           ? m_spec.pictures[static_cast<size_t>(frame)].tick
+                                           : int64_t{frame} * m_spec.ticksPerFrame;
             const int64_t videoTimeUs =
                 int64_t{1000000} * videoTicks * m_spec.scale / (int64_t{m_spec.rate} * m_spec.ticksPerFrame);
             const int64_t audioTimeUs = (delaySamples + audioWritten) * 1000000 / m_spec.sampleRate;
@@ -231,9 +232,9 @@ private:
 
     void EncodeVideo(int frameNumber) {
         const bool irregular = !m_spec.pictures.empty();
-        const TClipPicture picture =
-            irregular ? m_spec.pictures[static_cast<size_t>(frameNumber)]
-                      : TClipPicture{int64_t{frameNumber} * m_spec.ticksPerFrame, m_spec.firstFrameNumber + frameNumber};
+        const TClipPicture picture = irregular ? m_spec.pictures[static_cast<size_t>(frameNumber)]
+                                               : TClipPicture{int64_t{frameNumber} * m_spec.ticksPerFrame,
+                                                              m_spec.firstFrameNumber + frameNumber};
         DrawFrame(m_bgra.data(), m_spec.width, m_spec.height, picture.number);
         Check(av_frame_make_writable(m_picture.get()), "writable picture");
         const uint8_t* source[1] = {m_bgra.data()};
@@ -426,16 +427,21 @@ std::vector<char> BareProgramStream(std::vector<char> elementary) {
         }
     }
     // MPEG-1 pack header: SCR 0, mux rate 2500 x 50 bytes per second.
-    const char pack[] = {0, 0, 1, static_cast<char>(0xBA), 0x21, 0, 1, 0, 1, static_cast<char>(0x80), 0x13,
-                         static_cast<char>(0x89)};
+    const char pack[] = {0, 0, 1, static_cast<char>(0xBA), 0x21, 0,
+                         1, 0, 1, static_cast<char>(0x80), 0x13, static_cast<char>(0x89)};
     std::vector<char> out;
     for (size_t at = 0; at < elementary.size(); at += 2000) {
         const size_t size = std::min<size_t>(2000, elementary.size() - at);
         out.insert(out.end(), pack, pack + sizeof pack);
         const size_t length = size + 1;
         // Stream 0xE0, then 0x0F: no timestamps.
-        const char header[] = {0, 0, 1, static_cast<char>(0xE0), static_cast<char>(length >> 8),
-                               static_cast<char>(length & 0xFF), 0x0F};
+        const char header[] = {0,
+                               0,
+                               1,
+                               static_cast<char>(0xE0),
+                               static_cast<char>(length >> 8),
+                               static_cast<char>(length & 0xFF),
+                               0x0F};
         out.insert(out.end(), header, header + sizeof header);
         out.insert(out.end(), elementary.begin() + static_cast<ptrdiff_t>(at),
                    elementary.begin() + static_cast<ptrdiff_t>(at + size));
