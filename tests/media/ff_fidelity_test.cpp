@@ -3,12 +3,15 @@
 // give the picture on screen at the time of frame n.
 
 #include "media/ffmpeg/ff_file.h"
+#include "platform/fake_mm_timer.h"
+#include "playback/playback_clock.h"
 #include "tests/media/ff_test_clips.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -145,6 +148,75 @@ TEST_P(FFGrid, InOrderRandomAccessAndSkippingAgreeOnTheGrid) {
         m_file.SkipFrames(n + 4 - m_file.GetVideoPosition());
         ASSERT_EQ(NumberAt(n + 4), expected[static_cast<size_t>(n + 4)]) << "after skipping to " << n + 4;
     }
+}
+
+// A camera as the playback clock sees it: the file and the numbers fetched.
+class TGridMedium : public TPlaybackMedium {
+public:
+    explicit TGridMedium(TFFFile& file) : m_file(file) {}
+    TAVFile* MediaFile() override { return &m_file; }
+    int32_t Offset() const override { return 0; }
+    void FetchFrame(int32_t frame) override {
+        const TAVFile::TVideoFormat format = m_file.GetVideoFormat();
+        Shown.emplace_back(frame, ReadFrameNumber(m_file.GetFrameAt(frame), format.Width, format.Height));
+    }
+    void Paint() override {}
+    void CommitMouseRegion() override {}
+    bool IsAudioEnabled() const override { return false; }
+    void ShowPlaybackRate(double, int32_t) override {}
+
+    std::vector<std::pair<int32_t, int>> Shown; // frame, number read
+
+private:
+    TFFFile& m_file;
+};
+
+class TOneMedium : public TPlaybackMediaList {
+public:
+    explicit TOneMedium(TPlaybackMedium& medium) : m_medium(medium) {}
+    int32_t MediumCount() const override { return 1; }
+    TPlaybackMedium& Medium(int32_t) override { return m_medium; }
+
+private:
+    TPlaybackMedium& m_medium;
+};
+
+class TQueueHost : public TPlaybackHost {
+public:
+    void TrackBarChanged(const TTrackBar&) override {}
+    void SetStatusTexts(const QString&, const QString&, const QString&) override {}
+    void RefreshEventList(bool, bool) override {}
+    void RefreshTitleList(bool, bool) override {}
+    void RenderOutput() override {}
+    void SetTimelinePosition(int32_t) override {}
+    void RefreshTimeline() override {}
+    void RepaintTimeline() override {}
+    void SetEditingEnabled(bool) override {}
+    void PostTimerMessage(uint32_t wParam) override { Posted.push_back(wParam); }
+    std::deque<uint32_t> Posted;
+};
+
+TEST_P(FFGrid, PlaybackOnTheClockShowsTheGridFrameAtEveryTick) {
+    TProject project;
+    TGridMedium medium(m_file);
+    TOneMedium media(medium);
+    TQueueHost host;
+    TFakeMMTimer timer;
+    TPlaybackClock clock(project, media, host, timer);
+    clock.MediumAdded(0);
+    clock.Play();
+    // Every third tick runs two frame periods late, so frames are skipped too.
+    for (int tick = 0; tick < 400 && (!host.Posted.empty() || timer.FireNext()); ++tick) {
+        if (tick % 3 == 2)
+            timer.MutableClock().AdvanceMs(80);
+        const uint32_t wParam = host.Posted.front();
+        host.Posted.pop_front();
+        clock.HandleTimerMessage(wParam);
+    }
+    const std::vector<int>& expected = GetParam().expected;
+    ASSERT_GT(medium.Shown.size(), expected.size() / 2);
+    for (const auto& [frame, number] : medium.Shown)
+        ASSERT_EQ(number, expected[static_cast<size_t>(frame)]) << "frame " << frame;
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, FFGrid, ::testing::ValuesIn(GridCases()),
