@@ -62,19 +62,17 @@ TFFFile::TDecodeResult TFFFile::DecodeNextVideoFrame(bool skip) {
             return TDecodeResult::Picture;
         }
     }
-    {
-        // Without a usable clock every picture is the next frame.
-        const AVFrame* picture = nullptr;
-        const TFFVideoDecoder::TResult result =
-            context.video.Next(context.demuxer, m_parameters.Deinterlace, &picture);
-        if (result == TFFVideoDecoder::TResult::End)
-            return TDecodeResult::End;
-        ++m_nextDecodeIndex;
-        if (result == TFFVideoDecoder::TResult::Error)
-            return TDecodeResult::Lost;
-        LearnFirstTimestamp(picture, index);
-        Hold(picture, index);
-    }
+    // Without a usable clock every picture is the next frame.
+    const AVFrame* picture = nullptr;
+    const TFFVideoDecoder::TResult result =
+        context.video.Next(context.demuxer, m_parameters.Deinterlace, &picture);
+    if (result == TFFVideoDecoder::TResult::End)
+        return TDecodeResult::End;
+    ++m_nextDecodeIndex;
+    if (result == TFFVideoDecoder::TResult::Error)
+        return TDecodeResult::Lost;
+    LearnFirstTimestamp(picture, index);
+    Hold(picture, index);
     if (!skip)
         ConvertShown();
     return TDecodeResult::Picture;
