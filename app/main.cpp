@@ -1,6 +1,7 @@
 #include "document/ui/error_handler.h"
 #include "document/ui/form_main.h"
 #include "document/ui/main_document.h"
+#include "media/registry/registry.h"
 
 #include <QApplication>
 
@@ -21,6 +22,7 @@ void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QSt
 } // namespace
 
 int main(int argc, char* argv[]) {
+    SetMediaLibraryLogging(TMediaLogging::Quiet);
     DefaultMessageHandler = qInstallMessageHandler(FilterMessages);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));

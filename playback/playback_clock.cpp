@@ -371,9 +371,14 @@ void TPlaybackClock::ShowGroupFrames(TTimerInfo& group) {
             const int32_t current = file->GetVideoPosition();
             if (frame > current) {
                 const int64_t startMs = m_timer.Clock().NowMs();
-                file->SkipFrames(static_cast<int32_t>(frame - current));
-                skipMs += m_timer.Clock().NowMs() - startMs;
-                skippedFrames = std::max(skippedFrames, frame - current);
+                if (ShouldJump(group, frame - current)) {
+                    file->Seek(static_cast<int32_t>(frame));
+                    group.JumpCostMs = static_cast<double>(m_timer.Clock().NowMs() - startMs);
+                } else {
+                    file->SkipFrames(static_cast<int32_t>(frame - current));
+                    skipMs += m_timer.Clock().NowMs() - startMs;
+                    skippedFrames = std::max(skippedFrames, frame - current);
+                }
             }
             medium.FetchFrame(static_cast<int32_t>(frame));
             if (video.DrainAudio && file->GetAudioPosition() < file->GetAudioLength())
@@ -386,6 +391,20 @@ void TPlaybackClock::ShowGroupFrames(TTimerInfo& group) {
     }
     if (skippedFrames > 0)
         group.SkipCostMsPerFrame = static_cast<double>(skipMs) / static_cast<double>(skippedFrames);
+}
+
+bool TPlaybackClock::ShouldJump(const TTimerInfo& group, int64_t count) const {
+    // Skipping decodes every skipped picture; where that costs more than a
+    // frame period, a late group would spend ever longer ticks on frames
+    // nobody sees. Seeking decodes from the nearest key frame instead, a
+    // bounded cost, so the group stays on the clock.
+    if (count > MaxSkipFrames)
+        return true;
+    if (group.SkipCostMsPerFrame <= 0)
+        return false;
+    const double skipMs = static_cast<double>(count) * group.SkipCostMsPerFrame;
+    const double periodMs = 1000.0 * group.Scale / group.Rate * 100.0 / m_playbackSpeed;
+    return skipMs > periodMs && (group.JumpCostMs < 0 || skipMs > group.JumpCostMs);
 }
 
 void TPlaybackClock::MeasureRate(TTimerInfo& group) {
@@ -436,7 +455,6 @@ void TPlaybackClock::Rearm(int32_t groupIndex) {
         auto skip = static_cast<int64_t>(std::trunc(lateMs / periodMs));
         if (std::fmod(lateMs, periodMs) > 0)
             ++skip;
-        skip = std::min(skip, AffordableSkip(group, periodMs));
         frame += skip;
         delayMs += static_cast<double>(skip) * periodMs;
     }
@@ -446,15 +464,6 @@ void TPlaybackClock::Rearm(int32_t groupIndex) {
     group.DroppedInWindow = Saturate(static_cast<int64_t>(group.DroppedInWindow) + dropped);
     // The schedule is in position milliseconds; the timer runs in real ones.
     ArmOrPost(group.TimerId, delayMs * 100.0 / m_playbackSpeed, TickParam(groupIndex));
-}
-
-int64_t TPlaybackClock::AffordableSkip(const TTimerInfo& group, double periodMs) const {
-    // Unknown or free (image sequences): skip whatever it takes.
-    if (group.SkipCostMsPerFrame <= 0)
-        return std::numeric_limits<int64_t>::max();
-    // Skipping in the next tick may take one frame period of real time.
-    const double budgetMs = periodMs * 100.0 / m_playbackSpeed;
-    return static_cast<int64_t>(budgetMs / group.SkipCostMsPerFrame);
 }
 
 void TPlaybackClock::RepaintAll() {

@@ -6,11 +6,12 @@
 // step settings, and, while playing, one group per distinct frame rate. Each
 // group is driven by one-shot timers re-armed after every frame; late frames
 // are dropped so that every deadline stays tied to the clock reading at
-// Play, never drifting. Where skipping a frame costs as much as decoding it
-// (most codecs), a late group skips no more than it can afford within one
-// frame period and shows the frames it decodes instead: it falls behind the
-// clock while the machine cannot keep up and catches up when it can,
-// rather than spending ever longer ticks on frames nobody sees.
+// Play, never drifting: every group shows, at every tick, the frame due on
+// the one clock, so cameras of different rates stay together. A medium
+// more than a few frames behind, or one whose skipping (a decode per
+// skipped picture) would cost more than a frame period, jumps to the due
+// frame by a seek from the nearest key frame instead, so an overloaded
+// group does not spend ever longer ticks on frames nobody sees.
 //
 // Ownership: the clock refers to the project, the media set, the host, the
 // timer service and the audio output (optional); it owns none of them, and
@@ -60,6 +61,7 @@ struct TTimerInfo {
     int32_t WindowStartFrame = 0;   // Frame at the last rate measurement
     double Fps = 0;                 // last measured rate of frames shown
     double SkipCostMsPerFrame = -1; // what skipping one frame last cost the group; -1 unknown
+    double JumpCostMs = -1;         // what the last jump (seek) to a due frame cost; -1 unknown
     bool FrameShown = true;         // some medium had a frame at the last tick
 };
 
@@ -159,7 +161,9 @@ private:
     void MeasureRate(TTimerInfo& group);
     void StepCurrentTime(TTimerInfo& group, int32_t target);
     void Rearm(int32_t groupIndex);
-    int64_t AffordableSkip(const TTimerInfo& group, double periodMs) const;
+    // Frames a late medium may skip by decoding them before it jumps instead.
+    static constexpr int64_t MaxSkipFrames = 4;
+    bool ShouldJump(const TTimerInfo& group, int64_t count) const;
     void StartAudio(int32_t positionMs);
     void DrainUnplayedAudio(const std::vector<TPlaybackMedium*>& played);
     void RepaintAll();

@@ -42,6 +42,16 @@ TFFPacketPtr TFFPacketQueue::Pop() {
     return packet;
 }
 
+namespace {
+
+constexpr int64_t AudioPrerollUs = 100000;
+
+} // namespace
+
+int64_t LowestSeekPointUs(int64_t startUs) {
+    return startUs < 0 ? startUs - AV_TIME_BASE : std::max<int64_t>(startUs - AV_TIME_BASE, 0);
+}
+
 TFFDemuxer::TOpenResult TFFDemuxer::Open(const std::string& fileName) {
     Close();
     AVFormatContext* input = nullptr;
@@ -137,11 +147,16 @@ bool TFFDemuxer::KeepAudio(const AVPacket& packet) {
     }
     const int64_t endUs = startUs + av_rescale_q(duration, durationBase, microseconds);
     const int64_t targetUs = *m_dropAudioBeforeUs;
-    if (endUs <= targetUs && duration > 0)
+    // Decoders that carry state from packet to packet (the MP3 bit
+    // reservoir, AAC's overlap) give silence or noise for the first packet
+    // after a seek: decoding starts a little earlier and what precedes the
+    // target is dropped once decoded.
+    const int64_t keepFromUs = targetUs - AudioPrerollUs;
+    if (endUs <= keepFromUs && duration > 0)
         return false;
-    if (duration <= 0 && startUs < targetUs)
-        return false; // length unknown: only whole packets from the target on
-    // This packet reaches the target: keep it, drop its lead-in when decoded.
+    if (duration <= 0 && startUs < keepFromUs)
+        return false; // length unknown: only whole packets from there on
+    // The first packet kept: drop its lead-in (and the preroll) when decoded.
     m_audioSkipFrames =
         startUs < targetUs ? av_rescale(targetUs - startUs, stream->codecpar->sample_rate, AV_TIME_BASE) : 0;
     m_dropAudioBeforeUs.reset();
@@ -175,11 +190,8 @@ bool TFFDemuxer::SeekBackward(int64_t timeUs) {
 bool TFFDemuxer::Rewind() {
     if (!m_input)
         return false;
-    // A second before the stated start: program streams are searched by
-    // decoding times, which run ahead of the presentation start.
     const int64_t start = m_input->start_time != AV_NOPTS_VALUE ? m_input->start_time : 0;
-    if (av_seek_frame(m_input.get(), -1, std::max<int64_t>(start - AV_TIME_BASE, 0), AVSEEK_FLAG_BACKWARD) <
-            0 &&
+    if (av_seek_frame(m_input.get(), -1, LowestSeekPointUs(start), AVSEEK_FLAG_BACKWARD) < 0 &&
         av_seek_frame(m_input.get(), -1, 0, AVSEEK_FLAG_BYTE) < 0)
         return false;
     FlushQueues();
@@ -216,4 +228,25 @@ std::optional<int64_t> TFFDemuxer::ScanStreamEnd(int streamIndex, int64_t frameD
     if (!Rewind())
         return std::nullopt;
     return last;
+}
+
+TFFDemuxer::TStreamScan TFFDemuxer::ScanWholeStream(int streamIndex, int64_t frameDuration) {
+    TStreamScan scan;
+    if (!Rewind())
+        return scan;
+    while (TFFPacketPtr packet = Read()) {
+        if (packet->stream_index != streamIndex)
+            continue;
+        ++scan.packets;
+        const int64_t timestamp = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+        if (timestamp == AV_NOPTS_VALUE)
+            continue;
+        const int64_t packetEnd = timestamp + (packet->duration > 0 ? packet->duration : frameDuration);
+        if (!scan.end || packetEnd > *scan.end)
+            scan.end = packetEnd;
+        if (!scan.start || timestamp < *scan.start)
+            scan.start = timestamp;
+    }
+    Rewind();
+    return scan;
 }

@@ -9,6 +9,13 @@
 #include <optional>
 #include <string>
 
+// The earliest point worth seeking to in a file starting at startUs: a
+// second before it, since program streams are searched by decoding times,
+// which run ahead of the presentation start. A negative start (a broadcast
+// clock that wrapped) is followed below 0; otherwise the floor is 0, where
+// some demuxers (AVI) mislabel what they read after a seek before it.
+int64_t LowestSeekPointUs(int64_t startUs);
+
 class TFFDemuxer {
 public:
     enum class TOpenResult { Opened, OpenFailed, InfoFailed };
@@ -45,12 +52,22 @@ public:
     // at the start afterwards; nullopt when the file cannot seek, shows no
     // such packet or cannot be rewound.
     std::optional<int64_t> ScanStreamEnd(int streamIndex, int64_t frameDuration);
+    // For files that state no duration at all: reads every packet from the
+    // start (no decoding; about the cost of reading the file once), counting
+    // those of the stream and the end of the last one that has a timestamp.
+    // The reader is back at the start afterwards.
+    struct TStreamScan {
+        int64_t packets = 0;
+        std::optional<int64_t> start; // earliest timestamp seen
+        std::optional<int64_t> end;   // past the latest packet with a timestamp
+    };
+    TStreamScan ScanWholeStream(int streamIndex, int64_t frameDuration);
 
     // While a seek reads towards its target, audio that ends before the
-    // target is of no use. Audio packets that end before timeUs (measured
-    // from the audio stream's start) are dropped; for the packet that spans
-    // timeUs, AudioSkipFrames() tells how many leading sample frames precede
-    // it. nullopt stops dropping.
+    // target is of no use. Audio packets that end more than a short preroll
+    // before timeUs (measured from the audio stream's start) are dropped;
+    // for the first packet kept, AudioSkipFrames() tells how many decoded
+    // sample frames precede timeUs. nullopt stops dropping.
     void DropAudioBefore(std::optional<int64_t> timeUs);
     int64_t TakeAudioSkipFrames();
 

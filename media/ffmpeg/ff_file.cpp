@@ -7,8 +7,8 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
-#include <mutex>
 
 namespace {
 
@@ -25,21 +25,58 @@ bool IsSaneRate(AVRational rate) {
     return perSecond >= 1.0 / 60 && perSecond <= 1000;
 }
 
+// The nominal rate of a variable-rate file is mostly not stated; its
+// average, when close to a common rate, stands for that rate.
+AVRational CommonRateNear(AVRational average) {
+    const AVRational common[] = {{24000, 1001}, {24, 1}, {25, 1},       {30000, 1001}, {30, 1},
+                                 {48, 1},       {50, 1}, {60000, 1001}, {60, 1},       {120, 1}};
+    AVRational best = average;
+    double bestDistance = 0.05;
+    for (AVRational rate : common) {
+        const double distance = std::abs(av_q2d(average) / av_q2d(rate) - 1);
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = rate;
+        }
+    }
+    return best;
+}
+
 // The stream's real frame rate, else its average, else what the decoder
 // knows, else 25: a zero or absurd rate would make every index meaningless.
+// A "real" rate far above the average is the time base showing through (a
+// variable-rate file): the decoder's rate, else the average, is nominal then.
 AVRational ChooseFrameRate(const AVStream* stream, const AVCodecContext* codec) {
-    for (AVRational rate : {stream->r_frame_rate, stream->avg_frame_rate, codec->framerate})
+    const AVRational average = stream->avg_frame_rate;
+    const auto farAboveAverage = [&](AVRational rate) {
+        return IsSaneRate(average) && av_q2d(rate) > 1.9 * av_q2d(average);
+    };
+    if (IsSaneRate(stream->r_frame_rate) && !farAboveAverage(stream->r_frame_rate))
+        return stream->r_frame_rate;
+    if (IsSaneRate(codec->framerate) && !farAboveAverage(codec->framerate))
+        return codec->framerate;
+    if (IsSaneRate(average))
+        return CommonRateNear(average);
+    for (AVRational rate : {stream->r_frame_rate, codec->framerate})
         if (IsSaneRate(rate))
             return rate;
     return AVRational{25, 1};
 }
 
-// Still pictures (a BMP of a numbered sequence, a PNG) are read by their
-// demuxers as one-picture videos; they belong to the image sequence backend,
-// which later in the default order reads the whole sequence.
-bool IsStillImage(const AVInputFormat* format) {
-    const std::string name = format->name;
-    return name == "image2" || (name.size() > 5 && name.compare(name.size() - 5, 5, "_pipe") == 0);
+// A BMP of a numbered sequence is read by its demuxer as a one-picture
+// video; it belongs to the image sequence backend, which later in the
+// default order reads the whole sequence. Other still pictures (PNG, JPEG)
+// that backend cannot read are one-frame media here.
+bool IsSequenceImage(const AVFormatContext* input) {
+    const std::string name = input->iformat->name;
+    const bool still =
+        name == "image2" || (name.size() > 5 && name.compare(name.size() - 5, 5, "_pipe") == 0);
+    if (!still)
+        return false;
+    for (unsigned i = 0; i < input->nb_streams; ++i)
+        if (input->streams[i]->codecpar->codec_id == AV_CODEC_ID_BMP)
+            return true;
+    return false;
 }
 
 int32_t ClampCount(int64_t count) {
@@ -49,10 +86,6 @@ int32_t ClampCount(int64_t count) {
 } // namespace
 
 TFFFile::TFFFile() : m_context(std::make_unique<TFFFileI>()) {
-    static std::once_flag quietLibraries;
-    // Encoders print statistics and every damaged packet a warning; only
-    // errors are worth a line on stderr.
-    std::call_once(quietLibraries, [] { av_log_set_level(AV_LOG_ERROR); });
     for (const char* extension : {"avi", "mpg", "mpeg", "wav", "mp3"})
         AddExtension(extension);
     m_description = "FFmpeg file input and output";
@@ -79,7 +112,7 @@ void TFFFile::OpenRead(const std::string& fileName, int32_t streams, bool raiseE
         return;
     TFFFileI& context = *m_context;
     TFFDemuxer::TOpenResult opened = context.demuxer.Open(fileName);
-    if (opened == TFFDemuxer::TOpenResult::Opened && IsStillImage(context.demuxer.Context()->iformat))
+    if (opened == TFFDemuxer::TOpenResult::Opened && IsSequenceImage(context.demuxer.Context()))
         opened = TFFDemuxer::TOpenResult::OpenFailed;
     if (opened != TFFDemuxer::TOpenResult::Opened) {
         const char* message =
@@ -104,6 +137,11 @@ void TFFFile::OpenRead(const std::string& fileName, int32_t streams, bool raiseE
             audioIndex = static_cast<int>(i);
     }
     context.demuxer.SetStreams(videoIndex, audioIndex);
+    // Measured before any decoding starts: the scan moves the reader.
+    context.audioStreamEnd.reset();
+    if (audioIndex >= 0 &&
+        (input->streams[audioIndex]->duration == AV_NOPTS_VALUE || input->streams[audioIndex]->duration <= 0))
+        context.audioStreamEnd = context.demuxer.ScanStreamEnd(audioIndex, 0);
 
     if (streams & StreamVideo) {
         const std::string failure = OpenVideoStream();
@@ -172,7 +210,7 @@ std::string TFFFile::OpenVideoStream() {
             m_videoLength = ClampCount(
                 av_rescale_rnd(input->duration, rate.num, int64_t{rate.den} * AV_TIME_BASE, AV_ROUND_DOWN));
         else
-            m_videoLength = 0;
+            m_videoLength = ScannedVideoLength(index, frameDuration, perFrame, perSecond);
     }
 
     m_frameBuffer = static_cast<uint8_t*>(AllocBuffer(FrameBytes()));
@@ -186,6 +224,18 @@ std::string TFFFile::OpenVideoStream() {
     context.timestampsTrusted = true;
     CheckTimestamps(rateFromStream, stream->nb_frames);
     return {};
+}
+
+int32_t TFFFile::ScannedVideoLength(int index, int64_t frameDuration, int64_t perFrame, int64_t perSecond) {
+    // Nothing states a duration (an elementary stream in a bare program
+    // stream): without a length such a file could neither play nor be
+    // positioned, so its packets are counted once.
+    const TFFDemuxer::TStreamScan scan = m_context->demuxer.ScanWholeStream(index, frameDuration);
+    int64_t frames = scan.packets;
+    if (scan.start && scan.end)
+        frames =
+            std::max(frames, av_rescale_rnd(*scan.end - *scan.start, perFrame, perSecond, AV_ROUND_NEAR_INF));
+    return ClampCount(frames);
 }
 
 void TFFFile::CheckTimestamps(bool rateFromStream, int64_t statedFrames) {
@@ -227,9 +277,15 @@ std::string TFFFile::OpenAudioStream() {
     m_samplesPerSecond = context.audio.SampleRate();
     m_bytesPerSampleFrame = m_channels * 2;
     const AVRational timeBase = stream->time_base;
+    const int64_t perSample = int64_t{m_samplesPerSecond} * timeBase.num;
+    const std::optional<int64_t> end = context.audioStreamEnd;
+    const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
     if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
-        m_audioLength = ClampCount(av_rescale_rnd(
-            stream->duration, int64_t{m_samplesPerSecond} * timeBase.num, timeBase.den, AV_ROUND_DOWN));
+        m_audioLength = ClampCount(av_rescale_rnd(stream->duration, perSample, timeBase.den, AV_ROUND_DOWN));
+    } else if (end && *end > start) {
+        // The stream's own end (Matroska states only the container's
+        // duration, which runs to its longest stream and rounds up).
+        m_audioLength = ClampCount(av_rescale_rnd(*end - start, perSample, timeBase.den, AV_ROUND_NEAR_INF));
     } else if (input->duration != AV_NOPTS_VALUE && input->duration > 0) {
         // The container's duration runs from its earliest stream; audio that
         // starts later is that much shorter.
@@ -294,6 +350,7 @@ void TFFFile::Close() {
     FreeBuffer(m_frameBuffer);
     m_frameBuffer = nullptr;
     context.firstVideoTimestamp.reset();
+    ForgetShown();
     m_lastDecodedIndex = -1;
     m_nextDecodeIndex = -1;
     m_videoLength = 0;
@@ -323,6 +380,13 @@ int32_t TFFFile::SetVideoPosition(int32_t index) {
 int32_t TFFFile::SetAudioPosition(int32_t position) {
     RequireOpened();
     RequireAudio();
+    if (m_mode == ModeRead && !(m_streams & StreamVideo)) {
+        // To the sample, not to the millisecond the default frame rate gives.
+        m_context->demuxer.FlushQueues();
+        SeekAudioOnly(av_rescale(position, AV_TIME_BASE, m_samplesPerSecond));
+        m_audioPosition = position;
+        return m_audioPosition;
+    }
     Seek(static_cast<int32_t>(
         av_rescale_rnd(position, m_rate, int64_t{m_samplesPerSecond} * m_scale, AV_ROUND_DOWN)));
     return m_audioPosition;

@@ -2,10 +2,14 @@
 // TFFFile: reading and writing of video and audio files through the FFmpeg
 // libraries (backend id 2, "FFmpeg file input and output").
 //
-// Reading is frame-accurate: GetFrameAt(n) returns the picture that reading
-// the file in order returns as frame n, also after any seek, for decoders
-// that reorder pictures too. Frame indexes count from 0; audio positions and
-// lengths count sample frames (channels x 2 bytes).
+// Reading is frame-accurate on one grid: frame n is the picture on screen at
+// the time of frame 0 plus n periods of the nominal rate, whether reached in
+// order, after a seek or while skipping, for decoders that reorder pictures
+// too. Where timestamps skip, pictures repeat; pictures between two grid
+// points are passed over; files without usable timestamps count pictures.
+// Frame indexes count from 0; audio positions and lengths count sample
+// frames (channels x 2 bytes). Without a video stream, Seek takes
+// milliseconds (the default rate 1000/1) and positions the audio there.
 //
 // Errors (besides those of TAVFile):
 // - Open: AVFileErrorOpenVideo with "Could not open file!", "Could not find
@@ -68,6 +72,7 @@ private:
     std::string OpenVideoStream();
     std::string OpenAudioStream();
     void CheckTimestamps(bool rateFromStream, int64_t statedFrames);
+    int32_t ScannedVideoLength(int index, int64_t frameDuration, int64_t perFrame, int64_t perSecond);
 
     enum class TDecodeResult { Picture, End, Lost };
     // Decodes the next picture in file order as frame m_nextDecodeIndex and,
@@ -76,12 +81,27 @@ private:
     // After frame index was delivered: grows the length estimate while more
     // pictures follow the last estimated one.
     void GrowVideoLength(int32_t index);
+    // Moves the decoder on to the picture on screen at frame's time: every
+    // picture due by then is consumed (and held), the first one due later
+    // stays pending.
+    struct TGridStep {
+        bool more = false;           // a picture (or a lost one) follows
+        bool later = false;          // nothing held and the next picture is due after frame
+        bool unidentifiable = false; // nothing held and the next picture has no timestamp
+        int consumed = 0;            // pictures consumed
+    };
+    TGridStep AdvanceTo(int64_t frame);
+    void Hold(const AVFrame* picture, int64_t index);
+    void ForgetShown();
+    // Converts the held picture into the frame buffer unless it is there.
+    void ConvertShown();
     TSeekOutcome SeekByTimestamp(int32_t frame, int64_t targetUs);
     TSeekOutcome SeekFromStart(int32_t frame, int64_t targetUs);
     TSeekOutcome SeekByCounting(int32_t frame, int64_t targetUs);
-    TSeekOutcome DecodeUpTo(int32_t frame, bool acceptLater);
-    void RestartReading(int64_t targetUs);
-    void ConvertPicture(const AVFrame* picture);
+    TSeekOutcome SeekStep(int32_t frame, bool fromStart);
+    void RestartReading(int64_t targetUs, bool waitForKeyFrame);
+    void SeekAudioOnly(int64_t targetUs);
+    int64_t FileStartUs() const;
     void ClearFrameBuffer();
     void LearnFirstTimestamp(const AVFrame* picture, int64_t index);
     int64_t PictureIndex(int64_t timestamp) const;

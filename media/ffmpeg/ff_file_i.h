@@ -29,6 +29,14 @@ public:
     // timestamps do not advance a frame per picture at the rate we use):
     // seeks then count pictures from the start.
     bool timestampsTrusted = true;
+    // Where the audio stream's last packet ends (stream time base), for
+    // containers that state no duration per stream.
+    std::optional<int64_t> audioStreamEnd;
+    // The picture on screen at the frame last reached in file order (held
+    // by reference), its frame index, and whether the frame buffer holds it.
+    TFFFramePtr shown;
+    int64_t shownIndex = -1;
+    bool bufferHoldsShown = false;
 
     // Writing.
     TFFWriter writer;

@@ -1,8 +1,12 @@
 // Reading video: frames in order, seeks, and skipping.
 //
-// A picture is identified by its best-effort timestamp against the timestamp
-// of frame 0, so a seek lands exactly on the frame that reading in order
-// gives, even with decoders that reorder pictures. Files without timestamps
+// Frames lie on one grid: frame n is the picture on screen at the time of
+// frame 0 plus n periods of the nominal rate. A picture is placed on the grid
+// by its best-effort timestamp against the timestamp of frame 0, both when
+// reading in order and when seeking, so the two agree also where the
+// timestamps skip (dropped frames, variable rate, empty AVI chunks, damaged
+// packets): a picture that lasts several periods is repeated, one that falls
+// between two grid points is passed over. Files without usable timestamps
 // fall back to counting pictures from the start.
 
 #include "media/ffmpeg/ff_file.h"
@@ -42,18 +46,105 @@ uint8_t* TFFFile::GetFrameAt(int32_t index) {
 
 TFFFile::TDecodeResult TFFFile::DecodeNextVideoFrame(bool skip) {
     TFFFileI& context = *m_context;
+    const int32_t index = m_nextDecodeIndex;
+    if (context.timestampsTrusted && context.shown) {
+        const TGridStep step = AdvanceTo(index);
+        // A clock that stops making sense after this frame's picture was
+        // taken still leaves that picture for this frame.
+        if (!step.unidentifiable || step.consumed > 0) {
+            // Past the last picture, the frames up to the stated length
+            // still show it; beyond them the file has ended.
+            if (!step.more && index > context.shownIndex && index >= m_videoLength)
+                return TDecodeResult::End;
+            ++m_nextDecodeIndex;
+            if (!skip)
+                ConvertShown();
+            return TDecodeResult::Picture;
+        }
+    }
+    // Without a usable clock every picture is the next frame.
     const AVFrame* picture = nullptr;
     const TFFVideoDecoder::TResult result =
         context.video.Next(context.demuxer, m_parameters.Deinterlace, &picture);
     if (result == TFFVideoDecoder::TResult::End)
         return TDecodeResult::End;
-    const int32_t index = m_nextDecodeIndex++;
+    ++m_nextDecodeIndex;
     if (result == TFFVideoDecoder::TResult::Error)
         return TDecodeResult::Lost;
     LearnFirstTimestamp(picture, index);
+    Hold(picture, index);
     if (!skip)
-        ConvertPicture(picture);
+        ConvertShown();
     return TDecodeResult::Picture;
+}
+
+TFFFile::TGridStep TFFFile::AdvanceTo(int64_t frame) {
+    TFFFileI& context = *m_context;
+    TGridStep step;
+    for (;;) {
+        step.more = context.video.HasMore(context.demuxer, m_parameters.Deinterlace);
+        if (!step.more)
+            return step;
+        const AVFrame* next = context.video.PeekPending();
+        int64_t index = context.shownIndex + 1;
+        if (next != nullptr) {
+            if (next->best_effort_timestamp != AV_NOPTS_VALUE)
+                index = PictureIndex(next->best_effort_timestamp);
+            else if (!context.shown) {
+                step.unidentifiable = true;
+                return step;
+            }
+            if (context.shown && index < context.shownIndex) {
+                // The clock jumped back (joined recordings, a reset
+                // encoder): from here on pictures are counted.
+                context.timestampsTrusted = false;
+                step.unidentifiable = true;
+                return step;
+            }
+            // A picture due after this frame's time is not on screen yet.
+            if (index > frame) {
+                step.later = !context.shown;
+                return step;
+            }
+        }
+        const AVFrame* picture = nullptr;
+        // A lost picture is passed over: the one before stays on screen.
+        if (context.video.Next(context.demuxer, m_parameters.Deinterlace, &picture) ==
+            TFFVideoDecoder::TResult::Picture) {
+            Hold(picture, index);
+            ++step.consumed;
+        }
+    }
+}
+
+void TFFFile::Hold(const AVFrame* picture, int64_t index) {
+    TFFFileI& context = *m_context;
+    if (!context.shown)
+        context.shown = FFNewFrame();
+    av_frame_unref(context.shown.get());
+    if (av_frame_ref(context.shown.get(), picture) < 0)
+        throw AVFileErrorMemory();
+    context.shownIndex = index;
+    context.bufferHoldsShown = false;
+}
+
+void TFFFile::ForgetShown() {
+    TFFFileI& context = *m_context;
+    context.shown.reset();
+    context.shownIndex = -1;
+    context.bufferHoldsShown = false;
+}
+
+void TFFFile::ConvertShown() {
+    TFFFileI& context = *m_context;
+    if (context.bufferHoldsShown)
+        return;
+    if (!context.shown ||
+        !context.pictureConverter.Convert(context.shown.get(), m_frameBuffer, m_width, m_height)) {
+        ClearFrameBuffer();
+        return;
+    }
+    context.bufferHoldsShown = true;
 }
 
 void TFFFile::GrowVideoLength(int32_t index) {
@@ -96,10 +187,15 @@ void TFFFile::Seek(int32_t frame) {
     RequireOpened();
     if (m_mode != ModeRead)
         return;
-    if (!(m_streams & StreamVideo) || frame < 0)
+    if (frame < 0 || !(m_streams & (StreamVideo | StreamAudio)))
         throw AVFileErrorRead("Could not seek!");
     m_context->demuxer.FlushQueues();
     const int64_t targetUs = av_rescale_rnd(frame, int64_t{m_scale} * 1000000, m_rate, AV_ROUND_DOWN);
+    if (!(m_streams & StreamVideo)) {
+        SeekAudioOnly(targetUs);
+        m_audioPosition = static_cast<int32_t>(targetUs * m_samplesPerSecond / 1000000);
+        return;
+    }
     // Until the seek succeeds, nothing in the buffer or decoder is trusted.
     m_lastDecodedIndex = -1;
     m_nextDecodeIndex = -1;
@@ -122,13 +218,26 @@ void TFFFile::Seek(int32_t frame) {
         GrowVideoLength(frame);
 }
 
+void TFFFile::SeekAudioOnly(int64_t targetUs) {
+    TFFFileI& context = *m_context;
+    // Audio packets all start decoding afresh, so landing early is enough:
+    // the demuxer drops what ends before the target without decoding it.
+    // Some formats (MP3 without an index) land only roughly, hence a second
+    // of margin.
+    const int64_t start = FileStartUs();
+    if (!context.demuxer.SeekBackward(std::max(targetUs + start - AV_TIME_BASE, LowestSeekPointUs(start))) &&
+        !context.demuxer.Rewind())
+        throw AVFileErrorRead("Could not seek!");
+    context.audio.Restart();
+    context.demuxer.DropAudioBefore(targetUs);
+}
+
 TFFFile::TSeekOutcome TFFFile::SeekByTimestamp(int32_t frame, int64_t targetUs) {
     TFFDemuxer& demuxer = m_context->demuxer;
-    const AVFormatContext* input = demuxer.Context();
-    const int64_t start = input->start_time != AV_NOPTS_VALUE ? input->start_time : 0;
+    const int64_t start = FileStartUs();
     // Program streams are searched by decoding times, which run ahead of
     // the presentation start; a second before it is surely before the file.
-    const int64_t lowest = std::max<int64_t>(start - AV_TIME_BASE, 0);
+    const int64_t lowest = LowestSeekPointUs(start);
     // Up to one second back, then decode forward. Some indexes hold decoding
     // times and some formats have no index at all (MPEG program streams), so
     // a seek can land after its target: then go back twice as far.
@@ -136,10 +245,12 @@ TFFFile::TSeekOutcome TFFFile::SeekByTimestamp(int32_t frame, int64_t targetUs) 
         const int64_t seekPoint = std::max(targetUs - backUs + start, lowest);
         if (!demuxer.SeekBackward(seekPoint))
             break;
-        RestartReading(targetUs);
-        const TSeekOutcome outcome = DecodeUpTo(frame, false);
-        if (outcome != TSeekOutcome::Overshot || seekPoint == lowest)
-            return outcome == TSeekOutcome::Overshot ? SeekFromStart(frame, targetUs) : outcome;
+        RestartReading(targetUs, true);
+        const TSeekOutcome outcome = SeekStep(frame, false);
+        if (outcome != TSeekOutcome::Overshot)
+            return outcome;
+        if (seekPoint == lowest)
+            break;
     }
     return SeekFromStart(frame, targetUs);
 }
@@ -147,17 +258,41 @@ TFFFile::TSeekOutcome TFFFile::SeekByTimestamp(int32_t frame, int64_t targetUs) 
 TFFFile::TSeekOutcome TFFFile::SeekFromStart(int32_t frame, int64_t targetUs) {
     if (!m_context->demuxer.Rewind())
         throw AVFileErrorRead("Could not seek!");
-    RestartReading(targetUs);
-    // Nothing comes earlier: a file whose pictures start after the target
-    // shows its first picture there.
-    return DecodeUpTo(frame, true);
+    RestartReading(targetUs, false);
+    const TSeekOutcome outcome = SeekStep(frame, true);
+    // From the very start nothing can lie before the target; if something
+    // does, the clock cannot be trusted and pictures are counted instead.
+    return outcome == TSeekOutcome::Overshot ? TSeekOutcome::Unidentifiable : outcome;
+}
+
+TFFFile::TSeekOutcome TFFFile::SeekStep(int32_t frame, bool fromStart) {
+    TFFFileI& context = *m_context;
+    const TGridStep step = AdvanceTo(frame);
+    if (step.unidentifiable)
+        return TSeekOutcome::Unidentifiable;
+    const int64_t keyTimestamp = context.video.FirstKeyTimestamp();
+    // A key frame due after the target means the target lies before it
+    // (and pictures decoded ahead of it are damaged leftovers of the GOP
+    // before).
+    if (!fromStart && keyTimestamp != AV_NOPTS_VALUE && PictureIndex(keyTimestamp) > frame)
+        return TSeekOutcome::Overshot;
+    if (step.later || !context.shown)
+        return fromStart && !step.later ? TSeekOutcome::EndOfFile : TSeekOutcome::Overshot;
+    // The deinterlacer needs the picture before the target to give what
+    // reading in order gives.
+    if (!fromStart && m_parameters.Deinterlace && step.consumed == 1 && context.shownIndex > 0)
+        return TSeekOutcome::Overshot;
+    if (!step.more && frame > context.shownIndex && frame >= m_videoLength)
+        return TSeekOutcome::EndOfFile;
+    ConvertShown();
+    return TSeekOutcome::Found;
 }
 
 TFFFile::TSeekOutcome TFFFile::SeekByCounting(int32_t frame, int64_t targetUs) {
     TFFFileI& context = *m_context;
     if (!context.demuxer.Rewind())
         throw AVFileErrorRead("Could not seek!");
-    RestartReading(targetUs);
+    RestartReading(targetUs, false);
     for (int32_t index = 0;; ++index) {
         const AVFrame* picture = nullptr;
         const TFFVideoDecoder::TResult result =
@@ -165,85 +300,34 @@ TFFFile::TSeekOutcome TFFFile::SeekByCounting(int32_t frame, int64_t targetUs) {
         if (result == TFFVideoDecoder::TResult::End)
             return TSeekOutcome::EndOfFile;
         if (index == frame) {
-            if (result == TFFVideoDecoder::TResult::Picture)
-                ConvertPicture(picture);
-            else
+            if (result == TFFVideoDecoder::TResult::Picture) {
+                Hold(picture, index);
+                ConvertShown();
+            } else {
                 ClearFrameBuffer();
+            }
             return TSeekOutcome::Found;
         }
     }
 }
 
-TFFFile::TSeekOutcome TFFFile::DecodeUpTo(int32_t frame, bool acceptLater) {
+void TFFFile::RestartReading(int64_t targetUs, bool waitForKeyFrame) {
     TFFFileI& context = *m_context;
-    TFFFramePtr before; // the latest picture before the target, held by reference
-    bool keyChecked = false;
-    bool hasPrevious = false;
-    int64_t previous = 0;
-    for (;;) {
-        const AVFrame* picture = nullptr;
-        const TFFVideoDecoder::TResult result =
-            context.video.Next(context.demuxer, m_parameters.Deinterlace, &picture);
-        const int64_t keyTimestamp = context.video.FirstKeyTimestamp();
-        if (!keyChecked && keyTimestamp != AV_NOPTS_VALUE) {
-            keyChecked = true;
-            // A key frame shown after the target means the target lies before it.
-            if (!acceptLater && PictureIndex(keyTimestamp) > frame)
-                return TSeekOutcome::Overshot;
-        }
-        if (result == TFFVideoDecoder::TResult::End) {
-            // Landing behind the last picture says nothing about the target.
-            return hasPrevious || acceptLater ? TSeekOutcome::EndOfFile : TSeekOutcome::Overshot;
-        }
-        if (result == TFFVideoDecoder::TResult::Error)
-            continue;
-        int64_t index = 0;
-        if (picture->best_effort_timestamp != AV_NOPTS_VALUE)
-            index = PictureIndex(picture->best_effort_timestamp);
-        else if (hasPrevious)
-            index = previous + 1; // e.g. the last picture of an AVI with B-frames
-        else
-            return TSeekOutcome::Unidentifiable;
-        previous = index;
-        hasPrevious = true;
-        if (index < frame) {
-            if (!before)
-                before = FFNewFrame();
-            av_frame_unref(before.get());
-            if (av_frame_ref(before.get(), picture) < 0)
-                throw AVFileErrorMemory();
-            continue;
-        }
-        if (index == frame || (!before && acceptLater)) {
-            ConvertPicture(picture);
-            return TSeekOutcome::Found;
-        }
-        if (before) {
-            // The timestamps skip the target: show what was on screen at
-            // that time, and keep this picture for the frames after it.
-            context.video.PutBack();
-            ConvertPicture(before.get());
-            return TSeekOutcome::Found;
-        }
-        return TSeekOutcome::Overshot;
-    }
-}
-
-void TFFFile::RestartReading(int64_t targetUs) {
-    TFFFileI& context = *m_context;
-    context.video.Restart();
+    context.video.Restart(waitForKeyFrame);
+    ForgetShown();
     if (m_streams & StreamAudio) {
         context.audio.Restart();
         context.demuxer.DropAudioBefore(targetUs);
     }
 }
 
-void TFFFile::ConvertPicture(const AVFrame* picture) {
-    if (!m_context->pictureConverter.Convert(picture, m_frameBuffer, m_width, m_height))
-        ClearFrameBuffer();
+int64_t TFFFile::FileStartUs() const {
+    const AVFormatContext* input = m_context->demuxer.Context();
+    return input->start_time != AV_NOPTS_VALUE ? input->start_time : 0;
 }
 
 void TFFFile::ClearFrameBuffer() {
+    m_context->bufferHoldsShown = false;
     std::memset(m_frameBuffer, 0, FrameBytes());
 }
 

@@ -31,8 +31,7 @@ bool TFFVideoDecoder::Open(const AVStream* stream, int threadCount) {
     m_current = FFNewFrame();
     m_decoded = FFNewFrame();
     m_deinterlaceFailed = false;
-    Restart();
-    m_waitForKeyFrame = false;
+    Restart(false);
     return true;
 }
 
@@ -44,14 +43,14 @@ void TFFVideoDecoder::Close() {
     m_codec.reset();
 }
 
-void TFFVideoDecoder::Restart() {
+void TFFVideoDecoder::Restart(bool waitForKeyFrame) {
     if (m_codec)
         avcodec_flush_buffers(m_codec.get());
     m_deinterlacer.Reset();
     m_pending.clear();
     m_filterFlushed = false;
     m_draining = false;
-    m_waitForKeyFrame = true;
+    m_waitForKeyFrame = waitForKeyFrame;
     m_firstKeyTimestamp = AV_NOPTS_VALUE;
 }
 

@@ -32,9 +32,11 @@ public:
     // Hands the picture Next just returned back, so the following Next
     // returns it again.
     void PutBack();
-    // Call after the demuxer moved: forgets every picture in flight and
-    // ignores packets up to the next key frame.
-    void Restart();
+    // Call after the demuxer moved: forgets every picture in flight and,
+    // when waitForKeyFrame, ignores packets up to the next key frame (back
+    // at the start of the file, the pictures before it are what reading
+    // from the start shows, so they are kept).
+    void Restart(bool waitForKeyFrame = true);
     // Timestamp (pts, else dts) of the first key packet fed since Restart;
     // AV_NOPTS_VALUE when unknown or none yet.
     int64_t FirstKeyTimestamp() const { return m_firstKeyTimestamp; }

@@ -5,3 +5,5 @@
 std::unique_ptr<TAVFile> CreateFFBackend() {
     return nullptr;
 }
+
+void SetFFLogging(bool, bool) {}

@@ -9,4 +9,6 @@
 std::unique_ptr<TAVFile> CreateAVIBackend(); // id 0
 std::unique_ptr<TAVFile> CreateDSBackend();  // id 1
 std::unique_ptr<TAVFile> CreateFFBackend();  // id 2
+// What the FFmpeg libraries may print on stderr (a no-op when not built).
+void SetFFLogging(bool errors, bool verbose);
 std::unique_ptr<TAVFile> CreateBMPBackend(); // id 3

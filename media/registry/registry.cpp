@@ -117,3 +117,7 @@ void ResetBackendOrder() {
 void UninitialiseBackendOrder() {
     BackendOrder.IsInitialised = false;
 }
+
+void SetMediaLibraryLogging(TMediaLogging logging) {
+    SetFFLogging(logging != TMediaLogging::Quiet, logging == TMediaLogging::Verbose);
+}

@@ -35,6 +35,13 @@ TAVFileDeviceList ListBackends();
 // opens it. An exception escaping a backend's Open passes to the caller.
 std::unique_ptr<TAVFile> OpenMedia(const std::string& fileName, int32_t streams);
 
+// What the media libraries print on stderr: Quiet only fatal failures,
+// Errors also decoding errors, Verbose also their notes. Set once at start-up
+// (the libraries keep one process-wide level); until then they print what
+// they print by default.
+enum class TMediaLogging { Quiet, Errors, Verbose };
+void SetMediaLibraryLogging(TMediaLogging logging);
+
 // Index 0-9 of the first slot holding id, or -1.
 int32_t GetBackendPosition(int32_t id);
 // Moves id to position (0-9); a negative position or one of 10 or more only

@@ -304,45 +304,99 @@ TEST_F(ClockPlayback, SlowFetchesDropFramesButHoldTheNominalRate) {
     EXPECT_NEAR(group.Fps, 12.5, 1.0);
 }
 
-TEST_F(ClockPlayback, WhenSkippingCostsDecodingAnOverloadedGroupSlowsDownInsteadOfStalling) {
-    // Two cameras whose every frame, shown or skipped, takes 25 ms to decode:
-    // 40 frames a second for the 50 that are due.
-    std::vector<TTestMedium*> media;
-    for (int i = 0; i < 2; ++i) {
-        TTestMedium& medium = rig.AddMedium(25, 1, 100000, 0, 25);
-        medium.Clip->Clock = &rig.Timer.MutableClock();
-        medium.Clip->SkipCostMs = 25;
-        media.push_back(&medium);
-    }
-    rig.Clock.Play();
-    int64_t longestTickMs = 0;
-    const auto runFor = [&](int64_t durationMs) {
-        const int64_t endMs = rig.NowMs() + durationMs;
-        while (rig.NowMs() < endMs) {
-            if (rig.Host.Posted.empty() && !rig.Timer.FireNext())
-                break;
-            const uint32_t wParam = rig.Host.Posted.front();
-            rig.Host.Posted.pop_front();
-            const int64_t startMs = rig.NowMs();
-            rig.Clock.HandleTimerMessage(wParam);
-            longestTickMs = std::max(longestTickMs, rig.NowMs() - startMs);
-        }
-    };
-    runFor(20000);
-    // Ticks stay short and every decoded frame is shown, at what the
-    // machine can do; position and rate say so.
-    EXPECT_LE(longestTickMs, 100);
-    EXPECT_NEAR(rig.Clock.Groups()[0].Fps, 20.0, 0.5);
-    EXPECT_NEAR(rig.Clock.PositionMs(), 16000, 200);
+struct TOverloadCase {
+    const char* name;
+    // Of the 25 fps camera; the 30 fps one fetches in 5 ms, skips a frame in
+    // 2 ms and seeks in 10 ms.
+    int64_t fetchCostMs;
+    int64_t skipCostMs; // per skipped frame
+    int64_t seekCostMs; // decoding from the nearest key frame
+};
 
-    // Once decoding is cheap again, the group catches up with the clock.
-    for (TTestMedium* medium : media) {
-        medium->FetchCostMs = 0;
-        medium->Clip->SkipCostMs = 0;
-    }
-    runFor(1000);
-    EXPECT_NEAR(rig.Clock.PositionMs(), 21000, 40);
+void PrintTo(const TOverloadCase& value, std::ostream* out) {
+    *out << value.name;
 }
+
+class ClockOverload : public ::testing::TestWithParam<TOverloadCase> {
+protected:
+    TPlaybackRig rig;
+};
+
+// One camera needs more than a frame period per frame beside one that keeps
+// up: both must still show what the one clock says, and stay together.
+TEST_P(ClockOverload, CamerasStayOnTheOneClock) {
+    const TOverloadCase& load = GetParam();
+    TTestMedium& slow = rig.AddMedium(25, 1, 100000, 0, load.fetchCostMs);
+    TTestMedium& fast = rig.AddMedium(30, 1, 100000, 0, 5);
+    for (TTestMedium* medium : {&slow, &fast})
+        medium->Clip->Clock = &rig.Timer.MutableClock();
+    slow.Clip->SkipCostMs = load.skipCostMs;
+    slow.Clip->SeekCostMs = load.seekCostMs;
+    fast.Clip->SkipCostMs = 2;
+    fast.Clip->SeekCostMs = 10;
+    rig.Clock.Play();
+    const int64_t playMs = rig.NowMs(); // position 0 is due now
+    int64_t longestTickMs = 0;
+    int64_t worstBackStepMs = 0;
+    int64_t previousTime = 0;
+    std::vector<int64_t> trailMs; // wall clock minus position, per tick
+    std::vector<int64_t> tickMs;
+    for (int64_t endMs = rig.NowMs() + 60000; rig.NowMs() < endMs;) {
+        if (rig.Host.Posted.empty() && !rig.Timer.FireNext())
+            break;
+        const uint32_t wParam = rig.Host.Posted.front();
+        rig.Host.Posted.pop_front();
+        const int64_t startMs = rig.NowMs();
+        rig.Clock.HandleTimerMessage(wParam);
+        longestTickMs = std::max(longestTickMs, rig.NowMs() - startMs);
+        tickMs.push_back(rig.NowMs() - startMs);
+        worstBackStepMs = std::max(worstBackStepMs, previousTime - rig.Clock.CurrentTime());
+        previousTime = rig.Clock.CurrentTime();
+        trailMs.push_back(rig.NowMs() - playMs - rig.Clock.PositionMs());
+    }
+    ASSERT_GT(trailMs.size(), 400u);
+
+    // Each fetch shows a frame whose time has come, late by no more than the
+    // other camera's tick it waited for and its own jump to it.
+    const auto shownMs = [](const TTestMedium& medium, size_t i, int rate) {
+        return static_cast<int64_t>(medium.Fetched[i]) * 1000 / rate;
+    };
+    const int64_t periodMs = 40;
+    for (const auto& [medium, rate] : {std::pair{&slow, 25}, std::pair{&fast, 30}}) {
+        for (size_t i = 0; i < medium->Fetched.size(); ++i) {
+            const int64_t lagMs = medium->FetchedAtMs[i] - playMs - shownMs(*medium, i, rate);
+            ASSERT_GE(lagMs, 0) << "a frame shown ahead of its time";
+            ASSERT_LE(lagMs, 2 * longestTickMs) << "fetch " << i << " at rate " << rate;
+        }
+    }
+    // The two cameras' pictures, compared whenever one changes.
+    int64_t worstSkewMs = 0;
+    for (size_t i = 0, j = 0; i < slow.Fetched.size(); ++i) {
+        while (j + 1 < fast.Fetched.size() && fast.FetchedAtMs[j + 1] <= slow.FetchedAtMs[i])
+            ++j;
+        worstSkewMs = std::max(worstSkewMs, std::abs(shownMs(slow, i, 25) - shownMs(fast, j, 30)));
+    }
+    EXPECT_LE(worstSkewMs, periodMs + longestTickMs);
+    EXPECT_LE(worstBackStepMs, periodMs);
+    // Neither the ticks nor the position's trail behind the wall clock grow
+    // over the minute (a spiral would make both grow).
+    const size_t tenth = trailMs.size() / 10;
+    const auto worst = [&](const std::vector<int64_t>& values, size_t from) {
+        return *std::max_element(values.begin() + static_cast<ptrdiff_t>(from),
+                                 values.begin() + static_cast<ptrdiff_t>(from + tenth));
+    };
+    EXPECT_LE(worst(trailMs, 9 * tenth), worst(trailMs, 0) + periodMs);
+    EXPECT_LE(worst(tickMs, 9 * tenth), worst(tickMs, 0));
+    // Every frame not shown is counted.
+    const TTimerInfo& group = rig.Clock.Groups()[0];
+    EXPECT_EQ(group.Dropped, group.Frame - static_cast<int32_t>(slow.Fetched.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Loads, ClockOverload,
+                         ::testing::Values(TOverloadCase{"SlowDecodesCheapSkips", 45, 4, 30},
+                                           TOverloadCase{"SkipsCostADecode", 45, 40, 60},
+                                           TOverloadCase{"AlmostTwoPeriodsPerFrame", 72, 60, 90}),
+                         [](const ::testing::TestParamInfo<TOverloadCase>& info) { return info.param.name; });
 
 TEST_F(ClockPlayback, AMediumWithAnOffsetKeepsItsFirstFrameUntilItsTime) {
     TTestMedium& medium = rig.AddMedium(25, 1, 250, 2000);

@@ -34,6 +34,8 @@ uint8_t* TTestClip::GetBitmapAt(int32_t index) {
 
 void TTestClip::Seek(int32_t index) {
     Seeks.push_back(index);
+    if (Clock)
+        Clock->AdvanceMs(SeekCostMs);
     TAVFile::Seek(index);
 }
 
@@ -62,6 +64,7 @@ TTestMedium::TTestMedium(std::unique_ptr<TTestClip> clip, int32_t offsetMs, TFak
     : Clip(std::move(clip)), OffsetMs(offsetMs), FetchCostMs(fetchCostMs), m_clock(clock) {}
 
 void TTestMedium::FetchFrame(int32_t frame) {
+    FetchedAtMs.push_back(m_clock.NowMs());
     m_clock.AdvanceMs(FetchCostMs);
     Fetched.push_back(frame);
     Clip->GetBitmapAt(frame);

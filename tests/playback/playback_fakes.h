@@ -35,6 +35,7 @@ public:
     // Skipping decodes: each skipped frame moves this clock on by SkipCostMs.
     TFakeClock* Clock = nullptr;
     int64_t SkipCostMs = 0;
+    int64_t SeekCostMs = 0; // a seek decodes from the nearest key frame
 
 private:
     int32_t m_frameCount;
@@ -62,6 +63,7 @@ public:
     int32_t OffsetMs;
     bool AudioEnabled = false;
     std::vector<int32_t> Fetched;
+    std::vector<int64_t> FetchedAtMs; // clock when each fetch began
     int32_t Paints = 0;
     int32_t Commits = 0;
     double Fps = -1;

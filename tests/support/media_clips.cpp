@@ -132,7 +132,10 @@ public:
     }
 
     void Write() {
-        const int frames = m_video.codec ? m_spec.frameCount : 0;
+        const bool irregular = !m_spec.pictures.empty();
+        const int frames = !m_video.codec ? 0
+                           : irregular    ? static_cast<int>(m_spec.pictures.size())
+                                          : m_spec.frameCount;
         int64_t audioFrames = 0;
         if (m_audio.codec) {
             const int audioMs = m_spec.audioMs >= 0 ? m_spec.audioMs
@@ -145,7 +148,11 @@ public:
         int64_t audioWritten = 0;
         for (int frame = 0; frame < frames || audioWritten < audioFrames;) {
             // Keep the two streams close in time so the muxer interleaves evenly.
-            const int64_t videoTimeUs = int64_t{1000000} * frame * m_spec.scale / m_spec.rate;
+            const int64_t videoTicks = frame < frames && irregular
+                                           ? m_spec.pictures[static_cast<size_t>(frame)].tick
+                                           : int64_t{frame} * m_spec.ticksPerFrame;
+            const int64_t videoTimeUs =
+                int64_t{1000000} * videoTicks * m_spec.scale / (int64_t{m_spec.rate} * m_spec.ticksPerFrame);
             const int64_t audioTimeUs = (delaySamples + audioWritten) * 1000000 / m_spec.sampleRate;
             if (frame < frames && (audioWritten >= audioFrames || videoTimeUs <= audioTimeUs)) {
                 EncodeVideo(frame++);
@@ -168,7 +175,7 @@ private:
         AVCodecContext* codec = m_video.codec.get();
         codec->width = m_spec.width;
         codec->height = m_spec.height;
-        codec->time_base = AVRational{m_spec.scale, m_spec.rate};
+        codec->time_base = AVRational{m_spec.scale, m_spec.rate * m_spec.ticksPerFrame};
         codec->framerate = AVRational{m_spec.rate, m_spec.scale};
         codec->pix_fmt = ChooseVideoFormat(encoder, m_spec.pixelFormat);
         codec->gop_size = m_spec.gopSize;
@@ -185,6 +192,7 @@ private:
         m_video.stream = avformat_new_stream(m_output.get(), nullptr);
         Require(m_video.stream, "video stream");
         m_video.stream->time_base = codec->time_base;
+        m_video.stream->avg_frame_rate = codec->framerate; // stated where the container can (Matroska)
         Check(avcodec_parameters_from_context(m_video.stream->codecpar, codec), "video parameters");
 
         m_picture.reset(av_frame_alloc());
@@ -223,13 +231,17 @@ private:
     }
 
     void EncodeVideo(int frameNumber) {
-        DrawFrame(m_bgra.data(), m_spec.width, m_spec.height, m_spec.firstFrameNumber + frameNumber);
+        const bool irregular = !m_spec.pictures.empty();
+        const TClipPicture picture = irregular ? m_spec.pictures[static_cast<size_t>(frameNumber)]
+                                               : TClipPicture{int64_t{frameNumber} * m_spec.ticksPerFrame,
+                                                              m_spec.firstFrameNumber + frameNumber};
+        DrawFrame(m_bgra.data(), m_spec.width, m_spec.height, picture.number);
         Check(av_frame_make_writable(m_picture.get()), "writable picture");
         const uint8_t* source[1] = {m_bgra.data()};
         const int sourceStride[1] = {m_spec.width * 4};
         sws_scale(m_scaler.get(), source, sourceStride, 0, m_spec.height, m_picture->data,
                   m_picture->linesize);
-        m_picture->pts = frameNumber;
+        m_picture->pts = picture.tick;
         Drain(m_video, m_picture.get());
     }
 
@@ -288,7 +300,7 @@ private:
                 return;
             Check(result, "receive packet");
             if (m_packet->duration == 0 && target.codec->codec_type == AVMEDIA_TYPE_VIDEO)
-                m_packet->duration = 1;
+                m_packet->duration = m_spec.ticksPerFrame;
             av_packet_rescale_ts(m_packet.get(), target.codec->time_base, target.stream->time_base);
             m_packet->stream_index = target.stream->index;
             Check(av_interleaved_write_frame(m_output.get(), m_packet.get()), "write packet");
@@ -405,4 +417,39 @@ double ToneCorrelation(const int16_t* samples, int frames, int channels, int sam
     if (energyA <= 0 || energyB <= 0)
         return 0.0;
     return product / std::sqrt(energyA * energyB);
+}
+
+std::vector<char> BareProgramStream(std::vector<char> elementary) {
+    // A variable bit rate leaves the demuxer nothing to guess a duration from.
+    for (size_t i = 0; i + 11 < elementary.size(); ++i) {
+        if (elementary[i] == 0 && elementary[i + 1] == 0 && elementary[i + 2] == 1 &&
+            static_cast<uint8_t>(elementary[i + 3]) == 0xB3) {
+            elementary[i + 8] = static_cast<char>(0xFF);
+            elementary[i + 9] = static_cast<char>(0xFF);
+            elementary[i + 10] = static_cast<char>(elementary[i + 10] | 0xC0);
+        }
+    }
+    // MPEG-1 pack header: SCR 0, mux rate 2500 x 50 bytes per second.
+    const char pack[] = {0, 0, 1, static_cast<char>(0xBA), 0x21, 0,
+                         1, 0, 1, static_cast<char>(0x80), 0x13, static_cast<char>(0x89)};
+    std::vector<char> out;
+    for (size_t at = 0; at < elementary.size(); at += 2000) {
+        const size_t size = std::min<size_t>(2000, elementary.size() - at);
+        out.insert(out.end(), pack, pack + sizeof pack);
+        const size_t length = size + 1;
+        // Stream 0xE0, then 0x0F: no timestamps.
+        const char header[] = {0,
+                               0,
+                               1,
+                               static_cast<char>(0xE0),
+                               static_cast<char>(length >> 8),
+                               static_cast<char>(length & 0xFF),
+                               0x0F};
+        out.insert(out.end(), header, header + sizeof header);
+        out.insert(out.end(), elementary.begin() + static_cast<ptrdiff_t>(at),
+                   elementary.begin() + static_cast<ptrdiff_t>(at + size));
+    }
+    const char end[] = {0, 0, 1, static_cast<char>(0xB9)};
+    out.insert(out.end(), end, end + sizeof end);
+    return out;
 }

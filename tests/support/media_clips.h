@@ -8,6 +8,13 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <vector>
+
+// One picture of a clip with irregular timing.
+struct TClipPicture {
+    int64_t tick; // presentation time in ticks (ticksPerFrame ticks per frame period)
+    int number;   // number drawn into it
+};
 
 struct TClipSpec {
     std::string label;        // readable name for parameterised tests
@@ -31,6 +38,11 @@ struct TClipSpec {
     int channels = 2;
     int audioDelayMs = 40; // the audio starts this long after the first picture
     int audioMs = -1;      // audio duration; negative: as long as the video (or 2 s without video)
+    // When not empty, the video is these pictures (frameCount is ignored),
+    // stamped in a time base of ticksPerFrame ticks per frame period: gaps
+    // stand for dropped frames, uneven steps for a variable rate.
+    std::vector<TClipPicture> pictures;
+    int ticksPerFrame = 1;
 };
 
 inline void PrintTo(const TClipSpec& spec, std::ostream* out) {
@@ -39,6 +51,11 @@ inline void PrintTo(const TClipSpec& spec, std::ostream* out) {
 
 // Writes the clip; throws std::runtime_error with the failing step.
 void WriteClip(const std::string& path, const TClipSpec& spec);
+
+// An MPEG-1 video elementary stream cut into PES packets without any
+// timestamp behind bare pack headers, its sequence headers marking the bit
+// rate as variable: nothing in the result states a duration.
+std::vector<char> BareProgramStream(std::vector<char> elementary);
 
 // Draws picture n of the pattern into a BGRA frame buffer (rows top to bottom).
 void DrawFrame(uint8_t* bgra, int width, int height, int frameNumber);
