@@ -6,23 +6,34 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 namespace {
 
 constexpr double NanosecondsPerSecond = 1e9;
 
+// Pictures looked at before the index of the first one after a seek is
+// decided (see ResolvePending).
+constexpr size_t PendingPictures = 4;
+
 struct TBranch {
     GstElement* Sink = nullptr; // appsink; nullptr until the decoder offers the stream
     GstPad* Entry = nullptr;    // sink pad of the branch's queue
-    std::mutex Lock;            // guards Callback and the index bookkeeping below
+    std::mutex Lock;            // guards Callback and the bookkeeping below
     TSampleGrabberCB* Callback = nullptr;
-    // Video: frames are counted from the first buffer after a seek, whose
-    // index comes from its time; buffers before DropBelow are the lead-in of
-    // a key-frame seek. Audio: the same in sample frames, trimmed to the byte.
-    int64_t NextIndex = -1; // -1: take it from the next buffer's time
+    // Video: pictures are counted, like reading in order does; only the index
+    // of the first one after a seek comes from times. Buffers before DropBelow
+    // are the lead-in of a key-frame seek. Audio: sample frames from times,
+    // trimmed to the byte.
+    bool IndexKnown = true;
+    int64_t NextIndex = 0;
     int64_t DropBelow = 0;
+    std::vector<GstSample*> Pending;
+    bool Scanning = false; // video: only record times (ScanTimes)
+    std::vector<int64_t> ScanTimes;
     int64_t OriginNs = 0; // stream time of frame or sample 0
     int FpsNumerator = 0;
     int FpsDenominator = 1;
@@ -61,15 +72,26 @@ private:
     void LinkPad(GstPad* pad);
     GstElement* BuildBranch(bool isVideo);
     void ReadFormats();
+    bool HasUntrustedTimes();
+    bool ContinueTo(int64_t frame, int64_t audioTarget);
     int64_t StreamTimeNs(GstSample* sample);
     int64_t IndexAt(const TBranch& branch, int64_t streamTimeNs);
     int64_t PrerollIndex(TBranch& branch);
     GstFlowReturn OnSample(GstAppSink* sink, bool isVideo);
+    void Deliver(TBranch& branch, GstSample* sample, bool isVideo);
+    int64_t FirstIndex(const std::vector<int64_t>& times);
+    void ResolvePending();
+    void DropPending(TBranch& branch);
+    void WaitForEvent();
+    void ScanVideoEnd(int64_t containerNs);
+    void SeekKeyFrame(GstElement* sink, int64_t startNs);
+    void EstimateFrameRate(const std::vector<int64_t>& times);
 
     static GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer self);
     static void OnPadAdded(GstElement*, GstPad* pad, gpointer self);
     static GstFlowReturn OnVideoSample(GstAppSink* sink, gpointer self);
     static GstFlowReturn OnAudioSample(GstAppSink* sink, gpointer self);
+    static void OnVideoEos(GstAppSink* sink, gpointer self);
 
     GstElement* m_pipeline = nullptr;
     GstElement* m_decoder = nullptr;
@@ -82,11 +104,17 @@ private:
     std::mutex m_eventsLock;
     std::deque<int32_t> m_events;
     bool m_atEnd = false; // guarded by m_eventsLock
+    int64_t m_videoFrames = -1; // from the end of the stream when the demuxer cannot count
+    // AVI holds decoding times only; with B-frames GStreamer's decoders give
+    // pictures times a frame or two off, differently after every seek. Such
+    // files are positioned by counting from the start instead.
+    bool m_timesUntrusted = false;
 };
 
 TGstGraph::~TGstGraph() {
     if (m_pipeline != nullptr) {
         gst_element_set_state(m_pipeline, GST_STATE_NULL);
+        DropPending(m_video);
         GstBus* bus = gst_pipeline_get_bus(GST_PIPELINE(m_pipeline));
         gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
         gst_object_unref(bus);
@@ -157,6 +185,8 @@ GstElement* TGstGraph::BuildBranch(bool isVideo) {
     g_object_set(sink, "sync", FALSE, nullptr);
     GstAppSinkCallbacks callbacks{};
     callbacks.new_sample = isVideo ? OnVideoSample : OnAudioSample;
+    if (isVideo)
+        callbacks.eos = OnVideoEos;
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
     gst_object_unref(sink);
     return bin;
@@ -212,6 +242,49 @@ bool TGstGraph::Render(bool video, bool audio, bool deinterlace) {
         return false;
     }
     ReadFormats();
+    m_timesUntrusted = HasUntrustedTimes();
+    if (m_video.Sink != nullptr) {
+        gint64 frames = 0;
+        gint64 containerNs = 0;
+        // Only a demuxer that counts frames per stream (AVI) knows the video's
+        // own length; the others answer with the longest stream.
+        if (!gst_element_query_duration(m_video.Sink, GST_FORMAT_DEFAULT, &frames) || frames <= 0 ||
+            m_video.FpsNumerator <= 0) {
+            gst_element_query_duration(m_video.Sink, GST_FORMAT_TIME, &containerNs);
+            ScanVideoEnd(containerNs);
+        }
+    }
+    return true;
+}
+
+bool TGstGraph::HasUntrustedTimes() {
+    bool isAvi = false;
+    bool reorders = false;
+    GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(m_pipeline));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
+        GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(g_value_get_object(&item)));
+        const char* name = factory != nullptr ? GST_OBJECT_NAME(factory) : "";
+        isAvi = isAvi || g_str_equal(name, "avidemux");
+        // Decoders of codecs that can carry B-frames.
+        for (const char* codec : {"mpeg4", "h264", "h265", "hevc", "mpeg2", "xvid", "divx"})
+            reorders = reorders || (g_str_has_prefix(name, "avdec_") && std::strstr(name, codec) != nullptr);
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(elements);
+    return isAvi && reorders;
+}
+
+// Counting files: a target ahead of the graph is reached by reading on.
+bool TGstGraph::ContinueTo(int64_t frame, int64_t audioTarget) {
+    constexpr int64_t ReadOnFrames = 250;
+    std::lock_guard<std::mutex> lock(m_video.Lock);
+    if (!m_video.IndexKnown || frame < m_video.NextIndex || frame > m_video.NextIndex + ReadOnFrames)
+        return false;
+    m_video.DropBelow = frame;
+    std::lock_guard<std::mutex> audioLock(m_audio.Lock);
+    m_audio.DropBelow = audioTarget;
     return true;
 }
 
@@ -236,7 +309,8 @@ void TGstGraph::ReadFormats() {
             gst_structure_get_int(structure, "channels", &branch->Channels);
         }
         gst_caps_unref(caps);
-        branch->NextIndex = -1;
+        branch->IndexKnown = true;
+        branch->NextIndex = 0;
         branch->DropBelow = 0;
         // Frame and sample 0 are the first ones the file delivers, wherever its
         // clock starts.
@@ -307,26 +381,36 @@ bool TGstGraph::GetDuration(TGraphStream stream, TGraphTimeFormat format, int64_
     TBranch& branch = Branch(stream);
     if (branch.Sink == nullptr)
         return false;
-    // Asked of the sink, not the pipeline: the pipeline answers with the
-    // longest stream, and in frames with audio chunks.
+    // Asked of the sink, not the pipeline: the pipeline answers in frames with
+    // audio chunks.
     gint64 nanoseconds = 0;
     const bool hasTime = gst_element_query_duration(branch.Sink, GST_FORMAT_TIME, &nanoseconds) && nanoseconds > 0;
-    if (format == TGraphTimeFormat::MediaTime) {
-        duration = nanoseconds / 100;
-        return hasTime;
-    }
-    if (stream != TGraphStream::Video)
-        return false;
-    if (hasTime && branch.FpsNumerator > 0) {
-        duration = static_cast<int64_t>(std::llround(static_cast<double>(nanoseconds) * branch.FpsNumerator /
-                                                     (static_cast<double>(branch.FpsDenominator) * 1e9)));
+    if (stream == TGraphStream::Audio) {
+        if (format != TGraphTimeFormat::MediaTime || !hasTime)
+            return false;
+        duration = std::max<int64_t>(0, nanoseconds - branch.OriginNs) / 100;
         return true;
     }
-    gint64 frames = 0;
-    if (!gst_element_query_duration(branch.Sink, GST_FORMAT_DEFAULT, &frames) || frames <= 0)
+    int64_t frames = m_videoFrames;
+    gint64 counted = 0;
+    if (frames < 0 && gst_element_query_duration(branch.Sink, GST_FORMAT_DEFAULT, &counted) && counted > 0)
+        frames = counted;
+    if (frames < 0 && hasTime && branch.FpsNumerator > 0)
+        frames = std::llround(static_cast<double>(nanoseconds - branch.OriginNs) * branch.FpsNumerator /
+                              (static_cast<double>(branch.FpsDenominator) * 1e9));
+    if (frames < 0)
         return false;
-    duration = frames;
-    return true;
+    if (format == TGraphTimeFormat::Frame) {
+        duration = frames;
+        return true;
+    }
+    if (frames > 0 && branch.FpsNumerator > 0) {
+        // The video's own span, not the container's.
+        duration = frames * branch.FpsDenominator * 10000000LL / branch.FpsNumerator;
+        return true;
+    }
+    duration = nanoseconds / 100;
+    return hasTime;
 }
 
 bool TGstGraph::SetCallback(TGraphStream stream, TSampleGrabberCB* callback) {
@@ -368,6 +452,13 @@ TGraphResult TGstGraph::WaitForState() {
                : TGraphResult::Done;
 }
 
+void TGstGraph::SeekKeyFrame(GstElement* sink, int64_t startNs) {
+    const auto flags =
+        static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_BEFORE);
+    gst_element_seek_simple(sink, GST_FORMAT_TIME, flags, startNs);
+    gst_element_get_state(m_pipeline, nullptr, nullptr, GST_CLOCK_TIME_NONE);
+}
+
 bool TGstGraph::SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) {
     if (frame < 0 || rate == 0)
         return false;
@@ -377,46 +468,176 @@ bool TGstGraph::SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) {
         return false;
     const double frameSeconds =
         byVideo ? static_cast<double>(m_video.FpsDenominator) / m_video.FpsNumerator : static_cast<double>(scale) / rate;
-    const int64_t targetNs = lead.OriginNs + static_cast<int64_t>(std::llround(frame * frameSeconds * 1e9));
+    // A few frames of lead, because the time of the picture a seek lands on
+    // can be off by a frame or two (AVI with B-frames, program streams).
+    const int64_t leadFrames = byVideo ? 3 : 0;
+    const int64_t targetNs =
+        lead.OriginNs + std::llround(static_cast<double>(std::max<int64_t>(0, frame - leadFrames)) * frameSeconds * 1e9);
     const int64_t audioTarget = static_cast<int64_t>(static_cast<double>(m_audio.SampleRate) * frame * scale / rate);
+    if (byVideo && m_timesUntrusted && ContinueTo(frame, audioTarget))
+        return true;
+    // Program streams have no index and land late, at worst behind the last
+    // key frame, where the decoder gives up: check where the seek landed and
+    // back off.
+    int64_t marginNs = 0;
+    int64_t startNs = 0;
+    bool landedInPlace = false;
+    for (int attempt = 0; attempt < 8 && !landedInPlace; ++attempt) {
+        startNs = targetNs - marginNs <= lead.OriginNs || (byVideo && m_timesUntrusted) ? 0 : targetNs - marginNs;
+        const auto flags =
+            static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_BEFORE);
+        if (!gst_element_seek_simple(lead.Sink, GST_FORMAT_TIME, flags, startNs))
+            return false;
+        if (gst_element_get_state(m_pipeline, nullptr, nullptr, GST_CLOCK_TIME_NONE) == GST_STATE_CHANGE_FAILURE) {
+            // An element that posted an error keeps failing until its state is set again.
+            gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+        } else {
+            const int64_t landed = byVideo ? PrerollIndex(lead) : 0;
+            landedInPlace = landed >= 0 && landed + leadFrames <= frame;
+        }
+        if (startNs == 0)
+            break;
+        marginNs = std::max<int64_t>(GST_SECOND, marginNs * 2);
+    }
+    if (gst_element_get_state(m_pipeline, nullptr, nullptr, GST_CLOCK_TIME_NONE) == GST_STATE_CHANGE_FAILURE)
+        return false;
     {
         std::lock_guard<std::mutex> lock(m_eventsLock);
         m_events.clear();
         m_atEnd = false;
         m_event.Reset();
     }
-    // Seek to the key frame before the target and count pictures from there:
-    // frame seeks land late in AVI files with B-frames and program streams
-    // have no index, so where a seek landed is checked and it backs off.
-    int64_t marginNs = 0;
-    int64_t landed = -1;
-    for (int attempt = 0; attempt < 6; ++attempt) {
-        const int64_t startNs = std::max<int64_t>(0, targetNs - marginNs);
-        const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT |
-                                                     GST_SEEK_FLAG_SNAP_BEFORE);
-        if (!gst_element_seek_simple(lead.Sink, GST_FORMAT_TIME, flags, startNs))
-            return false;
-        if (gst_element_get_state(m_pipeline, nullptr, nullptr, GST_CLOCK_TIME_NONE) == GST_STATE_CHANGE_FAILURE)
-            return false;
-        {
-            std::lock_guard<std::mutex> lock(lead.Lock);
-            landed = PrerollIndex(lead);
-        }
-        if (!byVideo || landed <= frame || startNs == 0)
-            break;
-        marginNs = std::max<int64_t>(GST_SECOND, marginNs * 2);
-    }
     if (m_video.Sink != nullptr) {
         std::lock_guard<std::mutex> lock(m_video.Lock);
-        m_video.NextIndex = landed >= 0 && byVideo ? landed : -1;
+        DropPending(m_video);
+        // From the very start the count is the frame index itself.
+        m_video.IndexKnown = startNs == 0 || !byVideo;
+        m_video.NextIndex = byVideo ? 0 : frame;
         m_video.DropBelow = frame;
     }
     if (m_audio.Sink != nullptr) {
         std::lock_guard<std::mutex> lock(m_audio.Lock);
-        m_audio.NextIndex = -1;
         m_audio.DropBelow = audioTarget;
     }
     return true;
+}
+
+// The index of the first of a run of consecutive pictures: the one most of
+// their times agree on. Decoders of AVI files with B-frames and of program
+// streams give the picture after a key frame the time of an earlier one.
+int64_t TGstGraph::FirstIndex(const std::vector<int64_t>& times) {
+    std::vector<int64_t> candidates;
+    for (size_t k = 0; k < times.size() && k < PendingPictures; ++k)
+        if (times[k] >= 0)
+            candidates.push_back(IndexAt(m_video, times[k]) - static_cast<int64_t>(k));
+    if (candidates.empty())
+        return 0;
+    std::sort(candidates.begin(), candidates.end());
+    int64_t best = candidates.front();
+    size_t bestRun = 0;
+    for (size_t i = 0; i < candidates.size();) {
+        size_t j = i;
+        while (j < candidates.size() && candidates[j] == candidates[i])
+            ++j;
+        if (j - i > bestRun) {
+            bestRun = j - i;
+            best = candidates[i];
+        }
+        i = j;
+    }
+    return std::max<int64_t>(0, best);
+}
+
+void TGstGraph::DropPending(TBranch& branch) {
+    for (GstSample* sample : branch.Pending)
+        gst_sample_unref(sample);
+    branch.Pending.clear();
+}
+
+// Called with the video lock held.
+void TGstGraph::ResolvePending() {
+    std::vector<int64_t> times;
+    for (GstSample* sample : m_video.Pending)
+        times.push_back(StreamTimeNs(sample));
+    m_video.NextIndex = FirstIndex(times);
+    m_video.IndexKnown = true;
+    std::vector<GstSample*> pending;
+    pending.swap(m_video.Pending);
+    for (GstSample* sample : pending) {
+        Deliver(m_video, sample, true);
+        gst_sample_unref(sample);
+    }
+}
+
+void TGstGraph::WaitForEvent() {
+    WaitForEither(m_event, m_event);
+}
+
+void TGstGraph::EstimateFrameRate(const std::vector<int64_t>& times) {
+    std::vector<int64_t> sorted;
+    for (int64_t time : times)
+        if (time >= 0)
+            sorted.push_back(time);
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<int64_t> deltas;
+    for (size_t i = 1; i < sorted.size(); ++i)
+        if (sorted[i] > sorted[i - 1])
+            deltas.push_back(sorted[i] - sorted[i - 1]);
+    if (deltas.empty())
+        return;
+    std::nth_element(deltas.begin(), deltas.begin() + static_cast<std::ptrdiff_t>(deltas.size() / 2), deltas.end());
+    const double fps = NanosecondsPerSecond / static_cast<double>(deltas[deltas.size() / 2]);
+    // Containers that store times in milliseconds round the frame duration.
+    static const int rates[][2] = {{24000, 1001}, {24, 1}, {25, 1}, {30000, 1001}, {30, 1}, {50, 1},
+                                   {60000, 1001}, {60, 1}, {15, 1},     {10, 1},     {12, 1}, {5, 1}};
+    for (const auto& candidate : rates) {
+        const double value = static_cast<double>(candidate[0]) / candidate[1];
+        if (std::fabs(fps - value) / value < 0.01) {
+            m_video.FpsNumerator = candidate[0];
+            m_video.FpsDenominator = candidate[1];
+            return;
+        }
+    }
+    m_video.FpsNumerator = static_cast<int>(std::llround(fps * 1000));
+    m_video.FpsDenominator = 1000;
+}
+
+// Reads the last second of the video to learn its length (and its frame rate
+// when the caps lack it), then returns to the start.
+void TGstGraph::ScanVideoEnd(int64_t containerNs) {
+    {
+        std::lock_guard<std::mutex> lock(m_video.Lock);
+        m_video.Scanning = true;
+        m_video.ScanTimes.clear();
+    }
+    const int64_t startNs = std::max<int64_t>(0, m_video.OriginNs + containerNs - GST_SECOND);
+    SeekKeyFrame(m_video.Sink, startNs);
+    if (gst_element_set_state(m_pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE)
+        WaitForEvent();
+    gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    std::vector<int64_t> times;
+    {
+        std::lock_guard<std::mutex> lock(m_video.Lock);
+        m_video.Scanning = false;
+        times.swap(m_video.ScanTimes);
+    }
+    if (m_video.FpsNumerator <= 0)
+        EstimateFrameRate(times);
+    if (!times.empty() && m_video.FpsNumerator > 0)
+        m_videoFrames = FirstIndex(times) + static_cast<int64_t>(times.size());
+    {
+        std::lock_guard<std::mutex> lock(m_eventsLock);
+        m_events.clear();
+        m_atEnd = false;
+        m_event.Reset();
+    }
+    SeekKeyFrame(m_video.Sink, 0);
+    std::lock_guard<std::mutex> lock(m_video.Lock);
+    m_video.IndexKnown = true;
+    m_video.NextIndex = 0;
+    m_video.DropBelow = 0;
+    std::lock_guard<std::mutex> audioLock(m_audio.Lock);
+    m_audio.DropBelow = 0;
 }
 
 void TGstGraph::PostEvent(int32_t code) {
@@ -448,36 +669,56 @@ GstFlowReturn TGstGraph::OnSample(GstAppSink* sink, bool isVideo) {
         return GST_FLOW_OK;
     TBranch& branch = isVideo ? m_video : m_audio;
     std::lock_guard<std::mutex> lock(branch.Lock);
-    GstBuffer* buffer = gst_sample_get_buffer(sample);
-    if (branch.Callback != nullptr && buffer != nullptr) {
-        const int64_t time = StreamTimeNs(sample);
-        GstMapInfo map;
-        if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-            size_t skipBytes = 0;
-            bool keep = true;
-            if (isVideo) {
-                if (branch.NextIndex < 0)
-                    branch.NextIndex = time >= 0 ? IndexAt(branch, time) : branch.DropBelow;
-                keep = branch.NextIndex++ >= branch.DropBelow;
-            } else if (branch.DropBelow > 0 && time >= 0) {
-                const size_t frameBytes = static_cast<size_t>(std::max(branch.Channels, 1)) * 2;
-                const int64_t first = IndexAt(branch, time);
-                const int64_t count = static_cast<int64_t>(map.size / frameBytes);
-                if (first + count <= branch.DropBelow) {
-                    keep = false;
-                } else {
-                    skipBytes = static_cast<size_t>(std::max<int64_t>(0, branch.DropBelow - first)) * frameBytes;
-                    branch.DropBelow = 0;
-                }
-            }
-            if (keep)
-                branch.Callback->BufferCB(time >= 0 ? static_cast<double>(time) / NanosecondsPerSecond : 0,
-                                          map.data + skipBytes, static_cast<int32_t>(map.size - skipBytes));
-            gst_buffer_unmap(buffer, &map);
+    if (isVideo && branch.Scanning) {
+        branch.ScanTimes.push_back(StreamTimeNs(sample));
+    } else if (isVideo && branch.Callback == nullptr && branch.IndexKnown) {
+        ++branch.NextIndex; // a detached stream is still counted
+    } else if (branch.Callback != nullptr) {
+        if (isVideo && !branch.IndexKnown) {
+            branch.Pending.push_back(gst_sample_ref(sample));
+            if (branch.Pending.size() >= PendingPictures)
+                ResolvePending();
+        } else {
+            Deliver(branch, sample, isVideo);
         }
     }
     gst_sample_unref(sample);
     return GST_FLOW_OK;
+}
+
+// Called with the branch lock held.
+void TGstGraph::Deliver(TBranch& branch, GstSample* sample, bool isVideo) {
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    GstMapInfo map;
+    if (buffer == nullptr || !gst_buffer_map(buffer, &map, GST_MAP_READ))
+        return;
+    const int64_t time = StreamTimeNs(sample);
+    size_t skipBytes = 0;
+    bool keep = true;
+    if (isVideo) {
+        keep = branch.NextIndex++ >= branch.DropBelow;
+    } else if (branch.DropBelow > 0 && time >= 0) {
+        const size_t frameBytes = static_cast<size_t>(std::max(branch.Channels, 1)) * 2;
+        const int64_t first = IndexAt(branch, time);
+        const int64_t count = static_cast<int64_t>(map.size / frameBytes);
+        if (first + count <= branch.DropBelow) {
+            keep = false;
+        } else {
+            skipBytes = static_cast<size_t>(std::max<int64_t>(0, branch.DropBelow - first)) * frameBytes;
+            branch.DropBelow = 0;
+        }
+    }
+    if (keep && branch.Callback != nullptr)
+        branch.Callback->BufferCB(time >= 0 ? static_cast<double>(time) / NanosecondsPerSecond : 0,
+                                  map.data + skipBytes, static_cast<int32_t>(map.size - skipBytes));
+    gst_buffer_unmap(buffer, &map);
+}
+
+void TGstGraph::OnVideoEos(GstAppSink*, gpointer self) {
+    auto* graph = static_cast<TGstGraph*>(self);
+    std::lock_guard<std::mutex> lock(graph->m_video.Lock);
+    if (!graph->m_video.IndexKnown && !graph->m_video.Pending.empty() && graph->m_video.Callback != nullptr)
+        graph->ResolvePending();
 }
 
 GstBusSyncReply TGstGraph::OnBusMessage(GstBus*, GstMessage* message, gpointer self) {
