@@ -72,7 +72,7 @@ private:
     void LinkPad(GstPad* pad);
     GstElement* BuildBranch(bool isVideo);
     void ReadFormats();
-    bool HasUntrustedTimes();
+    void InspectElements(bool& timesUntrusted, bool& stillImage);
     bool ContinueTo(int64_t frame, int64_t audioTarget);
     int64_t StreamTimeNs(GstSample* sample);
     int64_t IndexAt(const TBranch& branch, int64_t streamTimeNs);
@@ -242,7 +242,12 @@ bool TGstGraph::Render(bool video, bool audio, bool deinterlace) {
         return false;
     }
     ReadFormats();
-    m_timesUntrusted = HasUntrustedTimes();
+    bool stillImage = false;
+    InspectElements(m_timesUntrusted, stillImage);
+    // A picture is left to the image-sequence backend, which counts the
+    // numbered files around it.
+    if (stillImage)
+        m_video.Sink = nullptr;
     if (m_video.Sink != nullptr) {
         gint64 frames = 0;
         gint64 containerNs = 0;
@@ -257,14 +262,26 @@ bool TGstGraph::Render(bool video, bool audio, bool deinterlace) {
     return true;
 }
 
-bool TGstGraph::HasUntrustedTimes() {
+void TGstGraph::InspectElements(bool& timesUntrusted, bool& stillImage) {
     bool isAvi = false;
     bool reorders = false;
+    stillImage = false;
     GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(m_pipeline));
     GValue item = G_VALUE_INIT;
     while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
         GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(g_value_get_object(&item)));
         const char* name = factory != nullptr ? GST_OBJECT_NAME(factory) : "";
+        const char* klass =
+            factory != nullptr ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS) : nullptr;
+        stillImage = stillImage || (klass != nullptr && std::strstr(klass, "Decoder/Image") != nullptr);
+        if (g_str_equal(name, "typefind")) {
+            GstCaps* found = nullptr;
+            g_object_get(g_value_get_object(&item), "caps", &found, nullptr);
+            if (found != nullptr && gst_caps_get_size(found) > 0)
+                stillImage = stillImage || g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(found, 0)), "image/");
+            if (found != nullptr)
+                gst_caps_unref(found);
+        }
         isAvi = isAvi || g_str_equal(name, "avidemux");
         // Decoders of codecs that can carry B-frames.
         for (const char* codec : {"mpeg4", "h264", "h265", "hevc", "mpeg2", "xvid", "divx"})
@@ -273,7 +290,7 @@ bool TGstGraph::HasUntrustedTimes() {
     }
     g_value_unset(&item);
     gst_iterator_free(elements);
-    return isAvi && reorders;
+    timesUntrusted = isAvi && reorders;
 }
 
 // Counting files: a target ahead of the graph is reached by reading on.
