@@ -4,8 +4,10 @@
 #include <gst/gst.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -18,11 +20,14 @@ constexpr double NanosecondsPerSecond = 1e9;
 // Pictures looked at before the index of the first one after a seek is
 // decided (see ResolvePending).
 constexpr size_t PendingPictures = 4;
+// Buffers a paused graph may have queued before its streaming thread holds.
+constexpr size_t ReadAheadBuffers = 4;
 
 struct TBranch {
     GstElement* Sink = nullptr; // appsink; nullptr until the decoder offers the stream
     GstPad* Entry = nullptr;    // sink pad of the branch's queue
     std::mutex Lock;            // guards Callback and the bookkeeping below
+    std::condition_variable Room; // a held streaming thread looks again
     TSampleGrabberCB* Callback = nullptr;
     // Video: pictures are counted, like reading in order does; only the index
     // of the first one after a seek comes from times. Buffers before DropBelow
@@ -58,7 +63,10 @@ public:
     void RemoveReferenceClock() override { gst_pipeline_use_clock(GST_PIPELINE(m_pipeline), nullptr); }
     bool SetCallback(TGraphStream stream, TSampleGrabberCB* callback) override;
     TGraphResult Run() override;
-    TGraphResult Pause() override { return SetState(GST_STATE_PAUSED); }
+    // The pipeline keeps PLAYING; the streaming thread holds still once
+    // ReadAheadBuffers wait in the queue (see HoldAtReadAhead). A state change
+    // per picture would cost more than decoding small ones.
+    TGraphResult Pause() override { return TGraphResult::Done; }
     TGraphResult Stop() override { return SetState(GST_STATE_PAUSED); }
     TGraphResult WaitForState() override;
     bool SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) override;
@@ -78,6 +86,7 @@ private:
     int64_t IndexAt(const TBranch& branch, int64_t streamTimeNs);
     int64_t PrerollIndex(TBranch& branch);
     GstFlowReturn OnSample(GstAppSink* sink, bool isVideo);
+    void HoldAtReadAhead(std::unique_lock<std::mutex>& lock, bool isVideo);
     void Deliver(TBranch& branch, GstSample* sample, bool isVideo);
     int64_t FirstIndex(const std::vector<int64_t>& times);
     void ResolvePending();
@@ -271,9 +280,6 @@ void TGstGraph::InspectElements(bool& timesUntrusted, bool& stillImage) {
     while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
         GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(g_value_get_object(&item)));
         const char* name = factory != nullptr ? GST_OBJECT_NAME(factory) : "";
-        const char* klass =
-            factory != nullptr ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS) : nullptr;
-        stillImage = stillImage || (klass != nullptr && std::strstr(klass, "Decoder/Image") != nullptr);
         if (g_str_equal(name, "typefind")) {
             GstCaps* found = nullptr;
             g_object_get(g_value_get_object(&item), "caps", &found, nullptr);
@@ -434,8 +440,11 @@ bool TGstGraph::SetCallback(TGraphStream stream, TSampleGrabberCB* callback) {
     TBranch& branch = Branch(stream);
     if (branch.Sink == nullptr)
         return false;
-    std::lock_guard<std::mutex> lock(branch.Lock);
-    branch.Callback = callback;
+    {
+        std::lock_guard<std::mutex> lock(branch.Lock);
+        branch.Callback = callback;
+    }
+    branch.Room.notify_all();
     return true;
 }
 
@@ -685,7 +694,8 @@ GstFlowReturn TGstGraph::OnSample(GstAppSink* sink, bool isVideo) {
     if (sample == nullptr)
         return GST_FLOW_OK;
     TBranch& branch = isVideo ? m_video : m_audio;
-    std::lock_guard<std::mutex> lock(branch.Lock);
+    std::unique_lock<std::mutex> lock(branch.Lock);
+    HoldAtReadAhead(lock, isVideo);
     if (isVideo && branch.Scanning) {
         branch.ScanTimes.push_back(StreamTimeNs(sample));
     } else if (isVideo && branch.Callback == nullptr && branch.IndexKnown) {
@@ -701,6 +711,29 @@ GstFlowReturn TGstGraph::OnSample(GstAppSink* sink, bool isVideo) {
     }
     gst_sample_unref(sample);
     return GST_FLOW_OK;
+}
+
+// The pause of a graph that has read ahead: the lead stream (video, else
+// audio) waits while its queue is full. Video does not wait while the audio
+// queue is empty, since the consumer may be waiting for audio behind it; a
+// detached callback (a seek or stop on its way) always lets it through.
+void TGstGraph::HoldAtReadAhead(std::unique_lock<std::mutex>& lock, bool isVideo) {
+    const bool isLead = isVideo || m_video.Sink == nullptr;
+    if (!isLead)
+        return;
+    TBranch& branch = isVideo ? m_video : m_audio;
+    const auto mustHold = [&] {
+        if (branch.Callback == nullptr || branch.Scanning || branch.Callback->Buffers().Count() < ReadAheadBuffers)
+            return false;
+        if (!isVideo || m_audio.Sink == nullptr)
+            return true;
+        std::lock_guard<std::mutex> audioLock(m_audio.Lock);
+        return m_audio.Callback == nullptr || !m_audio.Callback->Buffers().IsEmpty();
+    };
+    // Pops do not signal; looking again every millisecond costs nothing next
+    // to a picture.
+    while (mustHold())
+        branch.Room.wait_for(lock, std::chrono::milliseconds(1));
 }
 
 // Called with the branch lock held.
@@ -740,8 +773,14 @@ void TGstGraph::OnVideoEos(GstAppSink*, gpointer self) {
 
 GstBusSyncReply TGstGraph::OnBusMessage(GstBus*, GstMessage* message, gpointer self) {
     auto* graph = static_cast<TGstGraph*>(self);
-    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS)
-        graph->PostEvent(GraphEventComplete);
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
+        // The graph reads ahead and may reach the end just before a seek; its
+        // end-of-stream message can then come after the seek's flush. Only a
+        // sink that still is at the end makes it count.
+        GstElement* lead = graph->m_video.Sink != nullptr ? graph->m_video.Sink : graph->m_audio.Sink;
+        if (lead == nullptr || gst_app_sink_is_eos(GST_APP_SINK(lead)))
+            graph->PostEvent(GraphEventComplete);
+    }
     else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
         graph->PostEvent(GraphEventErrorAbort);
     gst_message_unref(message);
