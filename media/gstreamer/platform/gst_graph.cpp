@@ -122,6 +122,15 @@ private:
 
 TGstGraph::~TGstGraph() {
     if (m_pipeline != nullptr) {
+        // A streaming thread held at the read-ahead bound must let go, or the
+        // state change waits for it for ever.
+        for (TBranch* branch : {&m_video, &m_audio}) {
+            {
+                std::lock_guard<std::mutex> lock(branch->Lock);
+                branch->Callback = nullptr;
+            }
+            branch->Room.notify_all();
+        }
         gst_element_set_state(m_pipeline, GST_STATE_NULL);
         DropPending(m_video);
         GstBus* bus = gst_pipeline_get_bus(GST_PIPELINE(m_pipeline));
