@@ -48,8 +48,43 @@ int32_t WaitForEither(TManualResetEvent& first, TManualResetEvent& second) {
     return first.m_isSet ? 0 : 1;
 }
 
+TBlockPool::~TBlockPool() {
+    for (const auto& [block, capacity] : m_blocks)
+        TAVFile::FreeBuffer(block);
+}
+
+uint8_t* TBlockPool::Take(size_t bytes, size_t& capacity) {
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        for (auto found = m_blocks.begin(); found != m_blocks.end(); ++found)
+            if (found->second >= bytes) {
+                uint8_t* block = found->first;
+                capacity = found->second;
+                m_blocks.erase(found);
+                return block;
+            }
+    }
+    capacity = bytes;
+    return static_cast<uint8_t*>(TAVFile::AllocBuffer(bytes));
+}
+
+void TBlockPool::Give(uint8_t* block, size_t capacity) {
+    constexpr size_t KeptBlocks = 8;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_blocks.size() < KeptBlocks) {
+            m_blocks.emplace_back(block, capacity);
+            return;
+        }
+    }
+    TAVFile::FreeBuffer(block);
+}
+
 TBuffer::~TBuffer() {
-    TAVFile::FreeBuffer(Data);
+    if (Pool != nullptr && Data != nullptr)
+        Pool->Give(Data, Capacity);
+    else
+        TAVFile::FreeBuffer(Data);
 }
 
 TBuffers::TBuffers(TWaitSignal& signal) : m_event(signal) {}
@@ -100,7 +135,8 @@ int32_t TSampleGrabberCB::BufferCB(double sampleTime, const uint8_t* data, int32
         return 0;
     buffer->SampleTime = sampleTime;
     buffer->Length = length;
-    buffer->Data = static_cast<uint8_t*>(TAVFile::AllocBuffer(static_cast<size_t>(length > 0 ? length : 0)));
+    buffer->Pool = &m_pool;
+    buffer->Data = m_pool.Take(static_cast<size_t>(length > 0 ? length : 0), buffer->Capacity);
     if (buffer->Data != nullptr && length > 0)
         std::memcpy(buffer->Data, data, static_cast<size_t>(length));
     m_buffers.Push(buffer);

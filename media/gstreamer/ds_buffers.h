@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 class TWaitSignal {
 public:
@@ -49,11 +51,28 @@ private:
 // for the first, 1 for the second, -1 when they belong to different signals.
 int32_t WaitForEither(TManualResetEvent& first, TManualResetEvent& second);
 
+// Blocks of deleted buffers kept for the next ones: a fresh picture-sized
+// block per buffer costs page faults worth more than the copy.
+class TBlockPool {
+public:
+    ~TBlockPool();
+    // A block of at least bytes (from AllocBuffer when none is kept); nullptr
+    // when there is no memory.
+    uint8_t* Take(size_t bytes, size_t& capacity);
+    void Give(uint8_t* block, size_t capacity);
+
+private:
+    std::mutex m_lock;
+    std::vector<std::pair<uint8_t*, size_t>> m_blocks;
+};
+
 // One delivered buffer; Data is nullptr when no memory was left for the copy.
 struct TBuffer {
     double SampleTime = 0; // seconds, as the graph delivered it
     uint8_t* Data = nullptr;
     int32_t Length = 0; // bytes
+    TBlockPool* Pool = nullptr; // where Data goes back to, if anywhere
+    size_t Capacity = 0;
     ~TBuffer();
 };
 
@@ -96,5 +115,6 @@ public:
 
 private:
     std::mutex m_lock;
+    TBlockPool m_pool; // before the queue, so queued buffers return their blocks first
     TBuffers m_buffers;
 };

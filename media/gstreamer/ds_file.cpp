@@ -124,7 +124,7 @@ void TDSFile::OpenVideo(bool deinterlace) {
     const TBitmapInfoHeader header{40, m_width, m_height, 1, 32, 0, m_imageSize, 0, 0, 0, 0};
     std::memcpy(m_dsBitmapBlock, &header, sizeof header);
     m_pixelArea = m_dsBitmapBlock + sizeof(TBitmapInfoHeader);
-    m_frameBuffer = static_cast<uint8_t*>(AllocBuffer(m_imageSize));
+    m_frameBuffer = static_cast<uint8_t*>(AllocBuffer(static_cast<size_t>(m_sourceRowBytes) * m_height));
     if (m_frameBuffer == nullptr)
         Fail("Could not allocate memory!");
 
@@ -222,7 +222,10 @@ TBuffer* TDSFile::PopChecked(TBuffers& queue) {
     return buffer;
 }
 
-uint8_t* TDSFile::GetBitmapAt(int32_t index) {
+// The picture lands in the frame buffer, which is top-down like GStreamer's
+// buffers; the bottom-up bitmap block is made from it only when asked for, so
+// reading frames costs one copy less.
+void TDSFile::ReadPicture(int32_t index) {
     RequireReading();
     RequireVideo();
     if (index != m_videoPosition) {
@@ -235,44 +238,44 @@ uint8_t* TDSFile::GetBitmapAt(int32_t index) {
         throw AVFileErrorGetVideo();
     if (m_videoPosition == m_lastDeliveredIndex) {
         ++m_videoPosition;
-        return m_dsBitmapBlock;
+        return;
     }
     TBuffers& queue = m_interfaces->VideoCallback->Buffers();
     bool startedGraph = false;
     const TWaitResult result = WaitForFrameBuffer(queue, TGraphStart::Allowed, startedGraph, false);
     if (startedGraph)
         PauseGraph();
+    const size_t frameBytes = static_cast<size_t>(m_sourceRowBytes) * static_cast<size_t>(m_height);
     if (result == TWaitResult::EndOfStream) {
-        std::memset(m_pixelArea, 0, m_imageSize);
+        std::memset(m_frameBuffer, 0, frameBytes);
     } else {
         std::unique_ptr<TBuffer> buffer(PopChecked(queue));
-        // GStreamer delivers rows top-down; the bitmap block holds them bottom-up.
-        const uint32_t rows = std::min<uint32_t>(static_cast<uint32_t>(buffer->Length) / m_sourceRowBytes,
-                                                 static_cast<uint32_t>(m_height));
-        for (uint32_t row = 0; row < rows; ++row)
-            std::memcpy(m_pixelArea + (static_cast<size_t>(m_height) - 1 - row) * m_bitmapRowBytes,
-                        buffer->Data + static_cast<size_t>(row) * m_sourceRowBytes, m_sourceRowBytes);
+        std::memcpy(m_frameBuffer, buffer->Data, std::min(frameBytes, static_cast<size_t>(buffer->Length)));
     }
+    m_isPixelAreaStale = true;
     m_lastDeliveredIndex = m_videoPosition;
     ++m_videoPosition;
+}
+
+uint8_t* TDSFile::GetBitmapAt(int32_t index) {
+    ReadPicture(index);
+    if (m_isPixelAreaStale) {
+        for (int32_t row = 0; row < m_height; ++row)
+            std::memcpy(m_pixelArea + (static_cast<size_t>(m_height) - 1 - row) * m_bitmapRowBytes,
+                        m_frameBuffer + static_cast<size_t>(row) * m_sourceRowBytes, m_sourceRowBytes);
+        m_isPixelAreaStale = false;
+    }
     return m_dsBitmapBlock;
 }
 
-void TDSFile::CopyFlipped(uint8_t* destination) {
-    for (int32_t row = 0; row < m_height; ++row)
-        std::memcpy(destination + static_cast<size_t>(row) * m_sourceRowBytes,
-                    m_pixelArea + (static_cast<size_t>(m_height) - 1 - row) * m_bitmapRowBytes, m_sourceRowBytes);
-}
-
 uint8_t* TDSFile::GetFrameAt(int32_t index) {
-    GetBitmapAt(index);
-    CopyFlipped(m_frameBuffer);
+    ReadPicture(index);
     return m_frameBuffer;
 }
 
 void TDSFile::CopyFrameAt(uint8_t* buffer, int32_t index) {
-    GetBitmapAt(index);
-    CopyFlipped(buffer);
+    ReadPicture(index);
+    std::memcpy(buffer, m_frameBuffer, static_cast<size_t>(m_sourceRowBytes) * static_cast<size_t>(m_height));
 }
 
 int32_t TDSFile::SkipFrames(int32_t count) {

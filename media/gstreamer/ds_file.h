@@ -73,7 +73,7 @@ private:
     void OpenVideo(bool deinterlace);
     void OpenAudio();
     void ReadDurations();
-    void CopyFlipped(uint8_t* destination);
+    void ReadPicture(int32_t index);
     void FreeBlocks();
     void PauseGraph();
     TBuffer* PopChecked(TBuffers& queue);
@@ -90,6 +90,7 @@ private:
     int32_t m_audioLength = 0;
     uint8_t* m_dsBitmapBlock = nullptr;
     uint8_t* m_pixelArea = nullptr;
-    uint8_t* m_frameBuffer = nullptr;
+    uint8_t* m_frameBuffer = nullptr; // the current picture, top-down
+    bool m_isPixelAreaStale = false;  // the bitmap block lags the frame buffer
     uint8_t* m_audioBlock = nullptr;
 };

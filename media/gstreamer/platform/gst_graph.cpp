@@ -478,6 +478,13 @@ TGraphResult TGstGraph::Run() {
             m_event.Set();
         }
     }
+    // Asked for at every empty queue; a state change of a playing pipeline
+    // still walks every element.
+    GstState current = GST_STATE_VOID_PENDING;
+    GstState pending = GST_STATE_VOID_PENDING;
+    if (gst_element_get_state(m_pipeline, &current, &pending, 0) == GST_STATE_CHANGE_SUCCESS &&
+        current == GST_STATE_PLAYING && pending == GST_STATE_VOID_PENDING)
+        return TGraphResult::Done;
     return SetState(GST_STATE_PLAYING);
 }
 
@@ -739,10 +746,10 @@ void TGstGraph::HoldAtReadAhead(std::unique_lock<std::mutex>& lock, bool isVideo
         std::lock_guard<std::mutex> audioLock(m_audio.Lock);
         return m_audio.Callback == nullptr || !m_audio.Callback->Buffers().IsEmpty();
     };
-    // Pops do not signal; looking again every millisecond costs nothing next
-    // to a picture.
+    // Pops do not signal; looking again every 200 microseconds costs little
+    // next to a picture.
     while (mustHold())
-        branch.Room.wait_for(lock, std::chrono::milliseconds(1));
+        branch.Room.wait_for(lock, std::chrono::microseconds(200));
 }
 
 // Called with the branch lock held.
