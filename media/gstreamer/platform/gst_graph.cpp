@@ -4,6 +4,7 @@
 #include <gst/gst.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -98,6 +99,9 @@ private:
 
     static GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer self);
     static void OnPadAdded(GstElement*, GstPad* pad, gpointer self);
+    static void OnElementAdded(GstBin*, GstBin*, GstElement* element, gpointer self);
+    static void OnDemuxerPad(GstElement*, GstPad* pad, gpointer self);
+    static GstPadProbeReturn OnCompressed(GstPad*, GstPadProbeInfo* info, gpointer self);
     static GstFlowReturn OnVideoSample(GstAppSink* sink, gpointer self);
     static GstFlowReturn OnAudioSample(GstAppSink* sink, gpointer self);
     static void OnVideoEos(GstAppSink* sink, gpointer self);
@@ -118,6 +122,10 @@ private:
     // pictures times a frame or two off, differently after every seek. Such
     // files are positioned by counting from the start instead.
     bool m_timesUntrusted = false;
+    // Program streams have no index: their seeks land late and the pictures
+    // after a key frame carry odd times.
+    bool m_isProgramStream = false;
+    std::atomic<bool> m_sawBVop{false}; // an MPEG-4 part 2 B-picture left the AVI demuxer
 };
 
 TGstGraph::~TGstGraph() {
@@ -165,6 +173,7 @@ bool TGstGraph::CreateSource() {
     }
     gst_bin_add_many(GST_BIN(m_pipeline), source, m_decoder, nullptr);
     g_signal_connect(m_decoder, "pad-added", G_CALLBACK(OnPadAdded), this);
+    g_signal_connect(m_pipeline, "deep-element-added", G_CALLBACK(OnElementAdded), this);
     return gst_element_link(source, m_decoder) != FALSE;
 }
 
@@ -298,14 +307,15 @@ void TGstGraph::InspectElements(bool& timesUntrusted, bool& stillImage) {
                 gst_caps_unref(found);
         }
         isAvi = isAvi || g_str_equal(name, "avidemux");
+        m_isProgramStream = m_isProgramStream || g_str_equal(name, "mpegpsdemux");
         // Decoders of codecs that can carry B-frames.
-        for (const char* codec : {"mpeg4", "h264", "h265", "hevc", "mpeg2", "xvid", "divx"})
+        for (const char* codec : {"h264", "h265", "hevc", "mpeg2"})
             reorders = reorders || (g_str_has_prefix(name, "avdec_") && std::strstr(name, codec) != nullptr);
         g_value_reset(&item);
     }
     g_value_unset(&item);
     gst_iterator_free(elements);
-    timesUntrusted = isAvi && reorders;
+    timesUntrusted = isAvi && (reorders || m_sawBVop);
 }
 
 // Counting files: a target ahead of the graph is reached by reading on.
@@ -510,24 +520,26 @@ bool TGstGraph::SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) {
         return false;
     const double frameSeconds =
         byVideo ? static_cast<double>(m_video.FpsDenominator) / m_video.FpsNumerator : static_cast<double>(scale) / rate;
-    // A few frames of lead, because the time of the picture a seek lands on
-    // can be off by a frame or two (AVI with B-frames, program streams).
-    const int64_t leadFrames = byVideo ? 3 : 0;
+    // Where times can be trusted the decoder drops what precedes the target
+    // (ACCURATE), so only the target is converted. Elsewhere the seek goes to
+    // a key frame a few frames before, because the picture it lands on can
+    // carry a time a frame or two off.
+    const bool isAccurate = byVideo && !m_timesUntrusted && !m_isProgramStream;
+    const double leadFrames = !byVideo ? 0 : isAccurate ? 0.5 : 3;
     const int64_t targetNs =
-        lead.OriginNs + std::llround(static_cast<double>(std::max<int64_t>(0, frame - leadFrames)) * frameSeconds * 1e9);
+        lead.OriginNs + std::llround(std::max(0.0, static_cast<double>(frame) - leadFrames) * frameSeconds * 1e9);
     const int64_t audioTarget = static_cast<int64_t>(static_cast<double>(m_audio.SampleRate) * frame * scale / rate);
     if (byVideo && m_timesUntrusted && ContinueTo(frame, audioTarget))
         return true;
-    // Program streams have no index and land late, at worst behind the last
-    // key frame, where the decoder gives up: check where the seek landed and
-    // back off.
+    // Program streams land late, at worst behind the last key frame, where the
+    // decoder gives up: check where the seek landed and back off.
     int64_t marginNs = 0;
     int64_t startNs = 0;
     bool landedInPlace = false;
     for (int attempt = 0; attempt < 8 && !landedInPlace; ++attempt) {
         startNs = targetNs - marginNs <= lead.OriginNs || (byVideo && m_timesUntrusted) ? 0 : targetNs - marginNs;
-        const auto flags =
-            static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_BEFORE);
+        const auto flags = static_cast<GstSeekFlags>(
+            GST_SEEK_FLAG_FLUSH | (isAccurate ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_BEFORE));
         if (!gst_element_seek_simple(lead.Sink, GST_FORMAT_TIME, flags, startNs))
             return false;
         if (gst_element_get_state(m_pipeline, nullptr, nullptr, GST_CLOCK_TIME_NONE) == GST_STATE_CHANGE_FAILURE) {
@@ -535,7 +547,7 @@ bool TGstGraph::SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) {
             gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
         } else {
             const int64_t landed = byVideo ? PrerollIndex(lead) : 0;
-            landedInPlace = landed >= 0 && landed + leadFrames <= frame;
+            landedInPlace = isAccurate || (landed >= 0 && static_cast<double>(landed) + leadFrames <= frame);
         }
         if (startNs == 0)
             break;
@@ -801,6 +813,42 @@ GstBusSyncReply TGstGraph::OnBusMessage(GstBus*, GstMessage* message, gpointer s
         graph->PostEvent(GraphEventErrorAbort);
     gst_message_unref(message);
     return GST_BUS_DROP;
+}
+
+void TGstGraph::OnElementAdded(GstBin*, GstBin*, GstElement* element, gpointer self) {
+    GstElementFactory* factory = gst_element_get_factory(element);
+    if (factory != nullptr && g_str_equal(GST_OBJECT_NAME(factory), "avidemux"))
+        g_signal_connect(element, "pad-added", G_CALLBACK(OnDemuxerPad), self);
+}
+
+void TGstGraph::OnDemuxerPad(GstElement*, GstPad* pad, gpointer self) {
+    GstCaps* caps = gst_pad_get_current_caps(pad);
+    if (caps == nullptr)
+        return;
+    const GstStructure* structure = gst_caps_get_structure(caps, 0);
+    int version = 0;
+    if (g_str_equal(gst_structure_get_name(structure), "video/mpeg") &&
+        gst_structure_get_int(structure, "mpegversion", &version) && version == 4)
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, OnCompressed, self, nullptr);
+    gst_caps_unref(caps);
+}
+
+// Looks for B-VOPs (start code 00 00 01 B6, coding type 2) in the packets the
+// AVI demuxer hands on; the preroll sees the first seconds of the file.
+GstPadProbeReturn TGstGraph::OnCompressed(GstPad*, GstPadProbeInfo* info, gpointer self) {
+    auto* graph = static_cast<TGstGraph*>(self);
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    GstMapInfo map;
+    if (graph->m_sawBVop || buffer == nullptr || !gst_buffer_map(buffer, &map, GST_MAP_READ))
+        return GST_PAD_PROBE_OK;
+    for (size_t i = 0; i + 4 < map.size; ++i)
+        if (map.data[i] == 0 && map.data[i + 1] == 0 && map.data[i + 2] == 1 && map.data[i + 3] == 0xB6 &&
+            (map.data[i + 4] >> 6) == 2) {
+            graph->m_sawBVop = true;
+            break;
+        }
+    gst_buffer_unmap(buffer, &map);
+    return GST_PAD_PROBE_OK;
 }
 
 void TGstGraph::OnPadAdded(GstElement*, GstPad* pad, gpointer self) {
