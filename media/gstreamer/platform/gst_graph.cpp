@@ -564,9 +564,11 @@ bool TGstGraph::SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) {
     if (m_video.Sink != nullptr) {
         std::lock_guard<std::mutex> lock(m_video.Lock);
         DropPending(m_video);
-        // From the very start the count is the frame index itself.
-        m_video.IndexKnown = startNs == 0 || !byVideo;
-        m_video.NextIndex = byVideo ? 0 : frame;
+        // From the very start the count is the frame index itself; after an
+        // accurate seek the waiting picture's time tells it.
+        const int64_t landed = isAccurate && startNs != 0 ? PrerollIndex(m_video) : -1;
+        m_video.IndexKnown = startNs == 0 || !byVideo || landed >= 0;
+        m_video.NextIndex = !byVideo ? frame : landed >= 0 ? landed : 0;
         m_video.DropBelow = frame;
     }
     if (m_audio.Sink != nullptr) {
