@@ -121,9 +121,9 @@ int BareLibavFrames(const std::string& path) {
     for (;;) {
         const int result = avcodec_receive_frame(codec, frame);
         if (result == 0) {
-            scaler = sws_getCachedContext(scaler, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                                          frame->width, frame->height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr,
-                                          nullptr, nullptr);
+            scaler = sws_getCachedContext(
+                scaler, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width,
+                frame->height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
             uint8_t* planes[4] = {buffer.data(), nullptr, nullptr, nullptr};
             const int strides[4] = {frame->width * 4, 0, 0, 0};
             sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
@@ -196,9 +196,10 @@ void Sequential(const std::string& label, const std::string& path, int frames) {
         BareLibavFrames(path);
         libav = std::min(libav, Seconds(start));
     }
-    std::printf("%s sequential, %d frames (opening apart; libav with it): TDSFile %.0f fps, bare appsink %.0f fps, "
-                "bare libav %.0f fps; TDSFile Open %.0f ms\n",
-                label.c_str(), frames, frames / ours, frames / bare, frames / libav, opening * 1e3);
+    std::printf(
+        "%s sequential, %d frames (opening apart; libav with it): TDSFile %.0f fps, bare appsink %.0f fps, "
+        "bare libav %.0f fps; TDSFile Open %.0f ms\n",
+        label.c_str(), frames, frames / ours, frames / bare, frames / libav, opening * 1e3);
     std::printf("  speed ratio TDSFile / bare appsink = %.2f (goal >= 0.9), TDSFile / bare libav = %.2f\n",
                 bare / ours, libav / ours);
 }
@@ -230,10 +231,12 @@ void Random(const std::string& label, const std::string& path, int frames) {
     std::sort(ours.begin(), ours.end());
     std::sort(bare.begin(), bare.end());
     const double oursMedian = ours[ours.size() / 2], bareMedian = bare[bare.size() / 2];
-    std::printf("%s random GetFrameAt x%zu: median %.1f ms worst %.1f ms; bare accurate seek median %.1f ms worst %.1f ms\n",
-                label.c_str(), ours.size(), oursMedian * 1e3, ours.back() * 1e3, bareMedian * 1e3, bare.back() * 1e3);
-    std::printf("  time ratio TDSFile / bare: median %.2f, worst %.2f (goal <= 1.2)\n", oursMedian / bareMedian,
-                ours.back() / bare.back());
+    std::printf("%s random GetFrameAt x%zu: median %.1f ms worst %.1f ms; bare accurate seek median %.1f ms "
+                "worst %.1f ms\n",
+                label.c_str(), ours.size(), oursMedian * 1e3, ours.back() * 1e3, bareMedian * 1e3,
+                bare.back() * 1e3);
+    std::printf("  time ratio TDSFile / bare: median %.2f, worst %.2f (goal <= 1.2)\n",
+                oursMedian / bareMedian, ours.back() / bare.back());
 }
 
 void Memory(const std::string& path, int frames) {
@@ -264,10 +267,13 @@ void Memory(const std::string& path, int frames) {
         largestAudio = std::max(largestAudio, file.QueuedBuffers(TGraphStream::Audio));
         if (step % 500 == 0)
             peakMiB = std::max(peakMiB, ResidentMiB());
+        if (step > 0 && step % (frames / 4) == 0)
+            std::printf("  after %d frames: resident %.1f MiB\n", step, ResidentMiB());
     }
     std::printf("10-minute clip, %d frames read with %d seeks: largest queue %zu video / %zu audio buffers; "
                 "resident %.1f MiB at start, peak %.1f MiB, %.1f MiB at end (end / start %.2f)\n",
-                frames, seeks, largestVideo, largestAudio, startMiB, peakMiB, ResidentMiB(), ResidentMiB() / startMiB);
+                frames, seeks, largestVideo, largestAudio, startMiB, peakMiB, ResidentMiB(),
+                ResidentMiB() / startMiB);
 }
 
 } // namespace

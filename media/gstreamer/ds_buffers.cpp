@@ -40,11 +40,22 @@ bool TManualResetEvent::IsSet() {
     return m_isSet;
 }
 
+bool TManualResetEvent::HasWaiters() {
+    std::lock_guard<std::mutex> lock(m_signal.Mutex());
+    return m_waiters > 0;
+}
+
 int32_t WaitForEither(TManualResetEvent& first, TManualResetEvent& second) {
     if (&first.m_signal != &second.m_signal)
         return -1;
     std::unique_lock<std::mutex> lock(first.m_signal.Mutex());
+    ++first.m_waiters;
+    if (&second != &first)
+        ++second.m_waiters;
     first.m_signal.Condition().wait(lock, [&] { return first.m_isSet || second.m_isSet; });
+    --first.m_waiters;
+    if (&second != &first)
+        --second.m_waiters;
     return first.m_isSet ? 0 : 1;
 }
 

@@ -39,12 +39,15 @@ public:
     void Set();
     void Reset();
     bool IsSet();
+    // Whether a consumer is blocked in WaitForEither on this event.
+    bool HasWaiters();
     TWaitSignal& Signal() { return m_signal; }
 
 private:
     friend int32_t WaitForEither(TManualResetEvent& first, TManualResetEvent& second);
     TWaitSignal& m_signal;
-    bool m_isSet = false; // guarded by the signal's mutex
+    bool m_isSet = false;  // guarded by the signal's mutex
+    int32_t m_waiters = 0; // likewise
 };
 
 // Blocks until one of the two events (of the same signal) is set; returns 0
@@ -70,7 +73,7 @@ private:
 struct TBuffer {
     double SampleTime = 0; // seconds, as the graph delivered it
     uint8_t* Data = nullptr;
-    int32_t Length = 0; // bytes
+    int32_t Length = 0;         // bytes
     TBlockPool* Pool = nullptr; // where Data goes back to, if anywhere
     size_t Capacity = 0;
     ~TBuffer();

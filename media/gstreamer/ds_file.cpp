@@ -129,8 +129,8 @@ void TDSFile::OpenVideo(bool deinterlace) {
         Fail("Could not allocate memory!");
 
     int64_t mediaTime = 0;
-    const bool hasMediaTime = graph.GetDuration(TGraphStream::Video, TGraphTimeFormat::MediaTime, mediaTime) &&
-                              mediaTime > 0;
+    const bool hasMediaTime =
+        graph.GetDuration(TGraphStream::Video, TGraphTimeFormat::MediaTime, mediaTime) && mediaTime > 0;
     int64_t frames = 0;
     if (!graph.GetDuration(TGraphStream::Video, TGraphTimeFormat::Frame, frames))
         Fail("Could not get duration!");
@@ -385,7 +385,8 @@ void TDSFile::Seek(int32_t index) {
         if (!graph.SetCallback(TGraphStream::Audio, m_interfaces->AudioCallback.get()))
             throw AVFileErrorRead("Could not setup callback!");
         m_interfaces->AudioCallback->Buffers().Clear();
-        m_audioPosition = static_cast<int32_t>(static_cast<double>(m_samplesPerSecond) * index * m_scale / m_rate);
+        m_audioPosition =
+            static_cast<int32_t>(static_cast<double>(m_samplesPerSecond) * index * m_scale / m_rate);
     }
     // The block no longer holds the picture at the new position's predecessor
     // in the graph's order: handing it out again would shift every later frame.
@@ -402,7 +403,8 @@ int32_t TDSFile::SetVideoPosition(int32_t index) {
 int32_t TDSFile::SetAudioPosition(int32_t position) {
     RequireOpened();
     RequireAudio();
-    Seek(RoundToInt(static_cast<double>(m_rate) * (static_cast<double>(position) / m_samplesPerSecond) / m_scale));
+    Seek(RoundToInt(static_cast<double>(m_rate) * (static_cast<double>(position) / m_samplesPerSecond) /
+                    m_scale));
     return m_audioPosition;
 }
 

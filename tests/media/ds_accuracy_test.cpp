@@ -10,7 +10,9 @@
 
 #include <gst/gst.h>
 
+#include <chrono>
 #include <random>
+#include <thread>
 
 namespace {
 
@@ -61,7 +63,8 @@ protected:
     void SetUp() override {
         if (!CanPlay(GetParam()))
             GTEST_SKIP() << "no GStreamer demuxer for " << GetParam().format;
-        m_file.Open(ClipPath(GetParam()), TAVFile::ModeRead, TAVFile::StreamVideo | TAVFile::StreamAudio, true);
+        m_file.Open(ClipPath(GetParam()), TAVFile::ModeRead, TAVFile::StreamVideo | TAVFile::StreamAudio,
+                    true);
     }
 
     int FrameNumberAt(int index) {
@@ -77,7 +80,8 @@ protected:
 TEST_P(DSAccuracy, ReadsEveryFrameInOrder) {
     EXPECT_EQ(m_file.GetVideoLength(), Frames());
     EXPECT_EQ(m_file.GetVideoFormat().Width, GetParam().width);
-    EXPECT_NEAR(static_cast<double>(m_file.GetVideoFormat().Rate) / m_file.GetVideoFormat().Scale, 25.0, 0.01);
+    EXPECT_NEAR(static_cast<double>(m_file.GetVideoFormat().Rate) / m_file.GetVideoFormat().Scale, 25.0,
+                0.01);
     for (int i = 0; i < Frames(); ++i)
         ASSERT_EQ(FrameNumberAt(i), i) << "frame " << i;
     EXPECT_THROW(m_file.GetFrameAt(Frames()), TAVFile::AVFileErrorGetVideo);
@@ -147,6 +151,19 @@ TEST(DSAudio, SetAudioPositionStartsTheToneThere) {
     }
 }
 
+TEST(DSReadAhead, TheVideoQueueStaysShortWhileTheCallerDawdles) {
+    TDSFile file;
+    file.Open(ClipPath(ToneClip()), TAVFile::ModeRead, TAVFile::StreamAudio | TAVFile::StreamVideo, true);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(ReadFrameNumber(file.GetFrameAt(i * 10), file.GetVideoFormat().Width,
+                                  file.GetVideoFormat().Height),
+                  i * 10);
+        // Long enough to decode the whole clip were nothing holding the graph.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_LE(file.QueuedBuffers(TGraphStream::Video), 5u) << i;
+    }
+}
+
 class DSRegistry : public ::testing::Test {
 protected:
     void SetUp() override { UninitialiseBackendOrder(); }
@@ -166,8 +183,9 @@ TEST_F(DSRegistry, OpensThroughTheFilterGraphWhenItLeadsTheOrder) {
     EXPECT_EQ(file->GetDescription(), "DirectShow file input");
     EXPECT_EQ(file->GetStreams(), TAVFile::StreamVideo | TAVFile::StreamAudio);
     EXPECT_EQ(file->GetFlags(), TAVFile::FlagInterleaved);
-    EXPECT_EQ(ReadFrameNumber(file->GetFrameAt(42), file->GetVideoFormat().Width, file->GetVideoFormat().Height),
-              42);
+    EXPECT_EQ(
+        ReadFrameNumber(file->GetFrameAt(42), file->GetVideoFormat().Width, file->GetVideoFormat().Height),
+        42);
 }
 
 } // namespace

@@ -120,7 +120,8 @@ protected:
     int32_t TopOf(int32_t index) { return m_file.GetFrameAt(index)[0]; }
 
     TScript m_script;
-    TDSFile m_file{[this](TWaitSignal& signal) { return std::make_unique<TScriptedGraph>(signal, m_script); }};
+    TDSFile m_file{
+        [this](TWaitSignal& signal) { return std::make_unique<TScriptedGraph>(signal, m_script); }};
 };
 
 TEST_F(DSFileTest, RateCarriesThreeDecimalsFromTheMediaDurationElse25) {
@@ -236,11 +237,20 @@ TEST_F(DSFileTest, OpenRefusesWhatItCannotRead) {
     const TConnectedAudioType pcm{1, 16, true, 2, 8000};
     for (const TCase& c : {
              TCase{"clip.avi", TAVFile::ModeWrite, pcm, TAVFile::StreamVideo, "Invalid open mode!"},
-             TCase{"clip.avi", TAVFile::ModeRead, {3, 32, true, 2, 8000}, TAVFile::StreamAudio,
+             TCase{"clip.avi",
+                   TAVFile::ModeRead,
+                   {3, 32, true, 2, 8000},
+                   TAVFile::StreamAudio,
                    "Invalid audio format!"},
-             TCase{"clip.avi", TAVFile::ModeRead, {1, 8, true, 2, 8000}, TAVFile::StreamAudio,
+             TCase{"clip.avi",
+                   TAVFile::ModeRead,
+                   {1, 8, true, 2, 8000},
+                   TAVFile::StreamAudio,
                    "Invalid audio format!"},
-             TCase{"clip.avi", TAVFile::ModeRead, {1, 16, false, 2, 8000}, TAVFile::StreamAudio,
+             TCase{"clip.avi",
+                   TAVFile::ModeRead,
+                   {1, 16, false, 2, 8000},
+                   TAVFile::StreamAudio,
                    "Invalid audio format!"},
              TCase{"missing", TAVFile::ModeRead, pcm, TAVFile::StreamVideo, "Could not load the media file!"},
          }) {

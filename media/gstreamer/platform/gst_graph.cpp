@@ -7,8 +7,8 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -25,9 +25,9 @@ constexpr size_t PendingPictures = 4;
 constexpr size_t ReadAheadBuffers = 4;
 
 struct TBranch {
-    GstElement* Sink = nullptr; // appsink; nullptr until the decoder offers the stream
-    GstPad* Entry = nullptr;    // sink pad of the branch's queue
-    std::mutex Lock;            // guards Callback and the bookkeeping below
+    GstElement* Sink = nullptr;   // appsink; nullptr until the decoder offers the stream
+    GstPad* Entry = nullptr;      // sink pad of the branch's queue
+    std::mutex Lock;              // guards Callback and the bookkeeping below
     std::condition_variable Room; // a held streaming thread looks again
     TSampleGrabberCB* Callback = nullptr;
     // Video: pictures are counted, like reading in order does; only the index
@@ -116,7 +116,7 @@ private:
     TManualResetEvent m_event;
     std::mutex m_eventsLock;
     std::deque<int32_t> m_events;
-    bool m_atEnd = false; // guarded by m_eventsLock
+    bool m_atEnd = false;       // guarded by m_eventsLock
     int64_t m_videoFrames = -1; // from the end of the stream when the demuxer cannot count
     // AVI holds decoding times only; with B-frames GStreamer's decoders give
     // pictures times a frame or two off, differently after every seek. Such
@@ -198,8 +198,9 @@ bool TGstGraph::HasDeinterlacer() {
 
 GstElement* TGstGraph::BuildBranch(bool isVideo) {
     const char* description =
-        isVideo ? (m_deinterlace ? "queue ! deinterlace ! videoconvert ! video/x-raw,format=BGRx ! appsink name=sink"
-                                 : "queue ! videoconvert ! video/x-raw,format=BGRx ! appsink name=sink")
+        isVideo ? (m_deinterlace
+                       ? "queue ! deinterlace ! videoconvert ! video/x-raw,format=BGRx ! appsink name=sink"
+                       : "queue ! videoconvert ! video/x-raw,format=BGRx ! appsink name=sink")
                 : "queue ! audioconvert ! audioresample ! audio/x-raw,format=S16LE,layout=interleaved ! "
                   "appsink name=sink";
     GError* error = nullptr;
@@ -302,7 +303,9 @@ void TGstGraph::InspectElements(bool& timesUntrusted, bool& stillImage) {
             GstCaps* found = nullptr;
             g_object_get(g_value_get_object(&item), "caps", &found, nullptr);
             if (found != nullptr && gst_caps_get_size(found) > 0)
-                stillImage = stillImage || g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(found, 0)), "image/");
+                stillImage =
+                    stillImage ||
+                    g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(found, 0)), "image/");
             if (found != nullptr)
                 gst_caps_unref(found);
         }
@@ -375,9 +378,9 @@ int64_t TGstGraph::StreamTimeNs(GstSample* sample) {
 
 int64_t TGstGraph::IndexAt(const TBranch& branch, int64_t streamTimeNs) {
     const double seconds = static_cast<double>(streamTimeNs - branch.OriginNs) / NanosecondsPerSecond;
-    const double perSecond = &branch == &m_video
-                                 ? static_cast<double>(branch.FpsNumerator) / std::max(branch.FpsDenominator, 1)
-                                 : branch.SampleRate;
+    const double perSecond =
+        &branch == &m_video ? static_cast<double>(branch.FpsNumerator) / std::max(branch.FpsDenominator, 1)
+                            : branch.SampleRate;
     return static_cast<int64_t>(std::llround(seconds * perSecond));
 }
 
@@ -426,7 +429,8 @@ bool TGstGraph::GetDuration(TGraphStream stream, TGraphTimeFormat format, int64_
     // Asked of the sink, not the pipeline: the pipeline answers in frames with
     // audio chunks.
     gint64 nanoseconds = 0;
-    const bool hasTime = gst_element_query_duration(branch.Sink, GST_FORMAT_TIME, &nanoseconds) && nanoseconds > 0;
+    const bool hasTime =
+        gst_element_query_duration(branch.Sink, GST_FORMAT_TIME, &nanoseconds) && nanoseconds > 0;
     if (stream == TGraphStream::Audio) {
         if (format != TGraphTimeFormat::MediaTime || !hasTime)
             return false;
@@ -499,7 +503,8 @@ TGraphResult TGstGraph::Run() {
 }
 
 TGraphResult TGstGraph::WaitForState() {
-    return gst_element_get_state(m_pipeline, nullptr, nullptr, GST_CLOCK_TIME_NONE) == GST_STATE_CHANGE_FAILURE
+    return gst_element_get_state(m_pipeline, nullptr, nullptr, GST_CLOCK_TIME_NONE) ==
+                   GST_STATE_CHANGE_FAILURE
                ? TGraphResult::Failed
                : TGraphResult::Done;
 }
@@ -518,8 +523,8 @@ bool TGstGraph::SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) {
     TBranch& lead = byVideo ? m_video : m_audio;
     if (lead.Sink == nullptr)
         return false;
-    const double frameSeconds =
-        byVideo ? static_cast<double>(m_video.FpsDenominator) / m_video.FpsNumerator : static_cast<double>(scale) / rate;
+    const double frameSeconds = byVideo ? static_cast<double>(m_video.FpsDenominator) / m_video.FpsNumerator
+                                        : static_cast<double>(scale) / rate;
     // Where times can be trusted the decoder drops what precedes the target
     // (ACCURATE), so only the target is converted. Elsewhere the seek goes to
     // a key frame a few frames before, because the picture it lands on can
@@ -527,8 +532,10 @@ bool TGstGraph::SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) {
     const bool isAccurate = byVideo && !m_timesUntrusted && !m_isProgramStream;
     const double leadFrames = !byVideo ? 0 : isAccurate ? 0.5 : 3;
     const int64_t targetNs =
-        lead.OriginNs + std::llround(std::max(0.0, static_cast<double>(frame) - leadFrames) * frameSeconds * 1e9);
-    const int64_t audioTarget = static_cast<int64_t>(static_cast<double>(m_audio.SampleRate) * frame * scale / rate);
+        lead.OriginNs +
+        std::llround(std::max(0.0, static_cast<double>(frame) - leadFrames) * frameSeconds * 1e9);
+    const int64_t audioTarget =
+        static_cast<int64_t>(static_cast<double>(m_audio.SampleRate) * frame * scale / rate);
     if (byVideo && m_timesUntrusted && ContinueTo(frame, audioTarget))
         return true;
     // Program streams land late, at worst behind the last key frame, where the
@@ -537,12 +544,15 @@ bool TGstGraph::SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) {
     int64_t startNs = 0;
     bool landedInPlace = false;
     for (int attempt = 0; attempt < 8 && !landedInPlace; ++attempt) {
-        startNs = targetNs - marginNs <= lead.OriginNs || (byVideo && m_timesUntrusted) ? 0 : targetNs - marginNs;
+        startNs =
+            targetNs - marginNs <= lead.OriginNs || (byVideo && m_timesUntrusted) ? 0 : targetNs - marginNs;
         const auto flags = static_cast<GstSeekFlags>(
-            GST_SEEK_FLAG_FLUSH | (isAccurate ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_BEFORE));
+            GST_SEEK_FLAG_FLUSH |
+            (isAccurate ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_BEFORE));
         if (!gst_element_seek_simple(lead.Sink, GST_FORMAT_TIME, flags, startNs))
             return false;
-        if (gst_element_get_state(m_pipeline, nullptr, nullptr, GST_CLOCK_TIME_NONE) == GST_STATE_CHANGE_FAILURE) {
+        if (gst_element_get_state(m_pipeline, nullptr, nullptr, GST_CLOCK_TIME_NONE) ==
+            GST_STATE_CHANGE_FAILURE) {
             // An element that posted an error keeps failing until its state is set again.
             gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
         } else {
@@ -641,11 +651,12 @@ void TGstGraph::EstimateFrameRate(const std::vector<int64_t>& times) {
             deltas.push_back(sorted[i] - sorted[i - 1]);
     if (deltas.empty())
         return;
-    std::nth_element(deltas.begin(), deltas.begin() + static_cast<std::ptrdiff_t>(deltas.size() / 2), deltas.end());
+    std::nth_element(deltas.begin(), deltas.begin() + static_cast<std::ptrdiff_t>(deltas.size() / 2),
+                     deltas.end());
     const double fps = NanosecondsPerSecond / static_cast<double>(deltas[deltas.size() / 2]);
     // Containers that store times in milliseconds round the frame duration.
     static const int rates[][2] = {{24000, 1001}, {24, 1}, {25, 1}, {30000, 1001}, {30, 1}, {50, 1},
-                                   {60000, 1001}, {60, 1}, {15, 1},     {10, 1},     {12, 1}, {5, 1}};
+                                   {60000, 1001}, {60, 1}, {15, 1}, {10, 1},       {12, 1}, {5, 1}};
     for (const auto& candidate : rates) {
         const double value = static_cast<double>(candidate[0]) / candidate[1];
         if (std::fabs(fps - value) / value < 0.01) {
@@ -744,21 +755,22 @@ GstFlowReturn TGstGraph::OnSample(GstAppSink* sink, bool isVideo) {
 }
 
 // The pause of a graph that has read ahead: the lead stream (video, else
-// audio) waits while its queue is full. Video does not wait while the audio
-// queue is empty, since the consumer may be waiting for audio behind it; a
-// detached callback (a seek or stop on its way) always lets it through.
+// audio) waits while its queue is full, unless the consumer waits for audio
+// behind it; a detached callback (a seek or stop on its way) always lets it
+// through.
 void TGstGraph::HoldAtReadAhead(std::unique_lock<std::mutex>& lock, bool isVideo) {
     const bool isLead = isVideo || m_video.Sink == nullptr;
     if (!isLead)
         return;
     TBranch& branch = isVideo ? m_video : m_audio;
     const auto mustHold = [&] {
-        if (branch.Callback == nullptr || branch.Scanning || branch.Callback->Buffers().Count() < ReadAheadBuffers)
+        if (branch.Callback == nullptr || branch.Scanning ||
+            branch.Callback->Buffers().Count() < ReadAheadBuffers)
             return false;
         if (!isVideo || m_audio.Sink == nullptr)
             return true;
         std::lock_guard<std::mutex> audioLock(m_audio.Lock);
-        return m_audio.Callback == nullptr || !m_audio.Callback->Buffers().IsEmpty();
+        return m_audio.Callback == nullptr || !m_audio.Callback->Buffers().Event().HasWaiters();
     };
     // Pops do not signal; looking again every 200 microseconds costs little
     // next to a picture.
@@ -810,8 +822,7 @@ GstBusSyncReply TGstGraph::OnBusMessage(GstBus*, GstMessage* message, gpointer s
         GstElement* lead = graph->m_video.Sink != nullptr ? graph->m_video.Sink : graph->m_audio.Sink;
         if (lead == nullptr || gst_app_sink_is_eos(GST_APP_SINK(lead)))
             graph->PostEvent(GraphEventComplete);
-    }
-    else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
+    } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
         graph->PostEvent(GraphEventErrorAbort);
     gst_message_unref(message);
     return GST_BUS_DROP;
