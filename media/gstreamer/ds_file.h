@@ -2,9 +2,9 @@
 // TDSFile: reading of video and audio through a filter graph (backend id 1,
 // "DirectShow file input"; here the graph is GStreamer's). Reads only.
 //
-// The graph decodes into two queues and runs only while the caller waits on
-// an empty one; it is paused again as soon as a buffer is there, so the queues
-// stay short however slowly the caller reads.
+// The graph decodes into two queues and is run only when the caller waits on
+// an empty one, then paused; over GStreamer the pause takes effect once a few
+// pictures wait, so the queues stay short however slowly the caller reads.
 //
 // Units: frame indexes from 0; audio positions and lengths in sample frames
 // (channels x 2 bytes). Rate/scale carry three decimals (scale 1000) when the

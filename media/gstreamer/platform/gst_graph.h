@@ -4,8 +4,10 @@
 //   queue ! [deinterlace] ! videoconvert ! video/x-raw,format=BGRx ! appsink
 //   queue ! audioconvert ! audioresample ! audio/x-raw,format=S16LE ! appsink
 // with no clock (sync=false, no pipeline clock). Streams nobody wants end in
-// a fakesink. Run is PLAYING, pause and stop are PAUSED (a stop to READY
-// would make decodebin find its pads again on every seek).
+// a fakesink. Run is PLAYING; pause holds the video streaming thread once four
+// pictures wait in its queue (a state change per picture costs more than
+// decoding a small one); stop is PAUSED, since a stop to READY would make
+// decodebin find its pads again on every seek. Close goes to NULL.
 
 #include "media/gstreamer/platform/filter_graph.h"
 
