@@ -22,6 +22,7 @@ struct TScript {
     int32_t FramesDelivered = 10;      // pictures in the stream before its end
     int32_t BuffersPerRun = 1;
     bool HasDeinterlacer = true;
+    int32_t EndCode = GraphEventComplete; // what the graph reports when it has no more
     // Seen:
     int32_t Runs = 0;
     std::optional<bool> RenderedWithDeinterlacer;
@@ -99,7 +100,7 @@ public:
         if (!m_event.IsSet())
             return false;
         m_event.Reset();
-        code = GraphEventComplete;
+        code = m_script.EndCode;
         return true;
     }
 
@@ -169,26 +170,32 @@ TEST_F(DSFileTest, PicturesComeOutTopDownInFramesAndBottomUpInBitmaps) {
     EXPECT_EQ(copy, Picture(1));
 }
 
-TEST_F(DSFileTest, PastTheStreamEndBlackInsideTheLengthErrorAtIt) {
-    m_script.Frames = 12;
-    m_script.FramesDelivered = 10;
-    Opened();
-    for (int32_t i = 0; i < 10; ++i)
-        ASSERT_EQ(TopOf(i), i);
-    for (int32_t i = 10; i < 12; ++i) {
-        const uint8_t* frame = m_file.GetFrameAt(i);
-        EXPECT_EQ(std::count(frame, frame + Width * 4 * Height, 0), Width * 4 * Height) << i;
+// A graph that stopped on an error delivers nothing more either: waiting for
+// it would never end.
+TEST_F(DSFileTest, PastTheStreamEndOrAnAbortBlackInsideTheLengthErrorAtIt) {
+    for (const int32_t endCode : {GraphEventComplete, GraphEventErrorAbort}) {
+        m_script.EndCode = endCode;
+        m_script.BuffersPerRun = 1;
+        m_script.Frames = 12;
+        m_script.FramesDelivered = 10;
+        Opened();
+        for (int32_t i = 0; i < 10; ++i)
+            ASSERT_EQ(TopOf(i), i);
+        for (int32_t i = 10; i < 12; ++i) {
+            const uint8_t* frame = m_file.GetFrameAt(i);
+            EXPECT_EQ(std::count(frame, frame + Width * 4 * Height, 0), Width * 4 * Height) << i;
+        }
+        EXPECT_THROW(
+            try { m_file.GetFrameAt(12); } catch (const TAVFile::AVFileErrorGetVideo& error) {
+                EXPECT_STREQ(error.what(), "Could not get frame!");
+                throw;
+            },
+            TAVFile::AVFileErrorGetVideo);
+        m_file.Seek(0);
+        m_script.BuffersPerRun = 20; // a running graph goes on delivering
+        EXPECT_THROW(m_file.SkipFrames(12), TAVFile::AVFileErrorGetVideo);
+        EXPECT_EQ(m_file.SkipFrames(11), 11);
     }
-    EXPECT_THROW(
-        try { m_file.GetFrameAt(12); } catch (const TAVFile::AVFileErrorGetVideo& error) {
-            EXPECT_STREQ(error.what(), "Could not get frame!");
-            throw;
-        },
-        TAVFile::AVFileErrorGetVideo);
-    m_file.Seek(0);
-    m_script.BuffersPerRun = 20; // a running graph goes on delivering
-    EXPECT_THROW(m_file.SkipFrames(12), TAVFile::AVFileErrorGetVideo);
-    EXPECT_EQ(m_file.SkipFrames(11), 11);
 }
 
 TEST_F(DSFileTest, SeekingToTheLastDeliveredIndexStillShowsTheNextPictureNext) {
