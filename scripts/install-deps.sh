@@ -13,7 +13,7 @@ PACKAGES=(
   # media backends
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
-  gstreamer1.0-plugins-good gstreamer1.0-libav gstreamer1.0-tools
+  gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav gstreamer1.0-tools
   # audio output
   portaudio19-dev libasound2-dev libjack-jackd2-dev
   # project documents and imports

@@ -1,5 +1,6 @@
-// With the default backend order, files that only the FFmpeg backend can
-// read now open through the registry, and through nothing without it.
+// With the default backend order (less the filter graph, which reads most of
+// these too), files that only the FFmpeg backend can read open through the
+// registry, and through nothing without it.
 
 #include "media/ffmpeg/ff_file.h"
 #include "media/registry/registry.h"
@@ -37,6 +38,7 @@ protected:
     void SetUp() override {
         UninitialiseBackendOrder();
         SetBackendPosition(0, -1);
+        SetBackendPosition(1, -1);
     }
     void TearDown() override { UninitialiseBackendOrder(); }
 };

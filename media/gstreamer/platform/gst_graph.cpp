@@ -1,0 +1,891 @@
+#include "media/gstreamer/platform/gst_graph.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+constexpr double NanosecondsPerSecond = 1e9;
+
+// Pictures looked at before the index of the first one after a seek is
+// decided (see ResolvePending).
+constexpr size_t PendingPictures = 4;
+// Buffers a paused graph may have queued before its streaming thread holds.
+constexpr size_t ReadAheadBuffers = 4;
+
+struct TBranch {
+    GstElement* Sink = nullptr;   // appsink; nullptr until the decoder offers the stream
+    GstPad* Entry = nullptr;      // sink pad of the branch's queue
+    std::mutex Lock;              // guards Callback and the bookkeeping below
+    std::condition_variable Room; // a held streaming thread looks again
+    TSampleGrabberCB* Callback = nullptr;
+    // Video: pictures are counted, like reading in order does; only the index
+    // of the first one after a seek comes from times. Buffers before DropBelow
+    // are the lead-in of a key-frame seek. Audio: sample frames from times,
+    // trimmed to the byte.
+    bool IndexKnown = true;
+    int64_t NextIndex = 0;
+    int64_t DropBelow = 0;
+    std::vector<GstSample*> Pending;
+    bool Scanning = false; // video: only record times (ScanTimes)
+    std::vector<int64_t> ScanTimes;
+    int64_t OriginNs = 0; // stream time of frame or sample 0
+    int FpsNumerator = 0;
+    int FpsDenominator = 1;
+    int SampleRate = 0;
+    int Channels = 0;
+};
+
+class TGstGraph : public TFilterGraph {
+public:
+    explicit TGstGraph(TWaitSignal& signal) : m_event(signal) {}
+    ~TGstGraph() override;
+    bool Create();
+
+    bool CreateSource() override;
+    bool LoadFile(const std::string& fileName) override;
+    bool HasDeinterlacer() override;
+    bool Render(bool video, bool audio, bool deinterlace) override;
+    bool IsConnected(TGraphStream stream) override { return Branch(stream).Sink != nullptr; }
+    bool GetVideoType(TConnectedVideoType& type) override;
+    bool GetAudioType(TConnectedAudioType& type) override;
+    bool GetDuration(TGraphStream stream, TGraphTimeFormat format, int64_t& duration) override;
+    void RemoveReferenceClock() override { gst_pipeline_use_clock(GST_PIPELINE(m_pipeline), nullptr); }
+    bool SetCallback(TGraphStream stream, TSampleGrabberCB* callback) override;
+    TGraphResult Run() override;
+    // The pipeline keeps PLAYING; the streaming thread holds still once
+    // ReadAheadBuffers wait in the queue (see HoldAtReadAhead). A state change
+    // per picture would cost more than decoding small ones.
+    TGraphResult Pause() override { return TGraphResult::Done; }
+    TGraphResult Stop() override { return SetState(GST_STATE_PAUSED); }
+    TGraphResult WaitForState() override;
+    bool SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) override;
+    TManualResetEvent* GetEventHandle() override { return &m_event; }
+    bool GetEvent(int32_t& code) override;
+
+private:
+    TBranch& Branch(TGraphStream stream) { return stream == TGraphStream::Video ? m_video : m_audio; }
+    TGraphResult SetState(GstState state);
+    void PostEvent(int32_t code);
+    void LinkPad(GstPad* pad);
+    GstElement* BuildBranch(bool isVideo);
+    void ReadFormats();
+    void InspectElements(bool& timesUntrusted, bool& stillImage);
+    bool ContinueTo(int64_t frame, int64_t audioTarget);
+    int64_t StreamTimeNs(GstSample* sample);
+    int64_t IndexAt(const TBranch& branch, int64_t streamTimeNs);
+    int64_t PrerollIndex(TBranch& branch);
+    GstFlowReturn OnSample(GstAppSink* sink, bool isVideo);
+    void HoldAtReadAhead(std::unique_lock<std::mutex>& lock, bool isVideo);
+    void Deliver(TBranch& branch, GstSample* sample, bool isVideo);
+    int64_t FirstIndex(const std::vector<int64_t>& times);
+    void ResolvePending();
+    void DropPending(TBranch& branch);
+    void WaitForEvent();
+    void ScanVideoEnd(int64_t containerNs);
+    void SeekKeyFrame(GstElement* sink, int64_t startNs);
+    void EstimateFrameRate(const std::vector<int64_t>& times);
+
+    static GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer self);
+    static void OnPadAdded(GstElement*, GstPad* pad, gpointer self);
+    static void OnElementAdded(GstBin*, GstBin*, GstElement* element, gpointer self);
+    static void OnDemuxerPad(GstElement*, GstPad* pad, gpointer self);
+    static GstPadProbeReturn OnCompressed(GstPad*, GstPadProbeInfo* info, gpointer self);
+    static GstFlowReturn OnVideoSample(GstAppSink* sink, gpointer self);
+    static GstFlowReturn OnAudioSample(GstAppSink* sink, gpointer self);
+    static void OnVideoEos(GstAppSink* sink, gpointer self);
+
+    GstElement* m_pipeline = nullptr;
+    GstElement* m_decoder = nullptr;
+    bool m_wantVideo = false;
+    bool m_wantAudio = false;
+    bool m_deinterlace = false;
+    TBranch m_video;
+    TBranch m_audio;
+    TManualResetEvent m_event;
+    std::mutex m_eventsLock;
+    std::deque<int32_t> m_events;
+    bool m_atEnd = false;       // guarded by m_eventsLock
+    int64_t m_videoFrames = -1; // from the end of the stream when the demuxer cannot count
+    // AVI holds decoding times only; with B-frames GStreamer's decoders give
+    // pictures times a frame or two off, differently after every seek. Such
+    // files are positioned by counting from the start instead.
+    bool m_timesUntrusted = false;
+    // Program streams have no index: their seeks land late and the pictures
+    // after a key frame carry odd times.
+    bool m_isProgramStream = false;
+    std::atomic<bool> m_sawBVop{false}; // an MPEG-4 part 2 B-picture left the AVI demuxer
+};
+
+TGstGraph::~TGstGraph() {
+    if (m_pipeline != nullptr) {
+        // A streaming thread held at the read-ahead bound must let go, or the
+        // state change waits for it for ever.
+        for (TBranch* branch : {&m_video, &m_audio}) {
+            {
+                std::lock_guard<std::mutex> lock(branch->Lock);
+                branch->Callback = nullptr;
+            }
+            branch->Room.notify_all();
+        }
+        gst_element_set_state(m_pipeline, GST_STATE_NULL);
+        DropPending(m_video);
+        GstBus* bus = gst_pipeline_get_bus(GST_PIPELINE(m_pipeline));
+        gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+        gst_object_unref(bus);
+        gst_object_unref(m_pipeline);
+    }
+}
+
+bool TGstGraph::Create() {
+    m_pipeline = gst_pipeline_new("FilterGraph");
+    if (m_pipeline == nullptr)
+        return false;
+    GstBus* bus = gst_pipeline_get_bus(GST_PIPELINE(m_pipeline));
+    if (bus == nullptr)
+        return false;
+    gst_bus_set_sync_handler(bus, OnBusMessage, this, nullptr);
+    gst_object_unref(bus);
+    return true;
+}
+
+bool TGstGraph::CreateSource() {
+    GstElement* source = gst_element_factory_make("filesrc", "Source");
+    m_decoder = gst_element_factory_make("decodebin", nullptr);
+    if (source == nullptr || m_decoder == nullptr) {
+        if (source != nullptr)
+            gst_object_unref(source);
+        if (m_decoder != nullptr)
+            gst_object_unref(m_decoder);
+        m_decoder = nullptr;
+        return false;
+    }
+    gst_bin_add_many(GST_BIN(m_pipeline), source, m_decoder, nullptr);
+    g_signal_connect(m_decoder, "pad-added", G_CALLBACK(OnPadAdded), this);
+    g_signal_connect(m_pipeline, "deep-element-added", G_CALLBACK(OnElementAdded), this);
+    return gst_element_link(source, m_decoder) != FALSE;
+}
+
+bool TGstGraph::LoadFile(const std::string& fileName) {
+    std::FILE* file = std::fopen(fileName.c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    std::fclose(file);
+    GstElement* source = gst_bin_get_by_name(GST_BIN(m_pipeline), "Source");
+    g_object_set(source, "location", fileName.c_str(), nullptr);
+    gst_object_unref(source);
+    return true;
+}
+
+bool TGstGraph::HasDeinterlacer() {
+    GstElementFactory* factory = gst_element_factory_find("deinterlace");
+    if (factory == nullptr)
+        return false;
+    gst_object_unref(factory);
+    return true;
+}
+
+GstElement* TGstGraph::BuildBranch(bool isVideo) {
+    const char* description =
+        isVideo ? (m_deinterlace
+                       ? "queue ! deinterlace ! videoconvert ! video/x-raw,format=BGRx ! appsink name=sink"
+                       : "queue ! videoconvert ! video/x-raw,format=BGRx ! appsink name=sink")
+                : "queue ! audioconvert ! audioresample ! audio/x-raw,format=S16LE,layout=interleaved ! "
+                  "appsink name=sink";
+    GError* error = nullptr;
+    GstElement* bin = gst_parse_bin_from_description(description, TRUE, &error);
+    if (bin == nullptr) {
+        g_clear_error(&error);
+        return nullptr;
+    }
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(bin), "sink");
+    g_object_set(sink, "sync", FALSE, nullptr);
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_sample = isVideo ? OnVideoSample : OnAudioSample;
+    if (isVideo)
+        callbacks.eos = OnVideoEos;
+    gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
+    gst_object_unref(sink);
+    return bin;
+}
+
+void TGstGraph::LinkPad(GstPad* pad) {
+    GstCaps* caps = gst_pad_get_current_caps(pad);
+    if (caps == nullptr)
+        caps = gst_pad_query_caps(pad, nullptr);
+    const char* name = gst_structure_get_name(gst_caps_get_structure(caps, 0));
+    const bool isVideo = g_str_has_prefix(name, "video/");
+    const bool isAudio = g_str_has_prefix(name, "audio/");
+    gst_caps_unref(caps);
+    TBranch& branch = isVideo ? m_video : m_audio;
+    GstElement* bin = nullptr;
+    // decodebin offers its pads again after a restart: a branch that exists but
+    // is unlinked takes the new pad.
+    if ((isVideo && m_wantVideo) || (isAudio && m_wantAudio)) {
+        if (branch.Entry == nullptr && (bin = BuildBranch(isVideo)) != nullptr) {
+            branch.Sink = gst_bin_get_by_name(GST_BIN(bin), "sink");
+            gst_object_unref(branch.Sink); // the pipeline holds it
+            branch.Entry = gst_element_get_static_pad(bin, "sink");
+            gst_object_unref(branch.Entry);
+        }
+        if (branch.Entry != nullptr && !gst_pad_is_linked(branch.Entry)) {
+            if (bin != nullptr) {
+                gst_bin_add(GST_BIN(m_pipeline), bin);
+                gst_element_sync_state_with_parent(bin);
+            }
+            gst_pad_link(pad, branch.Entry);
+            return;
+        }
+    }
+    GstElement* discard = gst_element_factory_make("fakesink", nullptr);
+    g_object_set(discard, "sync", FALSE, "async", FALSE, nullptr);
+    gst_bin_add(GST_BIN(m_pipeline), discard);
+    gst_element_sync_state_with_parent(discard);
+    GstPad* entry = gst_element_get_static_pad(discard, "sink");
+    gst_pad_link(pad, entry);
+    gst_object_unref(entry);
+}
+
+bool TGstGraph::Render(bool video, bool audio, bool deinterlace) {
+    m_wantVideo = video;
+    m_wantAudio = audio;
+    m_deinterlace = deinterlace;
+    gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    // An open must not hang on a file the decoder chokes on.
+    const GstStateChangeReturn result = gst_element_get_state(m_pipeline, nullptr, nullptr, 30 * GST_SECOND);
+    if (result == GST_STATE_CHANGE_FAILURE || result == GST_STATE_CHANGE_ASYNC) {
+        gst_element_set_state(m_pipeline, GST_STATE_NULL);
+        m_video.Sink = m_audio.Sink = nullptr;
+        return false;
+    }
+    ReadFormats();
+    bool stillImage = false;
+    InspectElements(m_timesUntrusted, stillImage);
+    // A picture is left to the image-sequence backend, which counts the
+    // numbered files around it.
+    if (stillImage)
+        m_video.Sink = nullptr;
+    if (m_video.Sink != nullptr) {
+        gint64 frames = 0;
+        gint64 containerNs = 0;
+        // Only a demuxer that counts frames per stream (AVI) knows the video's
+        // own length; the others answer with the longest stream.
+        if (!gst_element_query_duration(m_video.Sink, GST_FORMAT_DEFAULT, &frames) || frames <= 0 ||
+            m_video.FpsNumerator <= 0) {
+            gst_element_query_duration(m_video.Sink, GST_FORMAT_TIME, &containerNs);
+            ScanVideoEnd(containerNs);
+        }
+    }
+    return true;
+}
+
+void TGstGraph::InspectElements(bool& timesUntrusted, bool& stillImage) {
+    bool isAvi = false;
+    bool reorders = false;
+    stillImage = false;
+    GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(m_pipeline));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
+        GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(g_value_get_object(&item)));
+        const char* name = factory != nullptr ? GST_OBJECT_NAME(factory) : "";
+        if (g_str_equal(name, "typefind")) {
+            GstCaps* found = nullptr;
+            g_object_get(g_value_get_object(&item), "caps", &found, nullptr);
+            if (found != nullptr && gst_caps_get_size(found) > 0)
+                stillImage =
+                    stillImage ||
+                    g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(found, 0)), "image/");
+            if (found != nullptr)
+                gst_caps_unref(found);
+        }
+        isAvi = isAvi || g_str_equal(name, "avidemux");
+        m_isProgramStream = m_isProgramStream || g_str_equal(name, "mpegpsdemux");
+        // Decoders of codecs that can carry B-frames.
+        for (const char* codec : {"h264", "h265", "hevc", "mpeg2"})
+            reorders = reorders || (g_str_has_prefix(name, "avdec_") && std::strstr(name, codec) != nullptr);
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(elements);
+    timesUntrusted = isAvi && (reorders || m_sawBVop);
+}
+
+// Counting files: a target ahead of the graph is reached by reading on.
+bool TGstGraph::ContinueTo(int64_t frame, int64_t audioTarget) {
+    constexpr int64_t ReadOnFrames = 250;
+    std::lock_guard<std::mutex> lock(m_video.Lock);
+    if (!m_video.IndexKnown || frame < m_video.NextIndex || frame > m_video.NextIndex + ReadOnFrames)
+        return false;
+    m_video.DropBelow = frame;
+    std::lock_guard<std::mutex> audioLock(m_audio.Lock);
+    m_audio.DropBelow = audioTarget;
+    return true;
+}
+
+void TGstGraph::ReadFormats() {
+    for (TBranch* branch : {&m_video, &m_audio}) {
+        if (branch->Sink == nullptr)
+            continue;
+        GstPad* pad = gst_element_get_static_pad(branch->Sink, "sink");
+        GstCaps* caps = gst_pad_get_current_caps(pad);
+        gst_object_unref(pad);
+        if (caps == nullptr) {
+            branch->Sink = nullptr; // the stream never delivered anything
+            continue;
+        }
+        const GstStructure* structure = gst_caps_get_structure(caps, 0);
+        if (branch == &m_video) {
+            if (!gst_structure_get_fraction(structure, "framerate", &branch->FpsNumerator,
+                                            &branch->FpsDenominator))
+                branch->FpsNumerator = 0;
+        } else {
+            gst_structure_get_int(structure, "rate", &branch->SampleRate);
+            gst_structure_get_int(structure, "channels", &branch->Channels);
+        }
+        gst_caps_unref(caps);
+        branch->IndexKnown = true;
+        branch->NextIndex = 0;
+        branch->DropBelow = 0;
+        // Frame and sample 0 are the first ones the file delivers, wherever its
+        // clock starts.
+        GstSample* sample = gst_app_sink_try_pull_preroll(GST_APP_SINK(branch->Sink), 0);
+        branch->OriginNs = sample != nullptr ? std::max<int64_t>(0, StreamTimeNs(sample)) : 0;
+        if (sample != nullptr)
+            gst_sample_unref(sample);
+    }
+}
+
+int64_t TGstGraph::StreamTimeNs(GstSample* sample) {
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    if (buffer == nullptr || !GST_BUFFER_PTS_IS_VALID(buffer))
+        return -1;
+    // MP4 buffer times start after the edit list; the segment maps them back.
+    const guint64 time =
+        gst_segment_to_stream_time(gst_sample_get_segment(sample), GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+    return time == GST_CLOCK_TIME_NONE ? -1 : static_cast<int64_t>(time);
+}
+
+int64_t TGstGraph::IndexAt(const TBranch& branch, int64_t streamTimeNs) {
+    const double seconds = static_cast<double>(streamTimeNs - branch.OriginNs) / NanosecondsPerSecond;
+    const double perSecond =
+        &branch == &m_video ? static_cast<double>(branch.FpsNumerator) / std::max(branch.FpsDenominator, 1)
+                            : branch.SampleRate;
+    return static_cast<int64_t>(std::llround(seconds * perSecond));
+}
+
+// The index of the picture or sample waiting in a prerolled sink; -1 when
+// there is none (the end of the stream).
+int64_t TGstGraph::PrerollIndex(TBranch& branch) {
+    GstSample* sample = gst_app_sink_try_pull_preroll(GST_APP_SINK(branch.Sink), 0);
+    if (sample == nullptr)
+        return -1;
+    const int64_t time = StreamTimeNs(sample);
+    gst_sample_unref(sample);
+    return time < 0 ? -1 : IndexAt(branch, time);
+}
+
+bool TGstGraph::GetVideoType(TConnectedVideoType& type) {
+    if (m_video.Sink == nullptr)
+        return false;
+    GstPad* pad = gst_element_get_static_pad(m_video.Sink, "sink");
+    GstCaps* caps = gst_pad_get_current_caps(pad);
+    gst_object_unref(pad);
+    if (caps == nullptr)
+        return false;
+    const GstStructure* structure = gst_caps_get_structure(caps, 0);
+    const bool known = gst_structure_get_int(structure, "width", &type.Width) &&
+                       gst_structure_get_int(structure, "height", &type.Height);
+    gst_caps_unref(caps);
+    return known;
+}
+
+bool TGstGraph::GetAudioType(TConnectedAudioType& type) {
+    if (m_audio.Sink == nullptr || m_audio.SampleRate <= 0 || m_audio.Channels <= 0)
+        return false;
+    // The caps filter admits nothing but interleaved S16LE.
+    type.FormatTag = 1;
+    type.BitsPerSample = 16;
+    type.FixedSizeSamples = true;
+    type.Channels = m_audio.Channels;
+    type.SamplesPerSecond = m_audio.SampleRate;
+    return true;
+}
+
+bool TGstGraph::GetDuration(TGraphStream stream, TGraphTimeFormat format, int64_t& duration) {
+    TBranch& branch = Branch(stream);
+    if (branch.Sink == nullptr)
+        return false;
+    // Asked of the sink, not the pipeline: the pipeline answers in frames with
+    // audio chunks.
+    gint64 nanoseconds = 0;
+    const bool hasTime =
+        gst_element_query_duration(branch.Sink, GST_FORMAT_TIME, &nanoseconds) && nanoseconds > 0;
+    if (stream == TGraphStream::Audio) {
+        if (format != TGraphTimeFormat::MediaTime || !hasTime)
+            return false;
+        duration = std::max<int64_t>(0, nanoseconds - branch.OriginNs) / 100;
+        return true;
+    }
+    int64_t frames = m_videoFrames;
+    gint64 counted = 0;
+    if (frames < 0 && gst_element_query_duration(branch.Sink, GST_FORMAT_DEFAULT, &counted) && counted > 0)
+        frames = counted;
+    if (frames < 0 && hasTime && branch.FpsNumerator > 0)
+        frames = std::llround(static_cast<double>(nanoseconds - branch.OriginNs) * branch.FpsNumerator /
+                              (static_cast<double>(branch.FpsDenominator) * 1e9));
+    if (frames < 0)
+        return false;
+    if (format == TGraphTimeFormat::Frame) {
+        duration = frames;
+        return true;
+    }
+    if (frames > 0 && branch.FpsNumerator > 0) {
+        // The video's own span, not the container's.
+        duration = frames * branch.FpsDenominator * 10000000LL / branch.FpsNumerator;
+        return true;
+    }
+    duration = nanoseconds / 100;
+    return hasTime;
+}
+
+bool TGstGraph::SetCallback(TGraphStream stream, TSampleGrabberCB* callback) {
+    TBranch& branch = Branch(stream);
+    if (branch.Sink == nullptr)
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(branch.Lock);
+        branch.Callback = callback;
+    }
+    branch.Room.notify_all();
+    return true;
+}
+
+TGraphResult TGstGraph::SetState(GstState state) {
+    switch (gst_element_set_state(m_pipeline, state)) {
+    case GST_STATE_CHANGE_FAILURE:
+        return TGraphResult::Failed;
+    case GST_STATE_CHANGE_ASYNC:
+        return TGraphResult::Pending;
+    default:
+        return TGraphResult::Done;
+    }
+}
+
+TGraphResult TGstGraph::Run() {
+    // A renderer that has seen the end announces it again on every run, or a
+    // consumer asking past the end would wait for ever.
+    {
+        std::lock_guard<std::mutex> lock(m_eventsLock);
+        if (m_atEnd) {
+            m_events.push_back(GraphEventComplete);
+            m_event.Set();
+        }
+    }
+    // Asked for at every empty queue; a state change of a playing pipeline
+    // still walks every element.
+    GstState current = GST_STATE_VOID_PENDING;
+    GstState pending = GST_STATE_VOID_PENDING;
+    if (gst_element_get_state(m_pipeline, &current, &pending, 0) == GST_STATE_CHANGE_SUCCESS &&
+        current == GST_STATE_PLAYING && pending == GST_STATE_VOID_PENDING)
+        return TGraphResult::Done;
+    return SetState(GST_STATE_PLAYING);
+}
+
+TGraphResult TGstGraph::WaitForState() {
+    return gst_element_get_state(m_pipeline, nullptr, nullptr, GST_CLOCK_TIME_NONE) ==
+                   GST_STATE_CHANGE_FAILURE
+               ? TGraphResult::Failed
+               : TGraphResult::Done;
+}
+
+void TGstGraph::SeekKeyFrame(GstElement* sink, int64_t startNs) {
+    const auto flags =
+        static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_BEFORE);
+    gst_element_seek_simple(sink, GST_FORMAT_TIME, flags, startNs);
+    gst_element_get_state(m_pipeline, nullptr, nullptr, GST_CLOCK_TIME_NONE);
+}
+
+bool TGstGraph::SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) {
+    if (frame < 0 || rate == 0)
+        return false;
+    const bool byVideo = m_video.Sink != nullptr && m_video.FpsNumerator > 0;
+    TBranch& lead = byVideo ? m_video : m_audio;
+    if (lead.Sink == nullptr)
+        return false;
+    const double frameSeconds = byVideo ? static_cast<double>(m_video.FpsDenominator) / m_video.FpsNumerator
+                                        : static_cast<double>(scale) / rate;
+    // Where times can be trusted the decoder drops what precedes the target
+    // (ACCURATE), so only the target is converted. Elsewhere the seek goes to
+    // a key frame a few frames before, because the picture it lands on can
+    // carry a time a frame or two off.
+    const bool isAccurate = byVideo && !m_timesUntrusted && !m_isProgramStream;
+    const double leadFrames = !byVideo ? 0 : isAccurate ? 0.5 : 3;
+    const int64_t targetNs =
+        lead.OriginNs +
+        std::llround(std::max(0.0, static_cast<double>(frame) - leadFrames) * frameSeconds * 1e9);
+    const int64_t audioTarget =
+        static_cast<int64_t>(static_cast<double>(m_audio.SampleRate) * frame * scale / rate);
+    if (byVideo && m_timesUntrusted && ContinueTo(frame, audioTarget))
+        return true;
+    // Program streams land late, at worst behind the last key frame, where the
+    // decoder gives up: check where the seek landed and back off.
+    int64_t marginNs = 0;
+    int64_t startNs = 0;
+    bool landedInPlace = false;
+    for (int attempt = 0; attempt < 8 && !landedInPlace; ++attempt) {
+        startNs =
+            targetNs - marginNs <= lead.OriginNs || (byVideo && m_timesUntrusted) ? 0 : targetNs - marginNs;
+        const auto flags = static_cast<GstSeekFlags>(
+            GST_SEEK_FLAG_FLUSH |
+            (isAccurate ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_BEFORE));
+        if (!gst_element_seek_simple(lead.Sink, GST_FORMAT_TIME, flags, startNs))
+            return false;
+        if (gst_element_get_state(m_pipeline, nullptr, nullptr, GST_CLOCK_TIME_NONE) ==
+            GST_STATE_CHANGE_FAILURE) {
+            // An element that posted an error keeps failing until its state is set again.
+            gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+        } else {
+            const int64_t landed = byVideo ? PrerollIndex(lead) : 0;
+            landedInPlace = isAccurate || (landed >= 0 && static_cast<double>(landed) + leadFrames <= frame);
+        }
+        if (startNs == 0)
+            break;
+        marginNs = std::max<int64_t>(GST_SECOND, marginNs * 2);
+    }
+    if (gst_element_get_state(m_pipeline, nullptr, nullptr, GST_CLOCK_TIME_NONE) == GST_STATE_CHANGE_FAILURE)
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(m_eventsLock);
+        m_events.clear();
+        m_atEnd = false;
+        m_event.Reset();
+    }
+    if (m_video.Sink != nullptr) {
+        std::lock_guard<std::mutex> lock(m_video.Lock);
+        DropPending(m_video);
+        // From the very start the count is the frame index itself; after an
+        // accurate seek the waiting picture's time tells it.
+        const int64_t landed = isAccurate && startNs != 0 ? PrerollIndex(m_video) : -1;
+        m_video.IndexKnown = startNs == 0 || !byVideo || landed >= 0;
+        m_video.NextIndex = !byVideo ? frame : landed >= 0 ? landed : 0;
+        m_video.DropBelow = frame;
+    }
+    if (m_audio.Sink != nullptr) {
+        std::lock_guard<std::mutex> lock(m_audio.Lock);
+        m_audio.DropBelow = audioTarget;
+    }
+    return true;
+}
+
+// The index of the first of a run of consecutive pictures: the one most of
+// their times agree on. Decoders of AVI files with B-frames and of program
+// streams give the picture after a key frame the time of an earlier one.
+int64_t TGstGraph::FirstIndex(const std::vector<int64_t>& times) {
+    std::vector<int64_t> candidates;
+    for (size_t k = 0; k < times.size() && k < PendingPictures; ++k)
+        if (times[k] >= 0)
+            candidates.push_back(IndexAt(m_video, times[k]) - static_cast<int64_t>(k));
+    if (candidates.empty())
+        return 0;
+    std::sort(candidates.begin(), candidates.end());
+    int64_t best = candidates.front();
+    size_t bestRun = 0;
+    for (size_t i = 0; i < candidates.size();) {
+        size_t j = i;
+        while (j < candidates.size() && candidates[j] == candidates[i])
+            ++j;
+        if (j - i > bestRun) {
+            bestRun = j - i;
+            best = candidates[i];
+        }
+        i = j;
+    }
+    return std::max<int64_t>(0, best);
+}
+
+void TGstGraph::DropPending(TBranch& branch) {
+    for (GstSample* sample : branch.Pending)
+        gst_sample_unref(sample);
+    branch.Pending.clear();
+}
+
+// Called with the video lock held.
+void TGstGraph::ResolvePending() {
+    std::vector<int64_t> times;
+    for (GstSample* sample : m_video.Pending)
+        times.push_back(StreamTimeNs(sample));
+    m_video.NextIndex = FirstIndex(times);
+    m_video.IndexKnown = true;
+    std::vector<GstSample*> pending;
+    pending.swap(m_video.Pending);
+    for (GstSample* sample : pending) {
+        Deliver(m_video, sample, true);
+        gst_sample_unref(sample);
+    }
+}
+
+void TGstGraph::WaitForEvent() {
+    WaitForEither(m_event, m_event);
+}
+
+void TGstGraph::EstimateFrameRate(const std::vector<int64_t>& times) {
+    std::vector<int64_t> sorted;
+    for (int64_t time : times)
+        if (time >= 0)
+            sorted.push_back(time);
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<int64_t> deltas;
+    for (size_t i = 1; i < sorted.size(); ++i)
+        if (sorted[i] > sorted[i - 1])
+            deltas.push_back(sorted[i] - sorted[i - 1]);
+    if (deltas.empty())
+        return;
+    std::nth_element(deltas.begin(), deltas.begin() + static_cast<std::ptrdiff_t>(deltas.size() / 2),
+                     deltas.end());
+    const double fps = NanosecondsPerSecond / static_cast<double>(deltas[deltas.size() / 2]);
+    // Containers that store times in milliseconds round the frame duration.
+    static const int rates[][2] = {{24000, 1001}, {24, 1}, {25, 1}, {30000, 1001}, {30, 1}, {50, 1},
+                                   {60000, 1001}, {60, 1}, {15, 1}, {10, 1},       {12, 1}, {5, 1}};
+    for (const auto& candidate : rates) {
+        const double value = static_cast<double>(candidate[0]) / candidate[1];
+        if (std::fabs(fps - value) / value < 0.01) {
+            m_video.FpsNumerator = candidate[0];
+            m_video.FpsDenominator = candidate[1];
+            return;
+        }
+    }
+    m_video.FpsNumerator = static_cast<int>(std::llround(fps * 1000));
+    m_video.FpsDenominator = 1000;
+}
+
+// Reads the last second of the video to learn its length (and its frame rate
+// when the caps lack it), then returns to the start.
+void TGstGraph::ScanVideoEnd(int64_t containerNs) {
+    {
+        std::lock_guard<std::mutex> lock(m_video.Lock);
+        m_video.Scanning = true;
+        m_video.ScanTimes.clear();
+    }
+    const int64_t startNs = std::max<int64_t>(0, m_video.OriginNs + containerNs - GST_SECOND);
+    SeekKeyFrame(m_video.Sink, startNs);
+    if (gst_element_set_state(m_pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE)
+        WaitForEvent();
+    gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    std::vector<int64_t> times;
+    {
+        std::lock_guard<std::mutex> lock(m_video.Lock);
+        m_video.Scanning = false;
+        times.swap(m_video.ScanTimes);
+    }
+    if (m_video.FpsNumerator <= 0)
+        EstimateFrameRate(times);
+    if (!times.empty() && m_video.FpsNumerator > 0)
+        m_videoFrames = FirstIndex(times) + static_cast<int64_t>(times.size());
+    {
+        std::lock_guard<std::mutex> lock(m_eventsLock);
+        m_events.clear();
+        m_atEnd = false;
+        m_event.Reset();
+    }
+    SeekKeyFrame(m_video.Sink, 0);
+    std::lock_guard<std::mutex> lock(m_video.Lock);
+    m_video.IndexKnown = true;
+    m_video.NextIndex = 0;
+    m_video.DropBelow = 0;
+    std::lock_guard<std::mutex> audioLock(m_audio.Lock);
+    m_audio.DropBelow = 0;
+}
+
+void TGstGraph::PostEvent(int32_t code) {
+    {
+        std::lock_guard<std::mutex> lock(m_eventsLock);
+        m_events.push_back(code);
+        if (code == GraphEventComplete)
+            m_atEnd = true;
+    }
+    m_event.Set();
+}
+
+bool TGstGraph::GetEvent(int32_t& code) {
+    std::lock_guard<std::mutex> lock(m_eventsLock);
+    if (m_events.empty()) {
+        m_event.Reset();
+        return false;
+    }
+    code = m_events.front();
+    m_events.pop_front();
+    if (m_events.empty())
+        m_event.Reset();
+    return true;
+}
+
+GstFlowReturn TGstGraph::OnSample(GstAppSink* sink, bool isVideo) {
+    GstSample* sample = gst_app_sink_pull_sample(sink);
+    if (sample == nullptr)
+        return GST_FLOW_OK;
+    TBranch& branch = isVideo ? m_video : m_audio;
+    std::unique_lock<std::mutex> lock(branch.Lock);
+    HoldAtReadAhead(lock, isVideo);
+    if (isVideo && branch.Scanning) {
+        branch.ScanTimes.push_back(StreamTimeNs(sample));
+    } else if (isVideo && branch.Callback == nullptr && branch.IndexKnown) {
+        ++branch.NextIndex; // a detached stream is still counted
+    } else if (branch.Callback != nullptr) {
+        if (isVideo && !branch.IndexKnown) {
+            branch.Pending.push_back(gst_sample_ref(sample));
+            if (branch.Pending.size() >= PendingPictures)
+                ResolvePending();
+        } else {
+            Deliver(branch, sample, isVideo);
+        }
+    }
+    gst_sample_unref(sample);
+    return GST_FLOW_OK;
+}
+
+// The pause of a graph that has read ahead: the lead stream (video, else
+// audio) waits while its queue is full, unless the consumer waits for audio
+// behind it; a detached callback (a seek or stop on its way) always lets it
+// through.
+void TGstGraph::HoldAtReadAhead(std::unique_lock<std::mutex>& lock, bool isVideo) {
+    const bool isLead = isVideo || m_video.Sink == nullptr;
+    if (!isLead)
+        return;
+    TBranch& branch = isVideo ? m_video : m_audio;
+    const auto mustHold = [&] {
+        if (branch.Callback == nullptr || branch.Scanning ||
+            branch.Callback->Buffers().Count() < ReadAheadBuffers)
+            return false;
+        if (!isVideo || m_audio.Sink == nullptr)
+            return true;
+        std::lock_guard<std::mutex> audioLock(m_audio.Lock);
+        return m_audio.Callback == nullptr || !m_audio.Callback->Buffers().Event().HasWaiters();
+    };
+    // Pops do not signal; looking again every 200 microseconds costs little
+    // next to a picture.
+    while (mustHold())
+        branch.Room.wait_for(lock, std::chrono::microseconds(200));
+}
+
+// Called with the branch lock held.
+void TGstGraph::Deliver(TBranch& branch, GstSample* sample, bool isVideo) {
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    GstMapInfo map;
+    if (buffer == nullptr || !gst_buffer_map(buffer, &map, GST_MAP_READ))
+        return;
+    const int64_t time = StreamTimeNs(sample);
+    size_t skipBytes = 0;
+    bool keep = true;
+    if (isVideo) {
+        keep = branch.NextIndex++ >= branch.DropBelow;
+    } else if (branch.DropBelow > 0 && time >= 0) {
+        const size_t frameBytes = static_cast<size_t>(std::max(branch.Channels, 1)) * 2;
+        const int64_t first = IndexAt(branch, time);
+        const int64_t count = static_cast<int64_t>(map.size / frameBytes);
+        if (first + count <= branch.DropBelow) {
+            keep = false;
+        } else {
+            skipBytes = static_cast<size_t>(std::max<int64_t>(0, branch.DropBelow - first)) * frameBytes;
+            branch.DropBelow = 0;
+        }
+    }
+    if (keep && branch.Callback != nullptr)
+        branch.Callback->BufferCB(time >= 0 ? static_cast<double>(time) / NanosecondsPerSecond : 0,
+                                  map.data + skipBytes, static_cast<int32_t>(map.size - skipBytes));
+    gst_buffer_unmap(buffer, &map);
+}
+
+void TGstGraph::OnVideoEos(GstAppSink*, gpointer self) {
+    auto* graph = static_cast<TGstGraph*>(self);
+    std::lock_guard<std::mutex> lock(graph->m_video.Lock);
+    if (!graph->m_video.IndexKnown && !graph->m_video.Pending.empty() && graph->m_video.Callback != nullptr)
+        graph->ResolvePending();
+}
+
+GstBusSyncReply TGstGraph::OnBusMessage(GstBus*, GstMessage* message, gpointer self) {
+    auto* graph = static_cast<TGstGraph*>(self);
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
+        // The graph reads ahead and may reach the end just before a seek; its
+        // end-of-stream message can then come after the seek's flush. Only a
+        // sink that still is at the end makes it count.
+        GstElement* lead = graph->m_video.Sink != nullptr ? graph->m_video.Sink : graph->m_audio.Sink;
+        if (lead == nullptr || gst_app_sink_is_eos(GST_APP_SINK(lead)))
+            graph->PostEvent(GraphEventComplete);
+    } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
+        graph->PostEvent(GraphEventErrorAbort);
+    gst_message_unref(message);
+    return GST_BUS_DROP;
+}
+
+void TGstGraph::OnElementAdded(GstBin*, GstBin*, GstElement* element, gpointer self) {
+    GstElementFactory* factory = gst_element_get_factory(element);
+    if (factory != nullptr && g_str_equal(GST_OBJECT_NAME(factory), "avidemux"))
+        g_signal_connect(element, "pad-added", G_CALLBACK(OnDemuxerPad), self);
+}
+
+void TGstGraph::OnDemuxerPad(GstElement*, GstPad* pad, gpointer self) {
+    GstCaps* caps = gst_pad_get_current_caps(pad);
+    if (caps == nullptr)
+        return;
+    const GstStructure* structure = gst_caps_get_structure(caps, 0);
+    int version = 0;
+    if (g_str_equal(gst_structure_get_name(structure), "video/mpeg") &&
+        gst_structure_get_int(structure, "mpegversion", &version) && version == 4)
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, OnCompressed, self, nullptr);
+    gst_caps_unref(caps);
+}
+
+// Looks for B-VOPs (start code 00 00 01 B6, coding type 2) in the packets the
+// AVI demuxer hands on; the preroll sees the first seconds of the file.
+GstPadProbeReturn TGstGraph::OnCompressed(GstPad*, GstPadProbeInfo* info, gpointer self) {
+    auto* graph = static_cast<TGstGraph*>(self);
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    GstMapInfo map;
+    if (graph->m_sawBVop || buffer == nullptr || !gst_buffer_map(buffer, &map, GST_MAP_READ))
+        return GST_PAD_PROBE_OK;
+    for (size_t i = 0; i + 4 < map.size; ++i)
+        if (map.data[i] == 0 && map.data[i + 1] == 0 && map.data[i + 2] == 1 && map.data[i + 3] == 0xB6 &&
+            (map.data[i + 4] >> 6) == 2) {
+            graph->m_sawBVop = true;
+            break;
+        }
+    gst_buffer_unmap(buffer, &map);
+    return GST_PAD_PROBE_OK;
+}
+
+void TGstGraph::OnPadAdded(GstElement*, GstPad* pad, gpointer self) {
+    static_cast<TGstGraph*>(self)->LinkPad(pad);
+}
+
+GstFlowReturn TGstGraph::OnVideoSample(GstAppSink* sink, gpointer self) {
+    return static_cast<TGstGraph*>(self)->OnSample(sink, true);
+}
+
+GstFlowReturn TGstGraph::OnAudioSample(GstAppSink* sink, gpointer self) {
+    return static_cast<TGstGraph*>(self)->OnSample(sink, false);
+}
+
+} // namespace
+
+bool InitialiseGStreamer() {
+    static const bool initialised = gst_init_check(nullptr, nullptr, nullptr) != FALSE;
+    return initialised;
+}
+
+std::unique_ptr<TFilterGraph> CreateGStreamerGraph(TWaitSignal& signal) {
+    auto graph = std::make_unique<TGstGraph>(signal);
+    if (!graph->Create())
+        return nullptr;
+    return graph;
+}
