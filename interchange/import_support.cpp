@@ -5,6 +5,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <functional>
+#include <climits>
 #include <limits>
 #include <memory>
 
@@ -29,6 +32,25 @@ void TBatchedCaptureHost::Flush() {
     m_isRepaintWanted = false;
 }
 
+void InsertImported(TProject& project, std::vector<std::unique_ptr<TEvent>> events) {
+    const TEvents& existing = project.Events();
+    int32_t last = existing.IsEmpty() ? INT32_MIN : existing[existing.Count() - 1]->Time;
+    bool isAppend = true;
+    for (const auto& event : events) {
+        if (!event || event->Time < last) {
+            isAppend = false;
+            break;
+        }
+        last = event->Time;
+    }
+    if (!isAppend) {
+        project.InsertEvents(std::move(events));
+        return;
+    }
+    for (auto& event : events)
+        project.InsertEvent(std::move(event));
+}
+
 std::string ReadInputFile(const std::string& fileName) {
     std::unique_ptr<std::FILE, TFileClose> file(std::fopen(fileName.c_str(), "rb"));
     if (!file)
@@ -48,13 +70,42 @@ QString FloatParameterText(float value) {
     char text[64];
     const auto result = std::to_chars(text, text + sizeof text, static_cast<double>(value),
                                       std::chars_format::general, 15);
-    QString out = QString::fromLatin1(text, result.ptr - text);
-    out.replace(u'.', u',');
-    return out;
+    for (char* c = text; c != result.ptr; ++c)
+        if (*c == '.')
+            *c = ',';
+    return QString::fromLatin1(text, result.ptr - text);
 }
 
-bool IsCSpace(int c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
+const QString& TNumberTexts::Float(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    TFloatEntry& entry = m_floats[(bits ^ (bits >> 13) ^ (bits >> 22)) % Size];
+    if (!entry.IsSet || entry.Bits != bits) {
+        entry.Bits = bits;
+        entry.IsSet = true;
+        entry.Text = FloatParameterText(value);
+    }
+    return entry.Text;
+}
+
+const QString& TNumberTexts::Int(int32_t value) {
+    TIntEntry& entry = m_ints[static_cast<uint32_t>(value) % Size];
+    if (!entry.IsSet || entry.Value != value) {
+        entry.Value = value;
+        entry.IsSet = true;
+        entry.Text = QString::number(value);
+    }
+    return entry.Text;
+}
+
+const QString& TRecentTexts::Text(std::string_view utf8) {
+    TEntry& entry = m_entries[std::hash<std::string_view>{}(utf8) % Size];
+    if (!entry.IsSet || entry.Key != utf8) {
+        entry.Key.assign(utf8);
+        entry.IsSet = true;
+        entry.Text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    }
+    return entry.Text;
 }
 
 void TCScanner::SkipSpace() {

@@ -11,9 +11,11 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The project importers add to and the refreshes recording asks for. The
 // host is told of every recorded event on the timeline, but the event list
@@ -72,6 +74,11 @@ template <typename F> void RunBatched(TCaptureHost& host, F&& import) {
     batched.Flush();
 }
 
+// Inserts imported events in the order inserting them one by one would give.
+// Files written in time order after the existing events (the usual case)
+// are appended without the batch's sort.
+void InsertImported(TProject& project, std::vector<std::unique_ptr<TEvent>> events);
+
 // The whole file. Throws TException("Could not open file!") when it cannot
 // be read.
 std::string ReadInputFile(const std::string& fileName);
@@ -80,6 +87,46 @@ std::string ReadInputFile(const std::string& fileName);
 // digits (of its double value) and "," as the decimal separator, whatever
 // the locale: 0.5 gives 0,5 and 0.1f gives 0,100000001490116.
 QString FloatParameterText(float value);
+
+// FloatParameterText and QString::number with a memory of recent values:
+// tracking results repeat their coordinates and numbers, and a shared copy
+// of a text costs no allocation and no formatting.
+class TNumberTexts {
+public:
+    const QString& Float(float value);
+    const QString& Int(int32_t value);
+
+private:
+    static constexpr std::size_t Size = 4096;
+    struct TFloatEntry {
+        uint32_t Bits = 0;
+        bool IsSet = false;
+        QString Text;
+    };
+    struct TIntEntry {
+        int32_t Value = 0;
+        bool IsSet = false;
+        QString Text;
+    };
+    std::vector<TFloatEntry> m_floats = std::vector<TFloatEntry>(Size);
+    std::vector<TIntEntry> m_ints = std::vector<TIntEntry>(Size);
+};
+
+// UTF-8 texts to QString with a memory of recent ones (parameter names and
+// values repeat over thousands of records); bounded, unlike TTextCache.
+class TRecentTexts {
+public:
+    const QString& Text(std::string_view utf8);
+
+private:
+    static constexpr std::size_t Size = 4096;
+    struct TEntry {
+        std::string Key;
+        bool IsSet = false;
+        QString Text;
+    };
+    std::vector<TEntry> m_entries = std::vector<TEntry>(Size);
+};
 
 // Reads text the way the C formatted-input functions do in the "C" locale:
 // white space, optional sign, digits, "." as decimal separator. Integers
@@ -119,4 +166,6 @@ double CTextToDouble(std::string_view text);
 // nullopt when it is not a number or does not fit an int32.
 std::optional<int32_t> TruncatedTime(double ms);
 
-bool IsCSpace(int c);
+inline bool IsCSpace(int c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}

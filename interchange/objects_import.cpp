@@ -68,15 +68,15 @@ bool SkipLine(TCScanner& in) {
     }
 }
 
-TParameters RecordParameters(const TRecord& record) {
+TParameters RecordParameters(const TRecord& record, TNumberTexts& numbers) {
     TParameters parameters;
     const bool isRegion = record.Count == 9;
     parameters.Reserve(isRegion ? RegionNames.size() : ArrowNames.size());
     const auto& names = isRegion ? RegionNames.data() : ArrowNames.data();
-    parameters.AddParameter({names[0], QString::number(record.Integers[1])});
-    parameters.AddParameter({names[1], QString::number(record.Integers[2])});
+    parameters.AddParameter({names[0], numbers.Int(record.Integers[1])});
+    parameters.AddParameter({names[1], numbers.Int(record.Integers[2])});
     for (int i = 0; i < record.Count - 3; ++i)
-        parameters.AddParameter({names[2 + i], FloatParameterText(record.Numbers[i])});
+        parameters.AddParameter({names[2 + i], numbers.Float(record.Numbers[i])});
     if (isRegion)
         parameters.AddParameter({names[8], QString::fromStdString(record.Person)});
     return parameters;
@@ -102,6 +102,7 @@ void ImportObjectsText(std::string_view text, const TImportTarget& target) {
     };
     TCScanner in(text);
     TRecord record;
+    TNumberTexts numbers;
     for (bool isLast = false; !isLast;) {
         if (!ReadUntil(in, '(', record.Name))
             break;
@@ -115,8 +116,8 @@ void ImportObjectsText(std::string_view text, const TImportTarget& target) {
             break;
         isLast = !SkipLine(in);
         events.push_back(std::make_unique<TEvent>(typeOf(record.Name), record.Integers[0], QString(),
-                                                  RecordParameters(record)));
+                                                  RecordParameters(record, numbers)));
     }
-    target.Project.InsertEvents(std::move(events));
+    InsertImported(target.Project, std::move(events));
     target.Host.EventListChanged();
 }

@@ -3,7 +3,9 @@
 #include "base/exception.h"
 #include "platform/replace_file.h"
 
+#include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -75,6 +77,28 @@ bool IsPrologNumber(const QByteArray& text) {
     return i == n;
 }
 
+// The atom form of an all-ASCII text straight into `form`; false (form
+// unusable) when the text holds other characters.
+bool AsciiPlainForm(const QString& text, bool isTypeName, std::string& form) {
+    form.clear();
+    for (const QChar qc : text) {
+        const char16_t u = qc.unicode();
+        if (u >= 0x80)
+            return false;
+        char c = static_cast<char>(u);
+        if (c == ',')
+            c = '.';
+        else if (c == '.' && isTypeName)
+            c = '_';
+        else if (c == ' ' || c == '(' || c == ')' || c == '[' || c == ']')
+            c = '_';
+        else if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        form += c;
+    }
+    return true;
+}
+
 QByteArray Quoted(const QByteArray& text) {
     QByteArray quoted;
     quoted.reserve(text.size() + 2);
@@ -114,11 +138,23 @@ public:
             Flush();
     }
     void Append(const QByteArray& text) { Append(text.constData(), static_cast<std::size_t>(text.size())); }
+    void Append(const std::string& text) { Append(text.data(), text.size()); }
+    // PrologAtom(text, false), without its allocations for plain ASCII.
+    void AppendAtom(const QString& text) {
+        if (!text.isEmpty() && AsciiPlainForm(text, false, m_form)) {
+            const QByteArray view = QByteArray::fromRawData(m_form.data(), static_cast<qsizetype>(m_form.size()));
+            if (IsUnquotedAtom(view) || IsPrologNumber(view)) {
+                Append(m_form);
+                return;
+            }
+        }
+        Append(PrologAtom(text, false));
+    }
     void Append(const char* text) { Append(text, std::strlen(text)); }
     void AppendInt(int32_t value) {
         char text[16];
-        const int length = std::snprintf(text, sizeof text, "%d", value);
-        Append(text, static_cast<std::size_t>(length));
+        const auto result = std::to_chars(text, text + sizeof text, value);
+        Append(text, static_cast<std::size_t>(result.ptr - text));
     }
     void Flush() {
         if (!m_buffer.empty() && std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file) != m_buffer.size())
@@ -130,6 +166,7 @@ private:
     static constexpr std::size_t BufferSize = 1 << 16;
     std::FILE* m_file;
     std::string m_buffer;
+    std::string m_form;
 };
 
 void WriteHeader(TFactWriter& out, const TPrologHeader& header) {
@@ -158,9 +195,9 @@ void WriteEvent(TFactWriter& out, const QByteArray& factName, const TEvent& even
     for (const TParameter& parameter : event.Parameters) {
         out.Append(isFirst ? "(" : ", (");
         isFirst = false;
-        out.Append(PrologAtom(parameter.Name, false));
+        out.AppendAtom(parameter.Name);
         out.Append(", ");
-        out.Append(PrologAtom(parameter.Value, false));
+        out.AppendAtom(parameter.Value);
         out.Append(")");
     }
     out.Append("]).\r\n");

@@ -1,7 +1,6 @@
 #include "interchange/prolog_import.h"
 
 #include "base/exception.h"
-#include "document/xml_support.h"
 
 #include <charconv>
 #include <cstdio>
@@ -40,13 +39,51 @@ public:
     explicit TImpl(TProject& project) : m_project(project) {}
 
     bool Feed(const char* data, std::size_t size) {
-        for (std::size_t i = 0; i < size && m_state != TState::Stopped; ++i)
-            Take(data[i]);
+        for (std::size_t i = 0; i < size && m_state != TState::Stopped;) {
+            const std::size_t run = PlainRun(data + i, size - i);
+            if (run > 0) {
+                TokenBuffer().append(data + i, run);
+                i += run;
+            } else {
+                Take(data[i++]);
+            }
+        }
         return m_state != TState::Stopped;
     }
 
+    // How many of the next characters simply extend the name or value being
+    // read (nothing that ends it, starts a comment, a quote or white space).
+    std::size_t PlainRun(const char* data, std::size_t size) const {
+        if (m_quote != TQuote::None || m_isInComment)
+            return 0;
+        char stop;
+        switch (m_state) {
+        case TState::Name:
+            stop = '(';
+            break;
+        case TState::PName:
+            stop = ',';
+            break;
+        case TState::PValue:
+            stop = ')';
+            break;
+        default:
+            return 0;
+        }
+        std::size_t n = 0;
+        while (n < size) {
+            const char c = data[n];
+            if (c == stop || c == '%' || c == '\'' || IsCSpace(static_cast<unsigned char>(c)))
+                break;
+            ++n;
+        }
+        return n;
+    }
+
+    std::string& TokenBuffer() { return QuotedTarget(); }
+
     void Finish() {
-        m_project.InsertEvents(std::move(m_events));
+        InsertImported(m_project, std::move(m_events));
         m_events.clear();
     }
 
@@ -153,6 +190,8 @@ private:
             } else if (StartsWithEvent(m_name)) {
                 m_type = TypeOf(m_name.substr(6));
                 m_parameters = TParameters();
+                // Facts of one file mostly carry the same number of pairs.
+                m_parameters.Reserve(m_lastParameterCount);
                 m_name.clear();
                 m_state = TState::Time;
             } else {
@@ -203,6 +242,7 @@ private:
             break;
         case TState::End:
             if (c == '.') {
+                m_lastParameterCount = m_parameters.Count();
                 m_events.push_back(std::make_unique<TEvent>(m_type, m_time, QString(), std::move(m_parameters)));
                 m_parameters = TParameters();
                 m_state = TState::Name;
@@ -233,7 +273,7 @@ private:
         for (char& c : m_pvalue)
             if (c == '.')
                 c = ',';
-        m_parameters.AddParameter({m_names.Text(m_pname.c_str()), QString::fromStdString(m_pvalue)});
+        m_parameters.AddParameter({m_texts.Text(m_pname), m_texts.Text(m_pvalue)});
         m_state = TState::Next;
     }
 
@@ -260,7 +300,8 @@ private:
     TParameters m_parameters;
     std::vector<std::unique_ptr<TEvent>> m_events;
     std::unordered_map<std::string, int32_t> m_types;
-    TTextCache m_names;
+    TRecentTexts m_texts;
+    std::size_t m_lastParameterCount = 0;
 };
 
 TPrologReader::TPrologReader(TProject& project) : m_impl(std::make_unique<TImpl>(project)) {}

@@ -134,11 +134,16 @@ private:
         if (!timeMs || *timeMs < 0)
             return;
         const bool isPause = text->isEmpty() || *text == u"GAP(OTHER)" || *text == u"..";
-        const int32_t type = m_project.EnsureBuiltInType(isPause ? BuiltInStopSpeaking : BuiltInStartSpeaking);
+        int32_t& type = isPause ? m_stopType : m_startType;
+        if (type < 0)
+            type = m_project.EnsureBuiltInType(isPause ? BuiltInStopSpeaking : BuiltInStartSpeaking);
         RecordEvent(m_project, m_host, *timeMs, type, parameters, *text);
     }
 
     std::vector<TSpeaker> m_speakers;
+    // Looked up once: no type goes away during an import.
+    int32_t m_startType = -1;
+    int32_t m_stopType = -1;
     int32_t m_offsetMs;
     TProject& m_project;
     TCaptureHost& m_host;
