@@ -121,7 +121,9 @@ public:
         m_media.push_back(std::move(medium));
         return MediaCount() - 1;
     }
-    void SetCamera(int32_t index, int32_t camera) override { m_media[static_cast<std::size_t>(index)].Entry.Camera = camera; }
+    void SetCamera(int32_t index, int32_t camera) override {
+        m_media[static_cast<std::size_t>(index)].Entry.Camera = camera;
+    }
     void SetOffset(int32_t index, int32_t offsetMs) override {
         m_media[static_cast<std::size_t>(index)].Entry.Offset = offsetMs;
     }
@@ -149,7 +151,8 @@ public:
         for (const TMedium& medium : m_media) {
             if (medium.Entry.Camera < 0)
                 continue;
-            const TAVFile::TVideoFormat format = medium.File ? medium.File->GetVideoFormat() : TAVFile::TVideoFormat{};
+            const TAVFile::TVideoFormat format =
+                medium.File ? medium.File->GetVideoFormat() : TAVFile::TVideoFormat{};
             header.Cameras.push_back({medium.Entry.Camera, format.Width, format.Height});
         }
         return header;
@@ -197,7 +200,8 @@ public:
     void SetPanelVisible(TLayoutPanel panel, bool isVisible) override { Panel(panel).Visible = isVisible; }
     void SetColumnWidth(TLayoutPanel panel, int32_t column, int32_t width) override {
         auto& widths = Panel(panel).ColumnWidths;
-        const std::size_t count = panel == TLayoutPanel::Events ? EventColumnHeadings.size() : TitleColumnHeadings.size();
+        const std::size_t count =
+            panel == TLayoutPanel::Events ? EventColumnHeadings.size() : TitleColumnHeadings.size();
         widths.resize(count, 64);
         widths[static_cast<std::size_t>(column)] = width;
     }
@@ -235,7 +239,9 @@ private:
             break;
         }
     }
-    TPanelLayout& Panel(TLayoutPanel panel) { return panel == TLayoutPanel::Events ? m_layout.Events : m_layout.Titles; }
+    TPanelLayout& Panel(TLayoutPanel panel) {
+        return panel == TLayoutPanel::Events ? m_layout.Events : m_layout.Titles;
+    }
     const TPanelLayout& Panel(TLayoutPanel panel) const {
         return panel == TLayoutPanel::Events ? m_layout.Events : m_layout.Titles;
     }
@@ -267,8 +273,8 @@ public:
         });
         m_out << "Imported " << line.Input << " into " << line.Output << ": "
               << m_project.Events().Count() - static_cast<std::size_t>(events) << " events, "
-              << m_project.EventTypes.Count() - types << " event types and " << m_project.Groups.Count() - groups
-              << " groups added\n";
+              << m_project.EventTypes.Count() - types << " event types and "
+              << m_project.Groups.Count() - groups << " groups added\n";
     }
 
     void Export(const TCommandLine& line) {
@@ -283,7 +289,10 @@ public:
 
 private:
     void ReadProject(const std::string& path) {
-        const TDocumentReadContext context{m_project, m_media, &m_layout, m_pathTranslations,
+        const TDocumentReadContext context{m_project,
+                                           m_media,
+                                           &m_layout,
+                                           m_pathTranslations,
                                            [this] { m_project.Reset(); },
                                            [this](const std::string& message) { m_err << message << "\n"; }};
         ReadDocument(path, TReadMode::Open, 0, context);

@@ -3,11 +3,11 @@
 #include "base/exception.h"
 
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <climits>
 #include <limits>
 #include <memory>
 
@@ -68,8 +68,8 @@ std::string ReadInputFile(const std::string& fileName) {
 
 QString FloatParameterText(float value) {
     char text[64];
-    const auto result = std::to_chars(text, text + sizeof text, static_cast<double>(value),
-                                      std::chars_format::general, 15);
+    const auto result =
+        std::to_chars(text, text + sizeof text, static_cast<double>(value), std::chars_format::general, 15);
     for (char* c = text; c != result.ptr; ++c)
         if (*c == '.')
             *c = ',';
@@ -116,7 +116,9 @@ void TCScanner::SkipSpace() {
 // Where the number starting at `start` (optional sign already allowed) ends;
 // `start` itself when there is none.
 std::size_t TCScanner::NumberEnd(std::size_t start, bool allowFraction) const {
-    const auto at = [this](std::size_t i) { return i < m_text.size() ? static_cast<unsigned char>(m_text[i]) : 0; };
+    const auto at = [this](std::size_t i) {
+        return i < m_text.size() ? static_cast<unsigned char>(m_text[i]) : 0;
+    };
     std::size_t i = start;
     if (at(i) == '+' || at(i) == '-')
         ++i;
@@ -181,7 +183,8 @@ std::optional<float> TCScanner::ReadFloat() {
         double wide = 0;
         std::from_chars(m_text.data() + begin, m_text.data() + end, wide, std::chars_format::general);
         if (std::fabs(wide) > std::numeric_limits<float>::max())
-            return wide < 0 ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
+            return wide < 0 ? -std::numeric_limits<float>::infinity()
+                            : std::numeric_limits<float>::infinity();
         return static_cast<float>(wide);
     }
     return value;
@@ -204,8 +207,8 @@ double CTextToDouble(std::string_view text) {
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         return 0;
     double value = 0;
-    const auto result = std::from_chars(text.data() + i, text.data() + text.size(), value,
-                                        std::chars_format::general);
+    const auto result =
+        std::from_chars(text.data() + i, text.data() + text.size(), value, std::chars_format::general);
     if (result.ec == std::errc::invalid_argument)
         return 0;
     if (result.ec == std::errc::result_out_of_range)

@@ -7,9 +7,9 @@
 namespace {
 
 const std::array<QString, 9> RegionNames = {
-    QStringLiteral("Camera"), QStringLiteral("Object"), QStringLiteral("CenterX"),
-    QStringLiteral("CenterY"), QStringLiteral("MinX"),  QStringLiteral("MinY"),
-    QStringLiteral("MaxX"),    QStringLiteral("MaxY"),  QStringLiteral("Person")};
+    QStringLiteral("Camera"),  QStringLiteral("Object"), QStringLiteral("CenterX"),
+    QStringLiteral("CenterY"), QStringLiteral("MinX"),   QStringLiteral("MinY"),
+    QStringLiteral("MaxX"),    QStringLiteral("MaxY"),   QStringLiteral("Person")};
 const std::array<QString, 6> ArrowNames = {QStringLiteral("Camera"), QStringLiteral("Object"),
                                            QStringLiteral("BeginX"), QStringLiteral("BeginY"),
                                            QStringLiteral("EndX"),   QStringLiteral("EndY")};

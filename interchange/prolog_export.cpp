@@ -142,7 +142,8 @@ public:
     // PrologAtom(text, false), without its allocations for plain ASCII.
     void AppendAtom(const QString& text) {
         if (!text.isEmpty() && AsciiPlainForm(text, false, m_form)) {
-            const QByteArray view = QByteArray::fromRawData(m_form.data(), static_cast<qsizetype>(m_form.size()));
+            const QByteArray view =
+                QByteArray::fromRawData(m_form.data(), static_cast<qsizetype>(m_form.size()));
             if (IsUnquotedAtom(view) || IsPrologNumber(view)) {
                 Append(m_form);
                 return;

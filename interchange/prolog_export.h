@@ -30,8 +30,8 @@ struct TPrologCamera {
 };
 
 struct TPrologHeader {
-    int32_t LengthMs = 0;      // the position slider's maximum
-    int32_t FramePeriodMs = 1; // the slider's page size
+    int32_t LengthMs = 0;               // the position slider's maximum
+    int32_t FramePeriodMs = 1;          // the slider's page size
     std::vector<TPrologCamera> Cameras; // media-list order, cameras >= 0 only
 };
 

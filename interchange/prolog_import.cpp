@@ -243,7 +243,8 @@ private:
         case TState::End:
             if (c == '.') {
                 m_lastParameterCount = m_parameters.Count();
-                m_events.push_back(std::make_unique<TEvent>(m_type, m_time, QString(), std::move(m_parameters)));
+                m_events.push_back(
+                    std::make_unique<TEvent>(m_type, m_time, QString(), std::move(m_parameters)));
                 m_parameters = TParameters();
                 m_state = TState::Name;
             } else {

@@ -21,8 +21,8 @@ std::vector<TSpeaker> ReadSpeakers(const xmlNode* root) {
         if (!IsNamed(node, "Speaker"))
             continue;
         const std::optional<QString> name = AttributeValue(node, "name");
-        speakers.push_back({AttributeValue(node, "id").value_or(QString()), name.value_or(QString()),
-                            name.has_value()});
+        speakers.push_back(
+            {AttributeValue(node, "id").value_or(QString()), name.value_or(QString()), name.has_value()});
     }
     return speakers;
 }

@@ -10,8 +10,8 @@ TXmlDocPtr ParseImportDocument(std::string_view bytes, const std::string& url, c
     TXmlDocPtr doc;
     {
         TXmlParseGuard guard;
-        doc.reset(xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), url.empty() ? nullptr : url.c_str(), nullptr,
-                                SafeParseOptions));
+        doc.reset(xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()),
+                                url.empty() ? nullptr : url.c_str(), nullptr, SafeParseOptions));
         if (!doc || guard.HasFatalError())
             throw TException("Could not open file!");
     }

@@ -74,26 +74,37 @@ INSTANTIATE_TEST_SUITE_P(
     Formats, ConvertFormatTest,
     ::testing::Values(
         TFormatCase{"transcription",
-                    "<Trans><Episode><Section><Turn><Sync time=\"1\" chan=\"0\"/>hi</Turn></Section></Episode></Trans>",
-                    "--offset 5", "1 events, 1 event types and 1 groups added", {"1005 Start speaking Person=A"}},
+                    "<Trans><Episode><Section><Turn><Sync time=\"1\" "
+                    "chan=\"0\"/>hi</Turn></Section></Episode></Trans>",
+                    "--offset 5",
+                    "1 events, 1 event types and 1 groups added",
+                    {"1005 Start speaking Person=A"}},
         TFormatCase{"annotation",
                     "<annotation><body><track name=\"T\"><el index=\"0\" start=\"2\" end=\"3\">"
                     "<attribute name=\"n\">x</attribute></el></track></body></annotation>",
-                    "", "1 events, 1 event types and 1 groups added", {"2000 T.x "}},
+                    "",
+                    "1 events, 1 event types and 1 groups added",
+                    {"2000 T.x "}},
         TFormatCase{"prolog", "begin(0).\nevent_a(7, [(k, 1.5)]).\n", "", "1 events", {"7 a k=1,5"}},
-        TFormatCase{"output-events", "0 1\n40 2\n", "", "2 events", {"0 Output Camera=1", "40 Output Camera=2"}},
-        TFormatCase{"graph", "10 0.25\n", "--offset 100 --color 3", "1 events", {"110 Graph Color=3 Value=0,25"}},
-        TFormatCase{"objects", "hand(200,0,3,1,2,3,4)\n", "", "1 events",
+        TFormatCase{
+            "output-events", "0 1\n40 2\n", "", "2 events", {"0 Output Camera=1", "40 Output Camera=2"}},
+        TFormatCase{
+            "graph", "10 0.25\n", "--offset 100 --color 3", "1 events", {"110 Graph Color=3 Value=0,25"}},
+        TFormatCase{"objects",
+                    "hand(200,0,3,1,2,3,4)\n",
+                    "",
+                    "1 events",
                     {"200 hand Camera=0 Object=3 BeginX=1 BeginY=2 EndX=3 EndY=4"}}));
 
 TEST_F(ConvertTest, ImportsIntoACopyOfAProjectAndExportsItsMediaAsCameras) {
     WriteBMPSequence(dir.File("cam"), 50);
-    const std::string project =
-        File("p.xml", "<?xml version=\"1.0\"?><AVEvents><EventTypes><Type><ID>0</ID><Name>Old</Name></Type>"
-                      "</EventTypes><File><Source Camera=\"2\">cam0000.bmp</Source><Source Camera=\"4\">gone.bmp"
-                      "</Source><Event><ID>0</ID><Time>3</Time></Event></File></AVEvents>");
+    const std::string project = File(
+        "p.xml", "<?xml version=\"1.0\"?><AVEvents><EventTypes><Type><ID>0</ID><Name>Old</Name></Type>"
+                 "</EventTypes><File><Source Camera=\"2\">cam0000.bmp</Source><Source Camera=\"4\">gone.bmp"
+                 "</Source><Event><ID>0</ID><Time>3</Time></Event></File></AVEvents>");
     const std::string copy = dir.File("copy.xml");
-    TRun run = Convert("import output-events " + File("o.txt", "1 2\n") + " --into " + project + " -o " + copy);
+    TRun run =
+        Convert("import output-events " + File("o.txt", "1 2\n") + " --into " + project + " -o " + copy);
     ASSERT_EQ(run.Status, 0) << run.Output;
     EXPECT_EQ(Events(copy), (std::vector<std::string>{"1 Output Camera=2", "3 Old "}));
 
@@ -110,9 +121,10 @@ TEST_F(ConvertTest, FailuresPrintTheEditorsMessageAndWriteNothing) {
     const std::pair<std::string, std::string> cases[] = {
         {"import graph " + dir.File("missing.txt"), "Could not open file!"},
         {"import transcription " + File("t.xml", "<trans/>"), "Document of the wrong type!"},
-        {"import annotation " + File("a.anvil", "<annotation><body><track name=\"T\"><el index=\"0\" start=\"x\" "
-                                                "end=\"1\"><attribute name=\"n\">a</attribute></el></track></body>"
-                                                "</annotation>"),
+        {"import annotation " + File("a.anvil",
+                                     "<annotation><body><track name=\"T\"><el index=\"0\" start=\"x\" "
+                                     "end=\"1\"><attribute name=\"n\">a</attribute></el></track></body>"
+                                     "</annotation>"),
          "'x' is not a valid number!"}};
     for (const auto& [arguments, message] : cases) {
         const TRun run = Convert(arguments + " -o " + output);

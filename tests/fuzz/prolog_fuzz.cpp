@@ -21,9 +21,10 @@ std::size_t FuzzOne(std::string_view input) {
 }
 
 std::vector<std::string> FuzzSeeds() {
-    return {"begin(0).\r\nend(5000).\r\nstep(40).\r\ncamera(1, 640, 480).\r\n"
-            "event_speaker_talking(4000, [(person, a), (score, 1.5)]).\r\nevent_start_speaking(1200, []).\r\n",
-            "% comment\n'event_look-away'(7, [('3rd', '50%'), (q, 'it\\'s\\x41\\'), (e, '')]). event_x(1,[]).\n"};
+    return {
+        "begin(0).\r\nend(5000).\r\nstep(40).\r\ncamera(1, 640, 480).\r\n"
+        "event_speaker_talking(4000, [(person, a), (score, 1.5)]).\r\nevent_start_speaking(1200, []).\r\n",
+        "% comment\n'event_look-away'(7, [('3rd', '50%'), (q, 'it\\'s\\x41\\'), (e, '')]). event_x(1,[]).\n"};
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

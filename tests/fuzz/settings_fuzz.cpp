@@ -18,7 +18,8 @@ std::size_t FuzzOne(std::string_view input) {
     ReadSettings(settings, translations, [&keys](const TIniFile& file) {
         for (const auto& [name, value] : file.ReadSectionValues("HotKeys")) {
             const THotKey key = TextToKey(QString::fromStdString(value));
-            FuzzCheck(key == 0 || !KeyToText(key).isEmpty() || (key & 0xFF) != 0, "a key has a text or a code");
+            FuzzCheck(key == 0 || !KeyToText(key).isEmpty() || (key & 0xFF) != 0,
+                      "a key has a text or a code");
             ++keys;
         }
     });
@@ -35,7 +36,8 @@ std::vector<std::string> FuzzSeeds() {
     return {"[MediaPathTrans]\r\nD:\\Recordings\\=/mnt/rec/\r\n\\\\server\\share\\=/srv/share/\r\n"
             "[HotKeys]\r\nActionPlay=F5\r\nActionOpen=\r\nActionSaveAs=Shift+Ctrl+S\r\nActionX=^+\r\n"
             "[InputDevices]\r\n2=0\r\n3=1\r\n0=-1\r\n",
-            "; comment\n[ hotkeys ]\n  ActionStop = Alt+\xC3\xBC \n[MediaPathTrans]\nE:\\\xC3\x9C" "ber\\=/u/\n"};
+            "; comment\n[ hotkeys ]\n  ActionStop = Alt+\xC3\xBC \n[MediaPathTrans]\nE:\\\xC3\x9C"
+            "ber\\=/u/\n"};
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

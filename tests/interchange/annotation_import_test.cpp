@@ -14,7 +14,8 @@ std::string Annotation(const std::string& tracks) {
 }
 
 std::string El(const char* start, const std::string& attributes, const char* index = "0") {
-    return std::string("<el index=\"") + index + "\" start=\"" + start + "\" end=\"9\">" + attributes + "</el>";
+    return std::string("<el index=\"") + index + "\" start=\"" + start + "\" end=\"9\">" + attributes +
+           "</el>";
 }
 
 std::string Attr(const char* content) {
@@ -48,7 +49,7 @@ TEST_F(AnnotationTest, ReadsUtf16WithByteOrderMarkAndTrackNamesWithDotsAndSpaces
     Import(bytes.toStdString(), 100);
 
     EXPECT_EQ(EventRows(), (Rows{"350|gesture.hand r.wave&nod||", "1600|Speaker A.talking||",
-                            "2600|Speaker A.silent||", "2600|Speaker A.still||"}));
+                                 "2600|Speaker A.silent||", "2600|Speaker A.still||"}));
     ASSERT_EQ(Project.EventTypes.Count(), 4);
     EXPECT_EQ(TypeSummary(0), "Speaker A.talking group=Speaker A colour=0");
     EXPECT_EQ(TypeSummary(2), "Speaker A.still group=Speaker A colour=2");
@@ -72,9 +73,8 @@ TEST_F(AnnotationTest, ANumberThatDoesNotConvertEndsTheImportKeepingEarlierEvent
     const char* badValues[][2] = {{"x", "1"}, {"0", "1.5.2"}, {"0", ""}};
     for (const auto& [index, start] : badValues) {
         Project.Reset();
-        const std::string xml =
-            Annotation("<track name=\"T\">" + El("1", Attr("a")) + El(start, Attr("b"), index) +
-                       El("3", Attr("c")) + "</track>");
+        const std::string xml = Annotation("<track name=\"T\">" + El("1", Attr("a")) +
+                                           El(start, Attr("b"), index) + El("3", Attr("c")) + "</track>");
         EXPECT_THROW(Import(xml), TConvertError) << index << " " << start;
         EXPECT_EQ(EventRows(), (Rows{"1000|T.a||"})) << index << " " << start;
     }

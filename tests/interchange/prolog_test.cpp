@@ -35,21 +35,26 @@ TEST_P(PrologAtomTest, KeepsPlainAtomsAndNumbersAndQuotesTheRest) {
         EXPECT_EQ(PrologAtom(QString::fromUtf8(c.Text), false).toStdString(), c.Atom);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Atoms, PrologAtomTest,
-    ::testing::Values(TAtomCase{"Start speaking", true, "event_start_speaking"},
-                      TAtomCase{"Speaker.talking", true, "event_speaker_talking"},
-                      TAtomCase{"Look-away", true, "'event_look-away'"},
-                      TAtomCase{"it's", true, "'event_it\\'s'"}, TAtomCase{"Person", false, "person"},
-                      TAtomCase{"1,5", false, "1.5"}, TAtomCase{"-3", false, "-3"},
-                      TAtomCase{"1200", false, "1200"}, TAtomCase{"", false, "''"},
-                      TAtomCase{"3rd", false, "'3rd'"}, TAtomCase{"50%", false, "'50%'"},
-                      TAtomCase{"a.b", false, "'a.b'"}, TAtomCase{"1.5.2", false, "'1.5.2'"},
-                      TAtomCase{"Big Car (red)", false, "big_car__red_"},
-                      TAtomCase{"back\\slash", false, "'back\\\\slash'"},
-                      TAtomCase{"two\nlines", false, "'two\\nlines'"},
-                      TAtomCase{"\xC3\x9C" "ber", false, "'\xC3\xBC" "ber'"},
-                      TAtomCase{"_x", false, "'_x'"}, TAtomCase{"Anna", false, "anna"}));
+INSTANTIATE_TEST_SUITE_P(Atoms, PrologAtomTest,
+                         ::testing::Values(TAtomCase{"Start speaking", true, "event_start_speaking"},
+                                           TAtomCase{"Speaker.talking", true, "event_speaker_talking"},
+                                           TAtomCase{"Look-away", true, "'event_look-away'"},
+                                           TAtomCase{"it's", true, "'event_it\\'s'"},
+                                           TAtomCase{"Person", false, "person"},
+                                           TAtomCase{"1,5", false, "1.5"}, TAtomCase{"-3", false, "-3"},
+                                           TAtomCase{"1200", false, "1200"}, TAtomCase{"", false, "''"},
+                                           TAtomCase{"3rd", false, "'3rd'"}, TAtomCase{"50%", false, "'50%'"},
+                                           TAtomCase{"a.b", false, "'a.b'"},
+                                           TAtomCase{"1.5.2", false, "'1.5.2'"},
+                                           TAtomCase{"Big Car (red)", false, "big_car__red_"},
+                                           TAtomCase{"back\\slash", false, "'back\\\\slash'"},
+                                           TAtomCase{"two\nlines", false, "'two\\nlines'"},
+                                           TAtomCase{"\xC3\x9C"
+                                                     "ber",
+                                                     false,
+                                                     "'\xC3\xBC"
+                                                     "ber'"},
+                                           TAtomCase{"_x", false, "'_x'"}, TAtomCase{"Anna", false, "anna"}));
 
 class PrologTest : public ImportTest {
 protected:
@@ -67,8 +72,9 @@ protected:
 };
 
 TEST_F(PrologTest, ExportsHeaderAndFactsGroupedByTypeWithCrLf) {
-    AddEvent("Speaker.talking", 4000, {{QStringLiteral("Person"), QStringLiteral("A")},
-                                       {QStringLiteral("Score"), QStringLiteral("1,5")}});
+    AddEvent(
+        "Speaker.talking", 4000,
+        {{QStringLiteral("Person"), QStringLiteral("A")}, {QStringLiteral("Score"), QStringLiteral("1,5")}});
     AddEvent("Start speaking", 1200);
     AddEvent("Speaker.talking", 100, {{QStringLiteral("Object"), QString()}});
     Project.EnsureEventType(QStringLiteral("Unused"));
@@ -84,15 +90,17 @@ TEST_F(PrologTest, ImportsFactsAsWritten) {
            "event_x(100, [(a, 1.5)]).  % trailing comment (\r\n"
            "event_my type(0, []). EVENT_x(50, [(b, c) junk, (d, e)]).\n"
            "'event_look-away'(7, [('3rd', '50%'), (q, 'it\\'s'), (e, '')]).\n");
-    EXPECT_EQ(EventRows(), (Rows{"0|mytype||", "7|look-away||3rd=50% q=it's e=", "50|x||b=c d=e", "100|x||a=1,5"}));
+    EXPECT_EQ(EventRows(),
+              (Rows{"0|mytype||", "7|look-away||3rd=50% q=it's e=", "50|x||b=c d=e", "100|x||a=1,5"}));
     EXPECT_EQ(Host.EventListRefreshes, 1);
 }
 
 TEST_F(PrologTest, StopsAtTheFirstMalformedFactKeepingTheEarlierOnes) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"event_x(-5, []).", "stops at the sign"}, {"event_x(5 [])", "no comma"},
-        {"event_x(5, ()).", "no list"},           {"event_x(5, [])!", "no full stop"},
-        {"event_x(5, [(a, b)]", "no closing parenthesis"}};
+    const std::pair<const char*, const char*> cases[] = {{"event_x(-5, []).", "stops at the sign"},
+                                                         {"event_x(5 [])", "no comma"},
+                                                         {"event_x(5, ()).", "no list"},
+                                                         {"event_x(5, [])!", "no full stop"},
+                                                         {"event_x(5, [(a, b)]", "no closing parenthesis"}};
     for (const auto& [bad, why] : cases) {
         Project.ClearEvents();
         Import(std::string("event_x(1, []).\n") + bad + "\nevent_x(9, []).\n");
@@ -114,14 +122,17 @@ TEST_F(PrologTest, AFactSplitAcrossTwoReadBlocksImports) {
 }
 
 TEST_F(PrologTest, RoundTripKeepsTimesParametersAndQuotedAtoms) {
-    AddEvent("Look-away", 10, {{QStringLiteral("Value"), QStringLiteral("3rd")},
-                               {QStringLiteral("Share"), QStringLiteral("50%")}});
-    AddEvent("start_speaking", 20, {{QStringLiteral("person"), QStringLiteral("a")},
-                                    {QStringLiteral("score"), QStringLiteral("1,5")}});
+    AddEvent(
+        "Look-away", 10,
+        {{QStringLiteral("Value"), QStringLiteral("3rd")}, {QStringLiteral("Share"), QStringLiteral("50%")}});
+    AddEvent(
+        "start_speaking", 20,
+        {{QStringLiteral("person"), QStringLiteral("a")}, {QStringLiteral("score"), QStringLiteral("1,5")}});
     const std::string path = Export();
     Project.Reset();
     ImportProlog(path, Target());
-    EXPECT_EQ(EventRows(), (Rows{"10|look-away||value=3rd share=50%", "20|start_speaking||person=a score=1,5"}));
+    EXPECT_EQ(EventRows(),
+              (Rows{"10|look-away||value=3rd share=50%", "20|start_speaking||person=a score=1,5"}));
 }
 
 TEST_F(PrologTest, ExportFailureLeavesNoFileBehind) {
@@ -140,12 +151,20 @@ TEST_F(PrologTest, ExportFailureLeavesNoFileBehind) {
 TEST_F(PrologTest, SwiPrologConsultsTheExportAndFindsTheFacts) {
     if (std::system("swipl --version > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "swipl is not installed (Debian package swi-prolog-nox)";
-    const char* names[] = {"Start speaking", "Look-away", "it's", "3rd", "50% done", "\xC3\x9C" "ber", ""};
+    const char* names[] = {"Start speaking",
+                           "Look-away",
+                           "it's",
+                           "3rd",
+                           "50% done",
+                           "\xC3\x9C"
+                           "ber",
+                           ""};
     int32_t time = 0;
     for (const char* name : names)
-        AddEvent(name, time += 10, {{QString::fromUtf8(name), QString::fromUtf8(name)},
-                                    {QStringLiteral("Score"), QStringLiteral("1,5")},
-                                    {QStringLiteral("Odd"), QStringLiteral("a\\b'c\td")}});
+        AddEvent(name, time += 10,
+                 {{QString::fromUtf8(name), QString::fromUtf8(name)},
+                  {QStringLiteral("Score"), QStringLiteral("1,5")},
+                  {QStringLiteral("Odd"), QStringLiteral("a\\b'c\td")}});
     const std::string path = Export();
     // Every fact of every exported name is found, and its list holds the
     // score as the float it was exported as.

@@ -35,16 +35,20 @@ TEST_P(TranscriptionChanTest, RecordsSegments) {
 INSTANTIATE_TEST_SUITE_P(
     ChannelOnSync, TranscriptionChanTest,
     ::testing::Values(
-        TChanCase{"<Turn><Sync time=\"12.345\" chan=\"1\"/>  hello  </Turn>", 0,
+        TChanCase{"<Turn><Sync time=\"12.345\" chan=\"1\"/>  hello  </Turn>",
+                  0,
                   {"12345|Start speaking|hello|Person=B"}},
         TChanCase{"<Turn><Sync time=\"12.345\" chan=\"1\"/>hello</Turn>", -20000, {}},
-        TChanCase{"<Turn><Sync time=\"1\" chan=\"0\"/>..<Sync time=\"2\" chan=\"2\"/>GAP(OTHER)</Turn>", 0,
+        TChanCase{"<Turn><Sync time=\"1\" chan=\"0\"/>..<Sync time=\"2\" chan=\"2\"/>GAP(OTHER)</Turn>",
+                  0,
                   {"1000|Stop speaking|..|Person=A", "2000|Stop speaking|GAP(OTHER)|Person=C"}},
         TChanCase{"<Turn><Sync time=\"1\" chan=\"0\"/><Sync time=\"2\" chan=\"0\"/></Turn>", 0, {}},
         TChanCase{"<Turn><Sync time=\"1\" chan=\"default\"/>x<Sync time=\"2\" chan=\"one\"/>y"
                   "<Sync chan=\"0\"/>z</Turn>",
-                  0, {}},
-        TChanCase{"<Turn><Sync time=\"abc\" chan=\"0\"/>zero\n\n  time</Turn>", 5,
+                  0,
+                  {}},
+        TChanCase{"<Turn><Sync time=\"abc\" chan=\"0\"/>zero\n\n  time</Turn>",
+                  5,
                   {"5|Start speaking|zero time|Person=A"}},
         TChanCase{"<Turn><Sync time=\"9e9\" chan=\"0\"/>beyond the 32-bit range</Turn>", 0, {}}));
 
@@ -66,14 +70,15 @@ TEST_F(TranscriptionTest, ReadsFilesAsTheTranscriptionToolWritesThem) {
     Import(latin1);
     // The blank text after the Turn's last Sync is a pause, as an empty text is.
     EXPECT_EQ(EventRows(), (Rows{"500|Start speaking|bonjour \xC3\xA0 tous|Person=A Speaker=Ren\xC3\xA9",
-                            "1250|Stop speaking||Person=A Speaker=Ren\xC3\xA9",
-                            "2000|Start speaking|both at once|Person=C Speaker=Zo\xC3\xAB",
-                            "3000|Start speaking|anonymous|Person=B", "4000|Start speaking|nobody|",
-                            "5000|Start speaking|unlisted|"}));
+                                 "1250|Stop speaking||Person=A Speaker=Ren\xC3\xA9",
+                                 "2000|Start speaking|both at once|Person=C Speaker=Zo\xC3\xAB",
+                                 "3000|Start speaking|anonymous|Person=B", "4000|Start speaking|nobody|",
+                                 "5000|Start speaking|unlisted|"}));
 }
 
 TEST_F(TranscriptionTest, CreatesTheSpeakingTypesOnceAndRecordsEveryImportAgain) {
-    const std::string xml = Trans("<Turn><Sync time=\"1\" chan=\"0\"/>a<Sync time=\"2\" chan=\"0\"/>..</Turn>");
+    const std::string xml =
+        Trans("<Turn><Sync time=\"1\" chan=\"0\"/>a<Sync time=\"2\" chan=\"0\"/>..</Turn>");
     Import(xml);
     Import(xml);
     ASSERT_EQ(Project.EventTypes.Count(), 2);

@@ -74,7 +74,8 @@ protected:
     }
 
     // Opens the File menu and clicks the item as a user does.
-    void Choose(const char* caption, const std::string& file, std::vector<std::optional<int32_t>> integers = {}) {
+    void Choose(const char* caption, const std::string& file,
+                std::vector<std::optional<int32_t>> integers = {}) {
         answers.File = QString::fromStdString(file);
         answers.Integers = std::move(integers);
         QMenu* menu = form->MenuFile;
@@ -129,10 +130,11 @@ TEST_F(MainInterchangeTest, TranscriptionImportShowsItsEventsTypesAndGroup) {
 
 TEST_F(MainInterchangeTest, AFailedAnnotationImportShowsItsErrorAndWhatItAddedBefore) {
     Choose("Import annotation",
-           Write("a.anvil", "<annotation><body><track name=\"T\">"
-                            "<el index=\"0\" start=\"0\" end=\"1\"><attribute name=\"n\">a</attribute></el>"
-                            "<el index=\"1\" start=\"oops\" end=\"2\"><attribute name=\"n\">b</attribute></el>"
-                            "</track></body></annotation>"),
+           Write("a.anvil",
+                 "<annotation><body><track name=\"T\">"
+                 "<el index=\"0\" start=\"0\" end=\"1\"><attribute name=\"n\">a</attribute></el>"
+                 "<el index=\"1\" start=\"oops\" end=\"2\"><attribute name=\"n\">b</attribute></el>"
+                 "</track></body></annotation>"),
            {0});
     EXPECT_EQ(mainAnswers.Messages, QStringList{"'oops' is not a valid number!"});
     ASSERT_EQ(form->Project().Events().Count(), 1u);
