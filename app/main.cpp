@@ -1,6 +1,7 @@
 #include "document/ui/error_handler.h"
 #include "document/ui/form_main.h"
 #include "document/ui/main_document.h"
+#include "interchange/ui/main_interchange.h"
 #include "media/registry/registry.h"
 
 #include <QApplication>
@@ -29,6 +30,7 @@ int main(int argc, char* argv[]) {
     try {
         TFormMain form;
         TMainDocument document(form);
+        TMainInterchange interchange(form);
         form.show();
         return QApplication::exec();
     } catch (const std::exception& error) {

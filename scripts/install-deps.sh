@@ -8,6 +8,10 @@ PACKAGES=(
   # toolchain and test frameworks
   build-essential cmake pkg-config clang
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # the Prolog export's test consults the files it writes
+  swi-prolog-nox
+  # locale data: a test imports under de_DE.UTF-8 (generated below)
+  locales
   # user interface
   qt6-base-dev qt6-multimedia-dev fonts-dejavu-core
   # media backends
@@ -22,6 +26,14 @@ PACKAGES=(
   xvfb xauth imagemagick x11-apps
 )
 
+# The import tests run once under a locale whose decimal separator is ",".
+ensure_test_locale() {
+  if locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then return 0; fi
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "Could not generate de_DE.UTF-8; its test will be skipped."
+}
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -30,6 +42,7 @@ for p in "${PACKAGES[@]}"; do
 done
 
 if [ ${#missing[@]} -eq 0 ]; then
+  ensure_test_locale
   exit 0
 fi
 
@@ -40,3 +53,4 @@ echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -q
 $SUDO apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=300 "${missing[@]}"
+ensure_test_locale

@@ -1,0 +1,176 @@
+// The imports and the Prolog export against bare C loops over the same files,
+// measured in the same run; prints times and ratios, asserts nothing.
+//
+//   interchange_bench [objects|prolog|transcription] (all without argument)
+
+#include "interchange/prolog_export.h"
+#include "interchange/prolog_import.h"
+#include "interchange/text_imports.h"
+#include "interchange/transcription_import.h"
+
+#include <libxml/parser.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace {
+
+constexpr int RecordCount = 1000000;
+
+double Seconds(const std::function<void()>& run) {
+    const auto start = std::chrono::steady_clock::now();
+    run();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::string Folder() {
+    const auto folder = std::filesystem::temp_directory_path() / "scenemark-interchange-bench";
+    std::filesystem::create_directories(folder);
+    return folder.string();
+}
+
+void WriteText(const std::string& path, const std::function<void(std::FILE*)>& write) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    write(file);
+    std::fclose(file);
+}
+
+void Report(const char* what, double baseline, double ours) {
+    std::printf("%-40s baseline %8.3f s   ours %8.3f s   ratio %.2f\n", what, baseline, ours,
+                ours / baseline);
+}
+
+void Objects() {
+    const std::string path = Folder() + "/objects.txt";
+    WriteText(path, [](std::FILE* file) {
+        for (int i = 0; i < RecordCount; ++i)
+            std::fprintf(file, "person %d(%d,%d,%d,%.2f,%.2f,%d,%d,%d,%d,Anna)\n", i % 5, i * 40, i % 4,
+                         i % 9, i % 640 + 0.5, i % 480 + 0.25, i % 600, i % 400, i % 600 + 40, i % 400 + 80);
+    });
+    long checksum = 0;
+    const double baseline = Seconds([&] {
+        std::FILE* file = std::fopen(path.c_str(), "r");
+        char name[256];
+        char person[256];
+        int time, camera, object;
+        float v[6];
+        while (std::fscanf(file, "%255[^(](%d,%d,%d,%f,%f,%f,%f,%f,%f,%255[^)])\n", name, &time, &camera,
+                           &object, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], person) == 11)
+            checksum += time;
+        std::fclose(file);
+    });
+    TProject project;
+    TSilentCaptureHost host;
+    const double ours = Seconds([&] { ImportObjects(path, {project, host}); });
+    std::printf("(%zu events, checksum %ld)\n", project.Events().Count(), checksum);
+    Report("objects import, 1,000,000 regions", baseline, ours);
+}
+
+void Prolog() {
+    const std::string path = Folder() + "/facts.pl";
+    WriteText(path, [](std::FILE* file) {
+        std::fprintf(file, "begin(0).\r\nend(3600000).\r\nstep(40).\r\n");
+        for (int i = 0; i < RecordCount; ++i)
+            std::fprintf(file, "event_type_%d(%d, [(person, p%d), (score, %d.5)]).\r\n", i % 7, i * 3, i % 3,
+                         i % 10);
+    });
+    long checksum = 0;
+    const double baseline = Seconds([&] {
+        // A bare reader: the same 131072-byte blocks, one sscanf per fact.
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        static char block[131072 + 1];
+        std::string carry;
+        std::size_t count;
+        char name[64], pname[64], pvalue[64];
+        int time;
+        while ((count = std::fread(block, 1, 131072, file)) > 0) {
+            carry.append(block, count);
+            std::size_t start = 0;
+            for (std::size_t end; (end = carry.find('\n', start)) != std::string::npos; start = end + 1) {
+                carry[end] = '\0'; // sscanf must not measure the whole rest of the block
+                if (std::sscanf(carry.c_str() + start, "%63[^(](%d, [(%63[^,], %63[^)])", name, &time, pname,
+                                pvalue) == 4)
+                    checksum += time;
+            }
+            carry.erase(0, start);
+        }
+        std::fclose(file);
+    });
+    TProject project;
+    TSilentCaptureHost host;
+    const double ours = Seconds([&] { ImportProlog(path, {project, host}); });
+    std::printf("(%zu events, checksum %ld)\n", project.Events().Count(), checksum);
+    Report("Prolog import, 1,000,000 facts", baseline, ours);
+
+    const std::string out = Folder() + "/export.pl";
+    const double exportBaseline = Seconds([&] {
+        std::FILE* file = std::fopen(out.c_str(), "wb");
+        std::fprintf(file, "begin(0).\r\nend(%d).\r\nstep(%d).\r\n", 3600000, 40);
+        for (const auto& event : project.Events()) {
+            const QByteArray name = project.EventTypes[event->EventType].Name.toUtf8();
+            std::fprintf(file, "event_%s(%d, [", name.constData(), event->Time);
+            bool first = true;
+            for (const TParameter& parameter : event->Parameters) {
+                std::fprintf(file, first ? "(%s, %s)" : ", (%s, %s)", parameter.Name.toUtf8().constData(),
+                             parameter.Value.toUtf8().constData());
+                first = false;
+            }
+            std::fprintf(file, "]).\r\n");
+        }
+        std::fclose(file);
+    });
+    const double oursExport = Seconds([&] { ExportProlog(out, project, {3600000, 40, {}}); });
+    Report("Prolog export, 1,000,000 events", exportBaseline, oursExport);
+}
+
+void Transcription() {
+    std::string xml =
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<!DOCTYPE Trans SYSTEM \"trans-14.dtd\">\n"
+        "<Trans><Speakers><Speaker id=\"spk1\" name=\"A\"/><Speaker id=\"spk2\" name=\"B\"/>"
+        "</Speakers><Episode><Section type=\"report\" startTime=\"0\" endTime=\"3600\">\n";
+    for (int i = 0; i < 3000; i += 2) {
+        char turn[512];
+        std::snprintf(
+            turn, sizeof turn,
+            "<Turn speaker=\"spk%d\" startTime=\"%.3f\" endTime=\"%.3f\">\n<Sync time=\"%.3f\"/>\n"
+            "so this is what the speaker said in segment %d\n<Event desc=\"breath\" type=\"noise\"/>\n"
+            "and a bit more\n<Sync time=\"%.3f\"/>\nsecond half of the turn\n</Turn>\n",
+            i % 4 / 2 + 1, i * 1.2, i * 1.2 + 2.4, i * 1.2, i, i * 1.2 + 1.2);
+        xml += turn;
+    }
+    xml += "</Section></Episode></Trans>\n";
+    const std::string path = Folder() + "/hour.xml";
+    WriteText(path, [&](std::FILE* file) { std::fwrite(xml.data(), 1, xml.size(), file); });
+    double best = 1e9;
+    for (int run = 0; run < 5; ++run) {
+        TProject project;
+        TSilentCaptureHost host;
+        best = std::min(best, Seconds([&] { ImportTranscription(path, 0, {project, host}); }));
+    }
+    double parseBest = 1e9;
+    for (int run = 0; run < 5; ++run)
+        parseBest = std::min(parseBest, Seconds([&] {
+                                 xmlFreeDoc(xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr,
+                                                          nullptr, XML_PARSE_NONET));
+                             }));
+    std::printf("%-40s %8.1f ms (goal < 50 ms), best of 5; libxml2 parse alone %.1f ms, ratio %.2f\n",
+                "transcription, 3,000 segments in an hour", best * 1000, parseBest * 1000, best / parseBest);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string which = argc > 1 ? argv[1] : "";
+    if (which.empty() || which == "transcription")
+        Transcription();
+    if (which.empty() || which == "objects")
+        Objects();
+    if (which.empty() || which == "prolog")
+        Prolog();
+    std::filesystem::remove_all(Folder());
+    return 0;
+}
