@@ -11,6 +11,7 @@
 #include "playback/ui/form_offset.h"
 #include "playback/ui/form_video_list.h"
 #include "tests/document_ui/fake_main_dialogs.h"
+#include "tests/document_ui/menu_driver.h"
 #include "tests/model/qstring_printer.h"
 #include "tests/support/bmp_bytes.h"
 #include "tests/support/media_clips.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -36,10 +38,12 @@ namespace {
 using Id = TAppCommandId;
 
 // Answers the next modal dialog once it is up: `answer` runs inside its event
-// loop.
-void WhenModal(std::function<void(QWidget*)> answer) {
-    QTimer::singleShot(0, [answer = std::move(answer)] {
+// loop. Waits for it, since the clicks that open it let events run first.
+void WhenModal(std::function<void(QWidget*)> answer, int triesLeft = 100) {
+    QTimer::singleShot(triesLeft == 100 ? 0 : 10, [answer = std::move(answer), triesLeft]() mutable {
         QWidget* modal = QApplication::activeModalWidget();
+        if (!modal && triesLeft > 0)
+            return WhenModal(std::move(answer), triesLeft - 1);
         ASSERT_NE(modal, nullptr);
         answer(modal);
     });
@@ -135,6 +139,37 @@ TEST_F(FormMainMedia, TheSubmenusListEveryMediumWithCameraAndOffset) {
 
     m_form->Show1->actions()[0]->trigger();
     EXPECT_TRUE(m_form->VideoList().Window(0).isVisible());
+}
+
+// Through the menu bar with the mouse: each submenu opens and takes a click.
+TEST_F(FormMainMedia, EverySubmenuOpensFromTheMenuBarAndItsItemsTakeClicks) {
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("a", 10)));
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("b", 10)));
+    m_form->activateWindow();
+    QMenuBar* bar = m_form->menuBar();
+    for (QMenu* submenu : {m_form->Remove1, m_form->Show1, m_form->Cameras1, m_form->Offset1}) {
+        SCOPED_TRACE(submenu->title().toStdString());
+        ASSERT_TRUE(OpenFromMenuBar(bar, m_form->MenuMedia));
+        ASSERT_TRUE(OpenSubmenu(m_form->MenuMedia, submenu));
+        EXPECT_EQ(submenu->actions().size(), 2);
+        CloseMenus();
+    }
+
+    ASSERT_TRUE(OpenFromMenuBar(bar, m_form->MenuMedia));
+    ASSERT_TRUE(OpenSubmenu(m_form->MenuMedia, m_form->Cameras1));
+    WhenModal([](QWidget* dialog) {
+        auto* camera = static_cast<TFormCamera*>(dialog);
+        camera->CSpinEditCamera->setValue(4);
+        QTest::keyClick(camera->CSpinEditCamera, Qt::Key_Return);
+    });
+    ASSERT_TRUE(ClickItem(m_form->Cameras1, 1));
+    EXPECT_EQ(m_form->VideoList().Window(1).Camera, 4);
+
+    ASSERT_TRUE(OpenFromMenuBar(bar, m_form->MenuMedia));
+    ASSERT_TRUE(OpenSubmenu(m_form->MenuMedia, m_form->Remove1));
+    ASSERT_TRUE(ClickItem(m_form->Remove1, 0));
+    ASSERT_EQ(m_form->VideoList().Count(), 1);
+    EXPECT_EQ(m_form->VideoList().Window(0).Camera, 4);
 }
 
 TEST_F(FormMainMedia, AddingEnablesEditingAndSetsTheRangeRemovingTheLastDisablesIt) {
