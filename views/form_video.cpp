@@ -138,7 +138,10 @@ bool TFormVideo::OpenFile(const QString& fileName) {
         m_fileName = fileName;
         PopupMenuDescription->setText(QString::fromStdString(m_mediaFile->GetDescription()));
         FetchFrame(0);
-        m_mediaFile->Seek(0);
+        // A freshly opened audio-only file already stands at its start, and
+        // its backend may not seek at all: that must not cost the medium.
+        if (HasVideo())
+            m_mediaFile->Seek(0);
         ShowCentredOnOwner();
         return true;
     } catch (const std::exception&) {

@@ -31,6 +31,8 @@ public:
             media.push_back(
                 {QFile::encodeName(window.FileName()).toStdString(), window.Camera, window.Offset});
         }
+        for (const TFormVideoList::TUnopenedMedium& medium : list.Unopened())
+            media.push_back({QFile::encodeName(medium.FileName).toStdString(), medium.Camera, medium.Offset});
         return media;
     }
     double FirstVideoFrameRate() const override {
@@ -56,6 +58,10 @@ public:
     void SetOffset(int32_t index, int32_t offsetMs) override {
         if (index >= 0 && index < MediaCount())
             m_form.VideoList().Window(index).Offset = offsetMs;
+    }
+    void KeepUnopened(const TDocumentMedium& medium) override {
+        m_form.VideoList().KeepUnopened(
+            {QFile::decodeName(QByteArray::fromStdString(medium.FileName)), medium.Camera, medium.Offset});
     }
     // The clock converts with the first medium; so does the document.
     int32_t FramesFromMs(int32_t ms) const override {

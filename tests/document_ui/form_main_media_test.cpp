@@ -19,6 +19,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -84,6 +85,17 @@ protected:
         spec.frameCount = 30;
         spec.maxBFrames = 0;
         const std::string path = m_dir.File(name + ".avi");
+        WriteClip(path, spec);
+        return QString::fromStdString(path);
+    }
+
+    QString WriteTone(const std::string& name) {
+        TClipSpec spec;
+        spec.format = "wav";
+        spec.extension = "wav";
+        spec.audioCodec = "pcm_s16le";
+        spec.audioMs = 500;
+        const std::string path = m_dir.File(name + ".wav");
         WriteClip(path, spec);
         return QString::fromStdString(path);
     }
@@ -365,4 +377,62 @@ TEST_F(FormMainMedia, DoubleBufferingFollowsTheOptionAndIsDroppedWhenAMediumIsAd
     EXPECT_FALSE(Action(Id::ActionDoubleBuffering)->isChecked());
     EXPECT_FALSE(m_form->VideoList().Window(0).IsDoubleBuffered());
     EXPECT_FALSE(m_form->VideoList().Window(1).IsDoubleBuffered());
+}
+
+// An audio-only file gets a window without picture; through the real menus.
+TEST_F(FormMainMedia, AddTakesAnAudioOnlyFileWithItsStreamsMenu) {
+    m_answers.MediaFiles = {WriteTone("tone")};
+    ASSERT_TRUE(OpenFromMenuBar(m_form->menuBar(), m_form->MenuMedia));
+    ASSERT_TRUE(ClickItem(m_form->MenuMedia, 0));
+    ASSERT_EQ(m_form->VideoList().Count(), 1);
+    TFormVideo& window = m_form->VideoList().Window(0);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.Size1->menuAction()->isEnabled());
+    EXPECT_EQ(window.width(), 160 + window.MarginX());
+
+    ASSERT_TRUE(OpenFromMenuBar(window.menuBar(), window.Streams1));
+    EXPECT_EQ(window.CheckBoxVideo->text(), "No video");
+    EXPECT_FALSE(window.CheckBoxVideo->isEnabled());
+    EXPECT_EQ(window.CheckBoxAudio->text(), "Audio 44100 2");
+    EXPECT_TRUE(window.CheckBoxAudio->isEnabled() && window.CheckBoxAudio->isChecked());
+    CloseMenus();
+}
+
+// Nothing a project lists is lost: an audio-only medium opens, one that does
+// not open is reported by name and written back with its camera and offset.
+TEST_F(FormMainMedia, OpeningAndSavingKeepEveryListedMedium) {
+    TMainDocument document(*m_form);
+    const QString tone = WriteTone("tone");
+    const QString missing = QString::fromStdString(m_dir.File("gone.avi"));
+    const std::string path = m_dir.File("project.xml");
+    {
+        QFile file(QString::fromStdString(path));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("<?xml version=\"1.0\"?>\n<AVEvents><File>"
+                                  "<Source Camera=\"3\" Offset=\"200\">%1</Source>"
+                                  "<Source Camera=\"1\">%2</Source></File></AVEvents>\n")
+                       .arg(missing, tone)
+                       .toUtf8());
+    }
+    const QStringList expected = {QStringLiteral("Could not open media file \"%1\"!").arg(missing)};
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        m_answers.Messages.clear();
+        document.Read(path, false);
+        EXPECT_EQ(m_answers.Messages, expected);
+        ASSERT_EQ(m_form->VideoList().Count(), 1);
+        EXPECT_EQ(m_form->VideoList().Window(0).FileName(), tone);
+        EXPECT_EQ(m_form->VideoList().Window(0).Camera, 1);
+        document.Write(path);
+    }
+    const auto written = [&path] {
+        QFile file(QString::fromStdString(path));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    EXPECT_TRUE(written().contains(QStringLiteral("<Source Camera=\"3\" Offset=\"200\">gone.avi</Source>")))
+        << written().toStdString();
+
+    m_form->ResetProject();
+    document.Write(path);
+    EXPECT_FALSE(written().contains(QStringLiteral("gone.avi")));
 }
