@@ -13,6 +13,7 @@
 #include "playback/playback_clock.h"
 #include "playback/ui/form_video_list.h"
 #include "tests/document_ui/fake_main_dialogs.h"
+#include "tests/document_ui/menu_driver.h"
 #include "tests/model/qstring_printer.h"
 #include "tests/support/bmp_bytes.h"
 #include "tests/support/temp_dir.h"
@@ -170,12 +171,46 @@ TEST_F(FormMainKeys, EventKeysAndButtonsRecordOnlyWhileInserting) {
     EXPECT_EQ(Event(0).Time, 200);
     EXPECT_EQ(Event(1).EventType, 0);
 
-    // A bound key is taken before the text field could type it.
-    m_form->EditEventText->setFocus();
+    m_form->ButtonEventsModify->setFocus();
     Press(m_form.get(), Qt::Key_A);
-    EXPECT_EQ(m_form->EditEventText->text(), "");
     ASSERT_EQ(EventCount(), 3u);
     EXPECT_EQ(Event(2).EventType, typed);
+}
+
+// A text field types the letters bound to event types; function keys still
+// record there.
+TEST_F(FormMainKeys, ATextFieldTypesBoundLettersAndFunctionKeysStillRecord) {
+    AddType(QStringLiteral("Smile"), F2);
+    AddType(QStringLiteral("Letter"), 'A');
+    AddType(QStringLiteral("Shifted"), HotKeyShift | 'B');
+    SetInserting(true);
+    m_form->EditEventText->setFocus();
+    Press(m_form.get(), Qt::Key_A);
+    Press(m_form.get(), Qt::Key_B, Qt::ShiftModifier);
+    EXPECT_EQ(m_form->EditEventText->text(), "ab"); // QTest types lower case
+    EXPECT_EQ(EventCount(), 0u);
+    Press(m_form.get(), Qt::Key_F2);
+    EXPECT_EQ(EventCount(), 1u);
+    EXPECT_EQ(m_form->EditEventText->text(), "ab"); // QTest types lower case
+}
+
+// With a menu open, its keys are the menu's: nothing records or plays.
+TEST_F(FormMainKeys, AnOpenMenuTakesEveryKey) {
+    AddType(QStringLiteral("Look"), 'L');
+    SetInserting(true);
+    ASSERT_TRUE(OpenFromMenuBar(m_form->menuBar(), m_form->MenuTitles));
+    QWidget* menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr);
+    Press(menu, Qt::Key_L);
+    Press(menu, Qt::Key_5, Qt::KeypadModifier);
+    EXPECT_EQ(EventCount(), 0u);
+    EXPECT_FALSE(m_form->Clock().IsPlaying());
+    Press(menu, Qt::Key_Escape);
+    EXPECT_FALSE(m_form->MenuTitles->isVisible());
+    CloseMenus();
+    Activate(m_form.get());
+    Press(m_form.get(), Qt::Key_L);
+    EXPECT_EQ(EventCount(), 1u);
 }
 
 TEST_F(FormMainKeys, KeysBoundLikeMnemonicsRecordInsteadOfOpeningTheMenu) {
