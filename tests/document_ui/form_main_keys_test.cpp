@@ -26,6 +26,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -303,6 +304,40 @@ TEST_F(FormMainHotKeys, CancelDiscardsTheEditedKeys) {
     });
     EXPECT_EQ(m_form->Commands().Key(Id::ActionPlay), HotKeyCtrl | '5');
     EXPECT_FALSE(std::filesystem::exists(SettingsPath()));
+}
+
+// Backspace, Delete and Tab are keys like any other; the clear button
+// removes the key.
+TEST_F(FormMainHotKeys, EveryNamedKeyIsBoundAndTheClearButtonRemovesIt) {
+    RunDialog([](TFormHotKeys& dialog) {
+        dialog.TreeViewHotKeys->setCurrentItem(CommandNode(dialog, "Playback", "Start playing"));
+        Activate(&dialog);
+        dialog.HotKeyEdit->setFocus();
+        const struct {
+            Qt::Key Key;
+            Qt::KeyboardModifiers Modifiers;
+            const char* Text;
+        } cases[] = {{Qt::Key_Backspace, Qt::NoModifier, "BkSp"},
+                     {Qt::Key_Delete, Qt::NoModifier, "Del"},
+                     {Qt::Key_Tab, Qt::NoModifier, "Tab"},
+                     {Qt::Key_Backtab, Qt::ShiftModifier, "Shift+Tab"}};
+        for (const auto& c : cases) {
+            Press(&dialog, c.Key, c.Modifiers);
+            EXPECT_EQ(dialog.HotKeyEdit->text(), c.Text);
+            EXPECT_EQ(QApplication::focusWidget(), dialog.HotKeyEdit);
+        }
+        QToolButton* clear = nullptr;
+        for (QToolButton* button : dialog.HotKeyEdit->findChildren<QToolButton*>())
+            if (button->defaultAction() == dialog.HotKeyEdit->ClearAction())
+                clear = button;
+        ASSERT_NE(clear, nullptr);
+        ASSERT_TRUE(clear->isVisible());
+        QTest::mouseClick(clear, Qt::LeftButton);
+        EXPECT_EQ(dialog.HotKeyEdit->text(), "");
+        EXPECT_FALSE(clear->isVisible());
+        dialog.ButtonOK->click();
+    });
+    EXPECT_EQ(m_form->Commands().Key(Id::ActionPlay), 0);
 }
 
 TEST_F(FormMainHotKeys, OkTakesTheKeysIntoTheMenusAndTheSettingsFile) {

@@ -260,7 +260,7 @@ TEST_F(FormMainTest, MenusHoldTheCommandsInOrderWithTheirKeys) {
     EXPECT_EQ(MenuEntries(*m_form->MenuHelp), (std::vector<std::string>{"&Help", "-", "&About"}));
 
     for (QMenu* media : {m_form->Remove1, m_form->Show1, m_form->Cameras1, m_form->Offset1})
-        EXPECT_FALSE(media->isEnabled()) << "no media yet";
+        EXPECT_FALSE(media->menuAction()->isEnabled()) << "no media yet";
     for (const TAppCommandInfo& info : AppCommandTable())
         EXPECT_TRUE(Action(info.Id)->shortcut().isEmpty()) << info.Name << ": keys are not dispatched by Qt";
 }
