@@ -138,10 +138,15 @@ bool TFormVideo::OpenFile(const QString& fileName) {
         m_fileName = fileName;
         PopupMenuDescription->setText(QString::fromStdString(m_mediaFile->GetDescription()));
         FetchFrame(0);
-        // A freshly opened audio-only file already stands at its start, and
-        // its backend may not seek at all: that must not cost the medium.
-        if (HasVideo())
+        try {
             m_mediaFile->Seek(0);
+        } catch (const TAVFile::AVFileError&) {
+            // A freshly opened audio-only file already stands at its start; a
+            // backend that cannot seek it must not cost the project the
+            // medium.
+            if (HasVideo())
+                throw;
+        }
         ShowCentredOnOwner();
         return true;
     } catch (const std::exception&) {
@@ -301,8 +306,10 @@ void TFormVideo::ImageVideoPaint(QPainter& painter) {
 
 void TFormVideo::SetZoom(int32_t level) {
     m_zoomLevel = ClampZoomLevel(level);
-    const QSize picture = ZoomPictureSize(m_zoomLevel, HasVideo(), m_videoWidth, m_videoHeight);
-    resize(picture.width() + m_marginX, picture.height() + m_marginY);
+    const QSize margins(m_marginX, m_marginY);
+    const QSize picture = GrowKeepingAspect(ZoomPictureSize(m_zoomLevel, HasVideo(), m_videoWidth, m_videoHeight),
+                                            minimumSize() - margins);
+    resize(picture + margins);
     ImageVideo->update();
 }
 

@@ -121,7 +121,8 @@ public:
 
     // Level 0 quarter, 1 half, 2 normal, 3 double size (clamped); sizes the
     // window so the picture area gets that multiple of the video size (160 x
-    // 0 without video), within the window's minimum size.
+    // 0 without video). Where the window's minimum size would be larger, the
+    // picture grows to it keeping the video's aspect.
     void SetZoom(int32_t level);
     int32_t ZoomLevel() const { return m_zoomLevel; }
     // Window size minus picture-area size, measured when the window was made.

@@ -252,12 +252,12 @@ TEST_F(FormVideoTest, ZoomSizesThePictureAreaWithTheMargins) {
     Settle();
     EXPECT_EQ(form->ImageVideo->size(), QSize(160, 120));
     // A quarter is 80 x 60; the window's minimum width of 160 holds the
-    // area wider.
+    // area wider, and the picture keeps its aspect.
     form->Quoter1Click();
     Settle();
     EXPECT_EQ(form->ZoomLevel(), ZoomQuarter);
-    EXPECT_EQ(form->ImageVideo->height(), 60);
     EXPECT_EQ(form->width(), 160);
+    EXPECT_EQ(form->ImageVideo->size(), QSize(152, 114));
     form->SetZoom(42);
     EXPECT_EQ(form->ZoomLevel(), ZoomDouble);
 
@@ -291,10 +291,11 @@ TEST_F(FormVideoTest, VideoUntickedBlacksOutFrameOverlaysAndCaption) {
 }
 
 TEST_F(FormVideoTest, DoubleBufferingScalesOverlaysWithTheVideo) {
-    auto form = OpenSequence(64, 48, 1);
+    // Wide enough that twice its size is not held up by the minimum width.
+    auto form = OpenSequence(80, 48, 1);
     form->Double1Click();
     Settle();
-    form->AddLine(0, 20, 63, 20);
+    form->AddLine(0, 20, 79, 20);
     // Drawn at the window's resolution: one black row.
     EXPECT_EQ(RowsOf(Shown(*form), 30, 0x000000), 1);
     // Drawn at the video's and stretched twice: two.
