@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -110,6 +111,10 @@ void TFormVideo::CreatePictureArea() {
     StatusBar = statusBar();
     StatusBar->setSizeGripEnabled(false);
     StatusBar->setFixedHeight(StatusBarHeight);
+    // Not a status message: Qt replaces that with the status tip of every
+    // menu item the mouse passes over.
+    m_statusLabel = new QLabel(StatusBar);
+    StatusBar->addPermanentWidget(m_statusLabel, 1);
 }
 
 // The menu bar's height depends on the style and font, so the margins are
@@ -225,11 +230,11 @@ bool TFormVideo::IsAudioTicked() const {
 }
 
 void TFormVideo::ShowPlaybackRate(double fps, int32_t dropped) {
-    StatusBar->showMessage(QString::asprintf("FPS: %.2f Dropped: %d", fps, dropped));
+    m_statusLabel->setText(QString::asprintf("FPS: %.2f Dropped: %d", fps, dropped));
 }
 
 QString TFormVideo::StatusText() const {
-    return StatusBar->currentMessage();
+    return m_statusLabel->text();
 }
 
 // --- Frame and picture -----------------------------------------------------

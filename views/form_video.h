@@ -35,6 +35,7 @@
 #include <string>
 
 class QAction;
+class QLabel;
 class QMenu;
 class QStatusBar;
 class TVideoHost;
@@ -88,7 +89,8 @@ public:
     bool IsVideoTicked() const;
     bool IsAudioTicked() const;
 
-    // Status bar text "FPS: %.2f Dropped: %d" of the playback clock.
+    // Status bar text "FPS: %.2f Dropped: %d" of the playback clock, in a
+    // label of its own that menu status tips leave alone.
     void ShowPlaybackRate(double fps, int32_t dropped);
     QString StatusText() const;
 
@@ -242,4 +244,5 @@ private:
     bool m_tracking = false;
     QPoint m_mousePosition;
     QString m_captionText;
+    QLabel* m_statusLabel = nullptr;
 };

@@ -11,7 +11,7 @@
 #include "playback/ui/form_offset.h"
 #include "playback/ui/form_video_list.h"
 #include "tests/document_ui/fake_main_dialogs.h"
-#include "tests/document_ui/menu_driver.h"
+#include "tests/support/menu_driver.h"
 #include "tests/model/qstring_printer.h"
 #include "tests/support/bmp_bytes.h"
 #include "tests/support/media_clips.h"

@@ -3,6 +3,7 @@
 #include "views/form_video.h"
 
 #include "media/bmp/bmp_file.h"
+#include "tests/support/menu_driver.h"
 #include "tests/support/temp_dir.h"
 #include "tests/views/video_test_media.h"
 
@@ -346,9 +347,17 @@ TEST_F(FormVideoTest, SaveWithoutAFrameWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
-TEST_F(FormVideoTest, StatusTextOfThePlaybackRate) {
+TEST_F(FormVideoTest, StatusTextOfThePlaybackRateOutlivesMenuHovering) {
     TFormVideo form(nullptr, &host);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     form.ShowPlaybackRate(12.5, 4);
+    EXPECT_EQ(form.StatusText(), QStringLiteral("FPS: 12.50 Dropped: 4"));
+
+    ASSERT_TRUE(OpenFromMenuBar(form.menuBar(), form.Size1));
+    for (QAction* item : form.Size1->actions())
+        QTest::mouseMove(form.Size1, form.Size1->actionGeometry(item).center());
+    CloseMenus();
     EXPECT_EQ(form.StatusText(), QStringLiteral("FPS: 12.50 Dropped: 4"));
     form.ShowPlaybackRate(0, 0);
     EXPECT_EQ(form.StatusText(), QStringLiteral("FPS: 0.00 Dropped: 0"));
