@@ -10,6 +10,7 @@
 #include "playback/ui/form_camera.h"
 #include "playback/ui/form_offset.h"
 #include "playback/ui/form_video_list.h"
+#include "views/form_time_line.h"
 #include "tests/document_ui/fake_main_dialogs.h"
 #include "tests/support/menu_driver.h"
 #include "tests/model/qstring_printer.h"
@@ -25,6 +26,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -200,6 +202,24 @@ TEST_F(FormMainMedia, AddingEnablesEditingAndSetsTheRangeRemovingTheLastDisables
     EXPECT_EQ(m_form->VideoList().Count(), 0);
     EXPECT_FALSE(Action(Id::ActionPlay)->isEnabled());
     EXPECT_EQ(m_form->TrackBar->maximum(), 0);
+}
+
+// Shown before any medium, the time line still follows every change of the
+// slider's range.
+TEST_F(FormMainMedia, TheTimeLinePositionBarFollowsTheMediaSet) {
+    m_form->SetToolWindowVisible(TToolWindow::TimeLine, true);
+    const QScrollBar* bar = m_form->FormTimeLine->ScrollBarPosition;
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("short", 25)));
+    EXPECT_EQ(bar->maximum(), 1000);
+    EXPECT_EQ(bar->pageStep(), 40);
+    m_form->SetToolWindowVisible(TToolWindow::TimeLine, false);
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("long", 75)));
+    EXPECT_EQ(bar->maximum(), 3000);
+    m_form->SetToolWindowVisible(TToolWindow::TimeLine, true);
+    m_form->Remove1Click(1);
+    EXPECT_EQ(bar->maximum(), 1000);
+    m_form->Remove1Click(0);
+    EXPECT_EQ(bar->maximum(), 0);
 }
 
 TEST_F(FormMainMedia, CameraAndOffsetAreAskedInTheirDialogs) {
