@@ -11,7 +11,7 @@
 //
 // Threads: the UI thread (no state; any thread in fact).
 
-#include "document/ui/app_commands.h"
+#include "document/app_commands.h"
 #include "model/hot_keys.h"
 
 #include <cstdint>
