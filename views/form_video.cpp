@@ -312,8 +312,8 @@ void TFormVideo::ImageVideoPaint(QPainter& painter) {
 void TFormVideo::SetZoom(int32_t level) {
     m_zoomLevel = ClampZoomLevel(level);
     const QSize margins(m_marginX, m_marginY);
-    const QSize picture = GrowKeepingAspect(ZoomPictureSize(m_zoomLevel, HasVideo(), m_videoWidth, m_videoHeight),
-                                            minimumSize() - margins);
+    const QSize picture = GrowKeepingAspect(
+        ZoomPictureSize(m_zoomLevel, HasVideo(), m_videoWidth, m_videoHeight), minimumSize() - margins);
     resize(picture + margins);
     ImageVideo->update();
 }

@@ -14,7 +14,6 @@
 #include <QSlider>
 #include <QTableWidget>
 
-
 namespace {
 
 // The main window's media set as the document sees it.

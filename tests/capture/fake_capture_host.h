@@ -53,8 +53,9 @@ public:
 
 private:
     TShown Shown(const TEvent& event) const {
-        const QString type =
-            m_project.EventTypes.IsValidIndex(event.EventType) ? m_project.EventTypes[event.EventType].Name : "?";
+        const QString type = m_project.EventTypes.IsValidIndex(event.EventType)
+                                 ? m_project.EventTypes[event.EventType].Name
+                                 : "?";
         return {type, event.Text, event.Parameters.ParametersToText()};
     }
     TProject& m_project;

@@ -106,7 +106,8 @@ TEST(KeyRoute, MenusAndTextFieldsTakeTheirKeysBeforeTheCommands) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(RouteKey(c.Pressed, c.Context), c.Route)
-            << c.Pressed << " focus " << static_cast<int>(c.Context.Focus) << " menu " << c.Context.IsMenuOpen;
+            << c.Pressed << " focus " << static_cast<int>(c.Context.Focus) << " menu "
+            << c.Context.IsMenuOpen;
 }
 
 } // namespace

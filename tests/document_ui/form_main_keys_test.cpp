@@ -13,9 +13,9 @@
 #include "playback/playback_clock.h"
 #include "playback/ui/form_video_list.h"
 #include "tests/document_ui/fake_main_dialogs.h"
-#include "tests/support/menu_driver.h"
 #include "tests/model/qstring_printer.h"
 #include "tests/support/bmp_bytes.h"
+#include "tests/support/menu_driver.h"
 #include "tests/support/temp_dir.h"
 
 #include <QAction>

@@ -10,13 +10,13 @@
 #include "playback/ui/form_camera.h"
 #include "playback/ui/form_offset.h"
 #include "playback/ui/form_video_list.h"
-#include "views/form_time_line.h"
 #include "tests/document_ui/fake_main_dialogs.h"
-#include "tests/support/menu_driver.h"
 #include "tests/model/qstring_printer.h"
 #include "tests/support/bmp_bytes.h"
 #include "tests/support/media_clips.h"
+#include "tests/support/menu_driver.h"
 #include "tests/support/temp_dir.h"
+#include "views/form_time_line.h"
 
 #include <QAction>
 #include <QApplication>

@@ -6,12 +6,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
-#include <QHeaderView>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -123,8 +123,9 @@ TEST_F(MainDocumentTest, ImportAsksForTheOffsetInTheNumberDialog) {
     document.reset();
     document = std::make_unique<TMainDocument>(*form);
     const std::string path = dir.File("other.xml");
-    std::ofstream(path) << "<?xml version=\"1.0\"?><AVEvents><EventTypes><Type><ID>3</ID><Name>Nod</Name>"
-                           "</Type></EventTypes><File><Event><ID>3</ID><Time>100</Time></Event></File></AVEvents>";
+    std::ofstream(path)
+        << "<?xml version=\"1.0\"?><AVEvents><EventTypes><Type><ID>3</ID><Name>Nod</Name>"
+           "</Type></EventTypes><File><Event><ID>3</ID><Time>100</Time></Event></File></AVEvents>";
     for (const char* typed : {"", "250"}) {
         QTimer::singleShot(0, [typed] {
             auto* dialog = qobject_cast<TFormOffset*>(QApplication::activeModalWidget());

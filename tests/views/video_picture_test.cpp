@@ -30,11 +30,13 @@ TEST(VideoPicture, GrowingToTheMinimumKeepsTheAspect) {
     const struct {
         QSize Picture, Minimum, Grown;
     } cases[] = {
-        {{80, 60}, {152, 20}, {152, 114}}, {{80, 60}, {40, 120}, {160, 120}}, {{80, 60}, {80, 60}, {80, 60}},
-        {{640, 480}, {152, 20}, {640, 480}}, {{160, 0}, {152, 20}, {160, 0}},   {{100, 30}, {152, -5}, {152, 46}},
+        {{80, 60}, {152, 20}, {152, 114}}, {{80, 60}, {40, 120}, {160, 120}},
+        {{80, 60}, {80, 60}, {80, 60}},    {{640, 480}, {152, 20}, {640, 480}},
+        {{160, 0}, {152, 20}, {160, 0}},   {{100, 30}, {152, -5}, {152, 46}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(GrowKeepingAspect(c.Picture, c.Minimum), c.Grown) << c.Picture.width() << "x" << c.Picture.height();
+        EXPECT_EQ(GrowKeepingAspect(c.Picture, c.Minimum), c.Grown)
+            << c.Picture.width() << "x" << c.Picture.height();
 }
 
 TEST(FrameWrapTest, ReadsTheBlockInPlaceAsBlueGreenRed) {

@@ -36,8 +36,8 @@ QSize ZoomPictureSize(int32_t level, bool hasVideo, int32_t videoWidth, int32_t 
 QSize GrowKeepingAspect(QSize picture, QSize minimum) {
     if (picture.width() <= 0 || picture.height() <= 0)
         return picture;
-    const double scale = std::max({1.0, double(minimum.width()) / picture.width(),
-                                   double(minimum.height()) / picture.height()});
+    const double scale = std::max(
+        {1.0, double(minimum.width()) / picture.width(), double(minimum.height()) / picture.height()});
     if (scale == 1.0)
         return picture;
     return QSize(std::max(RoundToInt(picture.width() * scale), minimum.width()),
