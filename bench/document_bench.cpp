@@ -41,6 +41,7 @@ public:
     int32_t AddMedium(const std::string&) override { return -1; }
     void SetCamera(int32_t, int32_t) override {}
     void SetOffset(int32_t, int32_t) override {}
+    void KeepUnopened(const TDocumentMedium&) override {}
     int32_t FramesFromMs(int32_t ms) const override { return ms; }
     int32_t MsFromFrames(int32_t frames) const override { return frames; }
 };

@@ -23,9 +23,6 @@ class TNullHost : public TCaptureHost {
 public:
     void EventListChanged() override {}
     void TitleListChanged() override {}
-    void AddEventToTimeline(const TEvent&) override {}
-    void RemoveEventFromTimeline(const TEvent&) override {}
-    void ClearTimeline() override {}
     void RepaintTimeline() override {}
     bool IsDrawOn() const override { return false; }
     void RepaintAll() override {}

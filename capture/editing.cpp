@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -16,31 +17,17 @@ int32_t OffsetTime(int32_t time, int32_t delta) {
     return static_cast<int32_t>(shifted);
 }
 
-// Forwards the project's removals to the host's timeline while a removal that
-// the project performs on its own (a type's events) is under way.
-class TTimelineRemovalForwarder : public TProjectListener {
-public:
-    TTimelineRemovalForwarder(TProject& project, TCaptureHost& host) : m_project(project), m_host(host) {
-        m_project.AddListener(this);
-    }
-    ~TTimelineRemovalForwarder() override { m_project.RemoveListener(this); }
-    TTimelineRemovalForwarder(const TTimelineRemovalForwarder&) = delete;
-    TTimelineRemovalForwarder& operator=(const TTimelineRemovalForwarder&) = delete;
-
-    void EventRemoving(const TEvent* event) override { m_host.RemoveEventFromTimeline(*event); }
-
-private:
-    TProject& m_project;
-    TCaptureHost& m_host;
-};
-
-void GiveParametersToBareEvents(const TProject& project, const TEvent& edited) {
+void GiveParametersToBareEvents(TProject& project, const TEvent& edited) {
     if (edited.Parameters.IsEmpty())
         return;
+    std::vector<const TEvent*> bare;
     for (const auto& event : project.Events()) {
         if (event->EventType == edited.EventType && event->Parameters.IsEmpty())
-            event->Parameters = edited.Parameters;
+            bare.push_back(event.get());
     }
+    // They move to the edited event's row of the timeline.
+    for (const TEvent* event : bare)
+        project.ChangeEvent(event, event->EventType, event->Text, edited.Parameters);
 }
 
 } // namespace
@@ -78,20 +65,16 @@ bool ModifyEvent(TProject& project, TCaptureHost& host, const TEvent* event, con
     const std::ptrdiff_t index = project.Events().IndexOf(event);
     if (index < 0)
         return false;
-    TEvent* edited = project.Events()[static_cast<std::size_t>(index)];
-    host.RemoveEventFromTimeline(*edited);
+    const TEvent* edited = project.Events()[static_cast<std::size_t>(index)];
     // The dialog's list is empty when there are no types; an event must keep
     // a valid type, so such an answer leaves the type as it was.
-    if (project.EventTypes.IsValidIndex(edit.TypeIndex))
-        edited->EventType = edit.TypeIndex;
-    edited->Text = edit.Text;
-    edited->Parameters = edit.Parameters;
+    const int32_t type = project.EventTypes.IsValidIndex(edit.TypeIndex) ? edit.TypeIndex : edited->EventType;
+    project.ChangeEvent(edited, type, edit.Text, edit.Parameters);
     if (edit.Time != edited->Time)
         project.MoveEventToTime(edited, edit.Time);
     if (edit.IsSetForAllSame)
         GiveParametersToBareEvents(project, *edited);
     host.EventListChanged();
-    host.AddEventToTimeline(*edited);
     host.RepaintAll();
     return true;
 }
@@ -99,7 +82,6 @@ bool ModifyEvent(TProject& project, TCaptureHost& host, const TEvent* event, con
 void DeleteSelectedEvent(TProject& project, TCaptureHost& host, const TEvent* event) {
     if (!event || project.Events().IndexOf(event) < 0)
         return;
-    host.RemoveEventFromTimeline(*event);
     project.DeleteEvent(event);
     host.EventListChanged();
     host.RepaintAll();
@@ -108,7 +90,6 @@ void DeleteSelectedEvent(TProject& project, TCaptureHost& host, const TEvent* ev
 void ClearAllEvents(TProject& project, TCaptureHost& host) {
     project.ClearEvents();
     host.EventListChanged();
-    host.ClearTimeline();
     host.RepaintAll();
 }
 
@@ -119,18 +100,14 @@ bool InsertEventText(TProject& project, TCaptureHost& host, bool isInserting, co
     const std::ptrdiff_t index = project.Events().IndexOf(event);
     if (index < 0)
         return false;
-    project.Events()[static_cast<std::size_t>(index)]->Text = text;
+    const TEvent* changed = project.Events()[static_cast<std::size_t>(index)];
+    project.ChangeEvent(changed, changed->EventType, text, changed->Parameters);
     host.EventListChanged();
     return true;
 }
 
 bool RemoveEventsOfType(TProject& project, TCaptureHost& host, int32_t typeIndex) {
-    bool isRemoved = false;
-    {
-        TTimelineRemovalForwarder forwarder(project, host);
-        isRemoved = project.DeleteEventType(typeIndex);
-    }
-    if (!isRemoved)
+    if (!project.DeleteEventType(typeIndex))
         return false;
     host.EventListChanged();
     host.RepaintTimeline();

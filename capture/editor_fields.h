@@ -5,7 +5,7 @@
 //
 // Threads: the UI thread.
 
-#include "document/ui/app_commands.h"
+#include "document/app_commands.h"
 #include "model/event_types.h"
 #include "model/hot_keys.h"
 #include "model/project.h"

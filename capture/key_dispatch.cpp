@@ -76,3 +76,23 @@ std::optional<TCommandMatch> MatchCommand(THotKey pressed,
         return TCommandMatch{TCommandMatch::TSource::Event, *index};
     return std::nullopt;
 }
+
+TKeyRoute RouteKey(THotKey pressed, const TKeyContext& context) {
+    if (context.IsMenuOpen)
+        return TKeyRoute::FocusedControl;
+    switch (context.Focus) {
+    case TFocusKind::HotKeyEdit:
+        return TKeyRoute::FocusedControl;
+    case TFocusKind::LineEdit:
+    case TFocusKind::SpinEdit:
+    case TFocusKind::TextEdit:
+        if (context.TypesCharacter && (pressed & (HotKeyCtrl | HotKeyAlt)) == 0)
+            return TKeyRoute::FocusedControl;
+        break;
+    case TFocusKind::None:
+    case TFocusKind::Other:
+    case TFocusKind::ComboBox:
+        break;
+    }
+    return TKeyRoute::Commands;
+}

@@ -5,12 +5,13 @@
 //     key go on;
 //  2. while no modal dialog is open, the first enabled command whose key
 //     equals the pressed combination runs and the key is consumed
-//     (application commands in menu order, then event commands);
+//     (application commands in menu order, then event commands), unless
+//     RouteKey leaves the key to an open menu or a focused text field;
 //  3. otherwise the focused widget gets the key.
 //
 // Threads: the UI thread (no state; any thread in fact).
 
-#include "document/ui/app_commands.h"
+#include "document/app_commands.h"
 #include "model/hot_keys.h"
 
 #include <cstdint>
@@ -75,3 +76,24 @@ struct TCommandMatch {
 std::optional<TCommandMatch> MatchCommand(THotKey pressed,
                                           std::span<const TCommandCandidate> applicationCommands,
                                           std::span<const TCommandCandidate> eventCommands);
+
+// Where a key press goes before any command is matched.
+enum class TKeyRoute {
+    Commands,       // stage 2 may run a command with it
+    FocusedControl, // the open menu or the focused field takes it
+};
+
+struct TKeyContext {
+    // A menu or another popup is open: it takes every key.
+    bool IsMenuOpen = false;
+    // The focused control of the window that gets the key.
+    TFocusKind Focus = TFocusKind::None;
+    // The key types a printable character (space included).
+    bool TypesCharacter = false;
+};
+
+// An open menu takes every key. A key capture field takes every key. A line,
+// spin or text field takes the keys that type a character without Ctrl or
+// Alt, so a letter bound to an event type can still be typed; function keys,
+// Ctrl and Alt combinations and keys typing nothing stay with the commands.
+TKeyRoute RouteKey(THotKey pressed, const TKeyContext& context);

@@ -8,9 +8,8 @@
 namespace {
 
 // Takes the replaced event's text over and destroys the replaced event.
-void ReplaceEarlier(TProject& project, TCaptureHost& host, TEvent& recorded, const TEvent* earlier) {
-    recorded.Text = earlier->Text;
-    host.RemoveEventFromTimeline(*earlier);
+void ReplaceEarlier(TProject& project, const TEvent& recorded, const TEvent* earlier) {
+    project.ChangeEvent(&recorded, recorded.EventType, earlier->Text, recorded.Parameters);
     project.DeleteEvent(earlier);
 }
 
@@ -57,9 +56,8 @@ const TEvent* RecordEvent(TProject& project, TCaptureHost& host, int32_t time, i
     else if (options.ReplaceSameTime)
         replaced = SameTimePredecessor(events, IndexOfEvent(events, recorded), options.IgnoredNames);
     if (replaced)
-        ReplaceEarlier(project, host, *recorded, replaced);
+        ReplaceEarlier(project, *recorded, replaced);
     host.EventListChanged();
-    host.AddEventToTimeline(*recorded);
     if (host.IsDrawOn())
         host.RepaintAll();
     return recorded;

@@ -14,9 +14,10 @@
 #include <cstdint>
 
 // The refreshes that follow a change of the event or title list, in the order
-// the editor performs them. Implemented by the main window; a view that
-// already follows the project through TProjectListener may ignore the call
-// that concerns it.
+// the editor performs them. Implemented by the main window. The timeline's
+// rows follow the project's own notifications (TProjectListener), which every
+// change of an event passes through; the host only repaints it after changes
+// the project does not announce (times offset in place).
 class TCaptureHost {
 public:
     virtual ~TCaptureHost() = default;
@@ -24,10 +25,6 @@ public:
     virtual void EventListChanged() = 0;
     // Reset the title cursor and refill the title list without following.
     virtual void TitleListChanged() = 0;
-    virtual void AddEventToTimeline(const TEvent& event) = 0;
-    // Before the event is destroyed or moved; it is still intact.
-    virtual void RemoveEventFromTimeline(const TEvent& event) = 0;
-    virtual void ClearTimeline() = 0;
     virtual void RepaintTimeline() = 0;
     // The event panel's "Draw" check box.
     virtual bool IsDrawOn() const = 0;
@@ -46,8 +43,8 @@ struct TRecordOptions {
 
 // Inserts the event after the events of equal or earlier time, applies the
 // end-point rule or the same-time replacement (the replaced event's text goes
-// to the new one, the replaced event is destroyed), then refreshes the list,
-// adds to the timeline and repaints the videos when "Draw" is on. Returns the
+// to the new one, the replaced event is destroyed), then refreshes the list
+// and repaints the videos when "Draw" is on. Returns the
 // new event. Throws std::invalid_argument for a type index outside the
 // project's types.
 const TEvent* RecordEvent(TProject& project, TCaptureHost& host, int32_t time, int32_t typeIndex,

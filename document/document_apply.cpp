@@ -36,6 +36,10 @@ template <typename F> void ForEachChild(const xmlNode* parent, const char* name,
             visit(child);
 }
 
+std::string UnopenedMediumMessage(const std::string& path) {
+    return "Could not open media file \"" + path + "\"!";
+}
+
 int32_t ClampedSum(int64_t a, int64_t b) {
     return static_cast<int32_t>(
         std::clamp<int64_t>(a + b, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
@@ -314,8 +318,14 @@ private:
             const std::string path =
                 TranslateMediaPath(m_context.PathTranslations, ResolveSourcePath(source.Path, m_path));
             const int32_t index = m_context.Media.AddMedium(path);
-            if (index < 0)
+            if (index < 0) {
+                // A missing drive or an unsupported file must not cost the
+                // project its camera and offset on the next save.
+                m_context.Media.KeepUnopened({path, source.Camera.value_or(-1), source.Offset.value_or(0)});
+                if (m_context.ShowMessage)
+                    m_context.ShowMessage(UnopenedMediumMessage(path));
                 continue;
+            }
             if (source.Camera)
                 m_context.Media.SetCamera(index, *source.Camera);
             if (source.Offset)

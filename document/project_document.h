@@ -31,7 +31,7 @@ class TDocumentMedia {
 public:
     virtual ~TDocumentMedia() = default;
 
-    // Writing: the media in media-list order.
+    // Writing: the media in media-list order, then those kept unopened.
     virtual std::vector<TDocumentMedium> Media() const = 0;
     // Frames per second of the first medium that is open and has video; 0
     // when there is none.
@@ -44,6 +44,9 @@ public:
     virtual int32_t AddMedium(const std::string& fileName) = 0;
     virtual void SetCamera(int32_t index, int32_t camera) = 0;
     virtual void SetOffset(int32_t index, int32_t offsetMs) = 0;
+    // A medium the document lists that did not open: it stays part of the
+    // project (without a window) so that the next write lists it again.
+    virtual void KeepUnopened(const TDocumentMedium& medium) = 0;
     // Conversions with the first medium's frame rate; only called while at
     // least one medium is open.
     virtual int32_t FramesFromMs(int32_t ms) const = 0;
@@ -111,7 +114,8 @@ struct TDocumentReadContext {
     // Empties the editor; called by Open once the document has been read
     // completely, never when reading fails.
     std::function<void()> ResetProject;
-    // Non-fatal messages ("Event type not found!"), one per occurrence.
+    // Non-fatal messages ("Event type not found!", a medium that did not
+    // open), one per occurrence.
     std::function<void(const std::string& message)> ShowMessage;
 };
 

@@ -70,6 +70,21 @@ std::ptrdiff_t TProject::MoveEventToTime(const TEvent* event, int32_t time) {
     return index;
 }
 
+bool TProject::ChangeEvent(const TEvent* event, int32_t type, QString text, TParameters parameters) {
+    const auto index = m_events.IndexOf(event);
+    if (index < 0)
+        return false;
+    if (!EventTypes.IsValidIndex(type))
+        throw std::invalid_argument("event type index " + std::to_string(type) + " out of range");
+    Notify([event](TProjectListener& listener) { listener.EventRemoving(event); });
+    TEvent& changed = *m_events[static_cast<std::size_t>(index)];
+    changed.EventType = type;
+    changed.Text = std::move(text);
+    changed.Parameters = std::move(parameters);
+    Notify([event](TProjectListener& listener) { listener.EventInserted(event); });
+    return true;
+}
+
 void TProject::ClearEvents() {
     Notify([](TProjectListener& listener) { listener.EventsClearing(); });
     m_events.ClearEvents();
@@ -91,12 +106,18 @@ void TProject::ConvertTimes(const std::function<int32_t(int32_t)>& convert) {
 bool TProject::DeleteEventType(int32_t index) {
     if (!EventTypes.IsValidIndex(index))
         return false;
-    EventTypes.RemoveAt(index);
-    m_events.RemoveIf([this, index](TEvent& event) {
-        if (event.EventType == index) {
-            Notify([&event](TProjectListener& listener) { listener.EventRemoving(&event); });
-            return true;
+    // Listeners hear of every leaving event while types and events are still
+    // as they were, not halfway through the renumbering.
+    for (const auto& event : m_events) {
+        if (event->EventType == index) {
+            const TEvent* leaving = event.get();
+            Notify([leaving](TProjectListener& listener) { listener.EventRemoving(leaving); });
         }
+    }
+    EventTypes.RemoveAt(index);
+    m_events.RemoveIf([index](TEvent& event) {
+        if (event.EventType == index)
+            return true;
         if (event.EventType > index)
             --event.EventType;
         return false;

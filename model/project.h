@@ -31,10 +31,12 @@
 class TProjectListener {
 public:
     virtual ~TProjectListener() = default;
-    // After an event entered the list (also after MoveEventToTime).
+    // After an event entered the list (also after MoveEventToTime and
+    // ChangeEvent).
     virtual void EventInserted(const TEvent* /*event*/) {}
-    // Before an event leaves the list (deleted, taken, or moved to a new
-    // time); the event is still intact.
+    // Before an event leaves the list (deleted, taken, moved to a new time or
+    // about to be changed by ChangeEvent); the event and the lists of types
+    // and events are still intact.
     virtual void EventRemoving(const TEvent* /*event*/) {}
     // Before every event is destroyed at once; EventRemoving is not called.
     virtual void EventsClearing() {}
@@ -81,6 +83,12 @@ public:
     // time. Returns its new index, or -1 when the list does not hold it.
     std::ptrdiff_t MoveEventToTime(const TEvent* event, int32_t time);
     void ClearEvents();
+    // The one way to change an event's type, text or parameters: listeners
+    // see it leave before and enter again after, so views keyed by them
+    // (timeline rows, label widths) follow. Its time and place stay. False
+    // when the list does not hold the event; throws std::invalid_argument
+    // for a type index outside EventTypes (then nothing changes).
+    bool ChangeEvent(const TEvent* event, int32_t type, QString text, TParameters parameters);
 
     // Rewrites every stored time of the project in another unit: event and
     // title times, and the time shifts of the event types and their

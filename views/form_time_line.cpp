@@ -105,6 +105,18 @@ void TFormTimeLine::FormShow() {
     PaintBox->update();
 }
 
+void TFormTimeLine::SliderRangeChanged(const TTimelineSlider& slider) {
+    if (ScrollBarPosition->minimum() == slider.Minimum && ScrollBarPosition->maximum() == slider.Maximum &&
+        ScrollBarPosition->pageStep() == slider.PageSize)
+        return;
+    {
+        const QSignalBlocker blocker(ScrollBarPosition);
+        ScrollBarPosition->setRange(slider.Minimum, slider.Maximum);
+        ScrollBarPosition->setPageStep(slider.PageSize);
+    }
+    RepaintTimeline();
+}
+
 void TFormTimeLine::RebuildRows() {
     if (isVisible())
         m_rows.Rebuild();

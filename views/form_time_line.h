@@ -10,7 +10,8 @@
 //
 // Layout (client 592 x 273 at design size): PaintBox at 8, 8 stretching
 // with the window; "Time" label and ScrollBarPosition (milliseconds, range
-// taken from the main window's slider when shown) along the bottom;
+// that of the main window's slider, followed whenever it changes) along the
+// bottom;
 // "Zoom" label and ScrollBarZoom (0 most detail ... 1000 everything) at the
 // bottom right. At least 220 x 170 pixels outside.
 //
@@ -46,6 +47,9 @@ public:
 
     // Where FormShow takes the position bar's range from.
     void SetSliderSource(std::function<TTimelineSlider()> source) { m_slider = std::move(source); }
+    // The slider's range or page changed (media added or removed, a project
+    // read): the position bar follows at once, shown or hidden.
+    void SliderRangeChanged(const TTimelineSlider& slider);
 
     // All of these do nothing while the window is hidden.
     void RebuildRows();

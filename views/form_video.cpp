@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -110,6 +111,10 @@ void TFormVideo::CreatePictureArea() {
     StatusBar = statusBar();
     StatusBar->setSizeGripEnabled(false);
     StatusBar->setFixedHeight(StatusBarHeight);
+    // Not a status message: Qt replaces that with the status tip of every
+    // menu item the mouse passes over.
+    m_statusLabel = new QLabel(StatusBar);
+    StatusBar->addPermanentWidget(m_statusLabel, 1);
 }
 
 // The menu bar's height depends on the style and font, so the margins are
@@ -138,7 +143,15 @@ bool TFormVideo::OpenFile(const QString& fileName) {
         m_fileName = fileName;
         PopupMenuDescription->setText(QString::fromStdString(m_mediaFile->GetDescription()));
         FetchFrame(0);
-        m_mediaFile->Seek(0);
+        try {
+            m_mediaFile->Seek(0);
+        } catch (const TAVFile::AVFileError&) {
+            // A freshly opened audio-only file already stands at its start; a
+            // backend that cannot seek it must not cost the project the
+            // medium.
+            if (HasVideo())
+                throw;
+        }
         ShowCentredOnOwner();
         return true;
     } catch (const std::exception&) {
@@ -217,11 +230,11 @@ bool TFormVideo::IsAudioTicked() const {
 }
 
 void TFormVideo::ShowPlaybackRate(double fps, int32_t dropped) {
-    StatusBar->showMessage(QString::asprintf("FPS: %.2f Dropped: %d", fps, dropped));
+    m_statusLabel->setText(QString::asprintf("FPS: %.2f Dropped: %d", fps, dropped));
 }
 
 QString TFormVideo::StatusText() const {
-    return StatusBar->currentMessage();
+    return m_statusLabel->text();
 }
 
 // --- Frame and picture -----------------------------------------------------
@@ -301,8 +314,10 @@ void TFormVideo::ImageVideoPaint(QPainter& painter) {
 
 void TFormVideo::SetZoom(int32_t level) {
     m_zoomLevel = ClampZoomLevel(level);
-    const QSize picture = ZoomPictureSize(m_zoomLevel, HasVideo(), m_videoWidth, m_videoHeight);
-    resize(picture.width() + m_marginX, picture.height() + m_marginY);
+    const QSize margins(m_marginX, m_marginY);
+    const QSize picture = GrowKeepingAspect(
+        ZoomPictureSize(m_zoomLevel, HasVideo(), m_videoWidth, m_videoHeight), minimumSize() - margins);
+    resize(picture + margins);
     ImageVideo->update();
 }
 

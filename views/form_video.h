@@ -36,6 +36,7 @@
 #include <string>
 
 class QAction;
+class QLabel;
 class QMenu;
 class QStatusBar;
 class TVideoHost;
@@ -89,7 +90,8 @@ public:
     bool IsVideoTicked() const;
     bool IsAudioTicked() const;
 
-    // Status bar text "FPS: %.2f Dropped: %d" of the playback clock.
+    // Status bar text "FPS: %.2f Dropped: %d" of the playback clock, in a
+    // label of its own that menu status tips leave alone.
     void ShowPlaybackRate(double fps, int32_t dropped);
     QString StatusText() const;
 
@@ -124,7 +126,8 @@ public:
 
     // Level 0 quarter, 1 half, 2 normal, 3 double size (clamped); sizes the
     // window so the picture area gets that multiple of the video size (160 x
-    // 0 without video), within the window's minimum size.
+    // 0 without video). Where the window's minimum size would be larger, the
+    // picture grows to it keeping the video's aspect.
     void SetZoom(int32_t level);
     int32_t ZoomLevel() const { return m_zoomLevel; }
     // Window size minus picture-area size, measured when the window was made.
@@ -245,4 +248,5 @@ private:
     bool m_tracking = false;
     QPoint m_mousePosition;
     QString m_captionText;
+    QLabel* m_statusLabel = nullptr;
 };

@@ -11,7 +11,7 @@
 //
 // Threads: the UI thread.
 
-#include "document/ui/app_commands.h"
+#include "document/app_commands.h"
 
 #include <QDialog>
 

@@ -3,7 +3,9 @@
 #include "capture/editor_fields.h"
 #include "capture/qt_key_map.h"
 
+#include <QAction>
 #include <QKeyEvent>
+#include <QStyle>
 
 THotKeyEdit::THotKeyEdit(QWidget* parent) : QLineEdit(parent) {
     // Typing goes through keyPressEvent only; no text cursor games, no
@@ -11,12 +13,24 @@ THotKeyEdit::THotKeyEdit(QWidget* parent) : QLineEdit(parent) {
     setReadOnly(true);
     setAttribute(Qt::WA_InputMethodEnabled, false);
     setContextMenuPolicy(Qt::NoContextMenu);
+    // QLineEdit's own clear button is never shown on a read-only field.
+    m_clearAction = addAction(style()->standardIcon(QStyle::SP_LineEditClearButton), TrailingPosition);
+    m_clearAction->setToolTip(QStringLiteral("Clear"));
+    connect(m_clearAction, &QAction::triggered, this, [this] { Capture(0); });
     SetKey(0);
 }
 
 void THotKeyEdit::SetKey(THotKey key) {
     m_key = key;
     setText(key == 0 ? QString() : KeyToText(key));
+    m_clearAction->setVisible(key != 0);
+}
+
+void THotKeyEdit::Capture(THotKey key) {
+    if (key == m_key)
+        return;
+    SetKey(key);
+    emit KeyChanged(key);
 }
 
 bool THotKeyEdit::event(QEvent* event) {
@@ -25,32 +39,20 @@ bool THotKeyEdit::event(QEvent* event) {
         event->accept();
         return true;
     }
+    // Tab would otherwise move the focus before keyPressEvent sees it.
+    if (event->type() == QEvent::KeyPress) {
+        keyPressEvent(static_cast<QKeyEvent*>(event));
+        return true;
+    }
     return QLineEdit::event(event);
 }
 
 void THotKeyEdit::keyPressEvent(QKeyEvent* event) {
-    const int key = event->key();
-    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) &&
-        (modifiers & ~Qt::ShiftModifier) == Qt::NoModifier) {
-        QLineEdit::keyPressEvent(event);
-        return;
-    }
     event->accept();
-    if ((key == Qt::Key_Backspace || key == Qt::Key_Delete) && modifiers == Qt::NoModifier) {
-        if (m_key != 0) {
-            SetKey(0);
-            emit KeyChanged(0);
-        }
-        return;
-    }
-    THotKey captured = HotKeyFromQtKey(key, event->modifiers());
+    THotKey captured = HotKeyFromQtKey(event->key(), event->modifiers());
     if (captured == 0)
         return;
     if (m_isShiftAloneRefused)
         captured = HotKeyFieldValue(captured);
-    if (captured == m_key)
-        return;
-    SetKey(captured);
-    emit KeyChanged(captured);
+    Capture(captured);
 }

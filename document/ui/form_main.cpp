@@ -235,10 +235,6 @@ void TFormMain::CreateMenus() {
     Show1 = MenuMedia->addMenu(QStringLiteral("&Show"));
     Cameras1 = MenuMedia->addMenu(QStringLiteral("&Cameras"));
     Offset1 = MenuMedia->addMenu(QStringLiteral("&Offset"));
-    // Each list of media is enabled only while it has items; there are none
-    // before a medium opens.
-    for (QMenu* submenu : {Remove1, Show1, Cameras1, Offset1})
-        submenu->setEnabled(false);
 
     MenuEvents = menuBar()->addMenu(QStringLiteral("&Events"));
     AddCommands(MenuEvents,

@@ -31,9 +31,9 @@
 
 #include "capture/event_commands.h"
 #include "components/secondary_window.h"
+#include "document/app_commands.h"
 #include "document/editor_layout.h"
 #include "document/settings.h"
-#include "document/ui/app_commands.h"
 #include "document/ui/main_dialogs.h"
 #include "media/registry/registry.h"
 #include "model/parameters.h"

@@ -21,8 +21,6 @@ using Id = TAppCommandId;
 
 } // namespace
 
-// The timeline follows the project's events as a listener, so the calls
-// that only concern it are already done when they arrive here.
 class TFormMain::TCaptureSide final : public TCaptureHost {
 public:
     explicit TCaptureSide(TFormMain& form) : m_form(form) {}
@@ -42,9 +40,6 @@ public:
         m_form.m_titleList->State().ResetCursor();
         m_form.RefreshTitleList(false, false);
     }
-    void AddEventToTimeline(const TEvent& /*event*/) override {}
-    void RemoveEventFromTimeline(const TEvent& /*event*/) override {}
-    void ClearTimeline() override {}
     void RepaintTimeline() override { m_form.FormTimeLine->RepaintTimeline(); }
     bool IsDrawOn() const override { return m_form.CheckBoxEventsDraw->isChecked(); }
     void RepaintAll() override { m_form.RepaintVideoWindows(); }

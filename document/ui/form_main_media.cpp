@@ -65,6 +65,8 @@ void TFormMain::Media1Click() {
         addItem(Cameras1, CameraMenuCaption(name, window.Camera), i, &TFormMain::Cameras1Click);
         addItem(Offset1, OffsetMenuCaption(name, window.Offset), i, &TFormMain::Offset1Click);
     }
+    // Only the item in the Media menu is switched: a disabled QMenu widget
+    // would still pop up but take no click or key.
     for (QMenu* menu : {Remove1, Show1, Cameras1, Offset1})
         menu->menuAction()->setEnabled(!menu->isEmpty());
 }

@@ -202,13 +202,8 @@ void TFormMain::CreateStatusBar() {
     for (std::size_t i = 0; i < StatusPanels.size(); ++i) {
         auto* panel = new QLabel(statusBar());
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        panel->setMinimumWidth(widths[i]);
-        const bool isLast = i + 1 == StatusPanels.size();
-        // The last panel, like the last panel of any status bar, runs on to
-        // the size grip.
-        if (!isLast)
-            panel->setMaximumWidth(widths[i]);
-        statusBar()->addWidget(panel, isLast ? 1 : 0);
+        panel->setFixedWidth(widths[i]);
+        statusBar()->addWidget(panel, 0);
         StatusPanels[i] = panel;
     }
 }

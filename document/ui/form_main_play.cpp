@@ -55,6 +55,9 @@ public:
         m_form.TrackBar->setValue(trackBar.Position);
         m_form.TrackBar->setPageStep(trackBar.PageSize);
         m_form.TrackBar->setTickInterval(trackBar.TickSpacing);
+        // The clock sets its first range before the secondary windows exist.
+        if (m_form.FormTimeLine)
+            m_form.FormTimeLine->SliderRangeChanged({0, trackBar.Maximum, trackBar.PageSize});
     }
     void SetStatusTexts(const QString& time, const QString& millisecond, const QString& frame) override {
         m_form.StatusPanels[0]->setText(time);

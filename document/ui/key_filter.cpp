@@ -77,6 +77,15 @@ TFocusKind TKeyFilter::FocusKindOf(const QWidget* widget) {
     return TFocusKind::Other;
 }
 
+TKeyRoute TKeyFilter::Route(const QKeyEvent& key, THotKey pressed) {
+    TKeyContext context;
+    context.IsMenuOpen = QApplication::activePopupWidget() != nullptr;
+    context.Focus = FocusKindOf(QApplication::focusWidget());
+    const QString text = key.text();
+    context.TypesCharacter = !text.isEmpty() && text.front().isPrint();
+    return RouteKey(pressed, context);
+}
+
 bool TKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type == QEvent::ShortcutOverride) {
@@ -84,7 +93,8 @@ bool TKeyFilter::eventFilter(QObject* watched, QEvent* event) {
         // a combination that a command of ours is bound to before the key
         // press reaches this filter.
         const auto* key = static_cast<const QKeyEvent*>(event);
-        if (MatchingCommand(HotKeyFromQtKey(key->key(), key->modifiers())) == nullptr)
+        const THotKey pressed = HotKeyFromQtKey(key->key(), key->modifiers());
+        if (Route(*key, pressed) == TKeyRoute::FocusedControl || MatchingCommand(pressed) == nullptr)
             return false;
         event->accept();
         return true;
@@ -95,7 +105,12 @@ bool TKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     const THotKey pressed = HotKeyFromQtKey(key->key(), key->modifiers());
     if (pressed == 0)
         return false;
+    // An open menu takes the key whole: not even the keypad hook runs.
+    if (QApplication::activePopupWidget() != nullptr)
+        return false;
     RunKeypadHook(pressed);
+    if (Route(*key, pressed) == TKeyRoute::FocusedControl)
+        return false;
     QAction* command = MatchingCommand(pressed);
     if (command == nullptr)
         return false;

@@ -5,10 +5,11 @@
 //     reference window's focus is in a text-entry control (without a
 //     reference window: unless the focus widget of the active window is
 //     one); the key goes on;
-//  2. while no modal dialog is open and the main window is enabled, the
-//     first enabled command whose key equals the pressed combination runs
-//     (application commands in menu order, then the event commands) and the
-//     key is consumed;
+//  2. while no modal dialog and no menu is open and the main window is
+//     enabled, the first enabled command whose key equals the pressed
+//     combination runs (application commands in menu order, then the event
+//     commands) and the key is consumed; a character typed into a focused
+//     text field and any key for a key capture field is not dispatched;
 //  3. otherwise the focused widget gets the key.
 // The rules themselves are capture/key_dispatch.h; this class gathers the
 // facts from the widgets and acts on the answer.
@@ -35,6 +36,7 @@ class QMenu;
 class QWidget;
 class TFormMain;
 enum class TFocusKind;
+enum class TKeyRoute;
 enum class TAppCommandId : int32_t;
 
 class TKeyFilter final : public QObject {
@@ -52,6 +54,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    static TKeyRoute Route(const QKeyEvent& key, THotKey pressed);
     void RunKeypadHook(THotKey pressed);
     // The command the combination runs in stage 2, or null; never one that
     // is disabled or sits in a disabled menu.

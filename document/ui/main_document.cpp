@@ -4,17 +4,15 @@
 #include "playback/playback_clock.h"
 #include "playback/playback_medium.h"
 #include "playback/time_convert.h"
+#include "playback/ui/form_offset.h"
 #include "playback/ui/form_video_list.h"
 #include "views/form_time_line.h"
 #include "views/form_video.h"
 
 #include <QFile>
 #include <QHeaderView>
-#include <QInputDialog>
 #include <QSlider>
 #include <QTableWidget>
-
-#include <limits>
 
 namespace {
 
@@ -31,6 +29,8 @@ public:
             media.push_back(
                 {QFile::encodeName(window.FileName()).toStdString(), window.Camera, window.Offset});
         }
+        for (const TFormVideoList::TUnopenedMedium& medium : list.Unopened())
+            media.push_back({QFile::encodeName(medium.FileName).toStdString(), medium.Camera, medium.Offset});
         return media;
     }
     double FirstVideoFrameRate() const override {
@@ -56,6 +56,10 @@ public:
     void SetOffset(int32_t index, int32_t offsetMs) override {
         if (index >= 0 && index < MediaCount())
             m_form.VideoList().Window(index).Offset = offsetMs;
+    }
+    void KeepUnopened(const TDocumentMedium& medium) override {
+        m_form.VideoList().KeepUnopened(
+            {QFile::decodeName(QByteArray::fromStdString(medium.FileName)), medium.Camera, medium.Offset});
     }
     // The clock converts with the first medium; so does the document.
     int32_t FramesFromMs(int32_t ms) const override {
@@ -175,11 +179,10 @@ TMainDocument::TMainDocument(TFormMain& form)
     : m_form(form), m_layout(std::make_unique<TLayout>(form)),
       m_videoListMedia(std::make_unique<TVideoListMedia>(form)), m_media(m_videoListMedia.get()) {
     m_askImportOffset = [this]() -> std::optional<int32_t> {
-        bool isAccepted = false;
-        const int value = QInputDialog::getInt(&m_form, QStringLiteral("Offset"), QStringLiteral("Offset"), 0,
-                                               std::numeric_limits<int>::min(),
-                                               std::numeric_limits<int>::max(), 1, &isAccepted);
-        return isAccepted ? std::optional<int32_t>(value) : std::nullopt;
+        int32_t offset = 0;
+        if (!m_form.FormOffset->AskInteger(offset, QStringLiteral("Offset")))
+            return std::nullopt;
+        return offset;
     };
     m_refreshAtPosition = [this] {
         // The offsets arrive after their media were added: the slider must

@@ -32,8 +32,8 @@ public:
     // (the default).
     void SetMedia(TDocumentMedia* media);
     // Asks for the import offset in the project's time unit; nullopt when
-    // the user cancels. The default asks with a plain integer dialog titled
-    // "Offset".
+    // the user cancels. The default asks with the number dialog
+    // (TFormOffset::AskInteger) titled "Offset".
     void SetImportOffsetQuestion(std::function<std::optional<int32_t>()> ask);
     // Seeks and refreshes every view after a document was read. The default
     // fits the slider to the media read and refreshes everything at its

@@ -21,6 +21,7 @@ void TFormVideoList::Remove(int32_t index) {
 
 void TFormVideoList::Clear() {
     m_items.clear();
+    m_unopened.clear();
 }
 
 void TFormVideoList::RepaintAll() {

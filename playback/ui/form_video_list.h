@@ -36,7 +36,19 @@ public:
     int32_t AddFile(const QString& fileName);
     // Destroys window `index` with its medium; later windows move down.
     void Remove(int32_t index);
+    // Destroys every window and forgets the unopened media.
     void Clear();
+
+    // A medium of the project that did not open: it has no window and is not
+    // played, but the project keeps it (path, camera, offset in ms) until the
+    // next Clear.
+    struct TUnopenedMedium {
+        QString FileName;
+        int32_t Camera = -1;
+        int32_t Offset = 0;
+    };
+    void KeepUnopened(TUnopenedMedium medium) { m_unopened.push_back(std::move(medium)); }
+    const std::vector<TUnopenedMedium>& Unopened() const { return m_unopened; }
 
     int32_t Count() const { return static_cast<int32_t>(m_items.size()); }
     TFormVideo& Window(int32_t index) const { return *m_items[static_cast<size_t>(index)]->Window; }
@@ -71,4 +83,5 @@ private:
     TVideoHost* m_host;
     TFormVideo::TMediaOpener m_opener;
     std::vector<std::unique_ptr<TItem>> m_items;
+    std::vector<TUnopenedMedium> m_unopened;
 };

@@ -39,7 +39,7 @@ protected:
     }
 
     TProject project;
-    TFakeCaptureHost host;
+    TFakeCaptureHost host{project};
 };
 
 TEST_F(EditingTest, OffsetClampsAtZeroAndKeepsOrder) {
@@ -107,6 +107,7 @@ TEST_F(EditingTest, SetParametersForAllSameFillsOnlyBareEventsOfTheType) {
     EXPECT_EQ(bare->Parameters.ParametersToText(), QStringLiteral("Person=A Camera=1"));
     EXPECT_EQ(own->Parameters.ParametersToText(), QStringLiteral("Person=B"));
     EXPECT_TRUE(otherType->Parameters.IsEmpty());
+    EXPECT_TRUE(host.TimelineMatches(project.Events()));
 
     // An edited event without parameters gives nothing to the others.
     const TEvent* empty = Add(2, 500);
@@ -129,7 +130,9 @@ TEST_F(EditingTest, InsertTextNeedsInsertingAndASelection) {
     EXPECT_FALSE(InsertEventText(project, host, false, event, QStringLiteral("x")));
     EXPECT_TRUE(event->Text.isEmpty());
     EXPECT_FALSE(InsertEventText(project, host, true, nullptr, QStringLiteral("x")));
-    EXPECT_TRUE(InsertEventText(project, host, true, event, QString()));
+    EXPECT_TRUE(InsertEventText(project, host, true, event, QStringLiteral("y")));
+    EXPECT_EQ(event->Text, QStringLiteral("y"));
+    EXPECT_TRUE(host.TimelineMatches(project.Events()));
     EXPECT_EQ(project.Events().Count(), 1u);
     EXPECT_EQ(InsertTitle(project.Titles, host, false, 100, QStringLiteral("t")), nullptr);
     EXPECT_TRUE(project.Titles.IsEmpty());

@@ -83,4 +83,31 @@ TEST_F(CommandMatching, KeyWithoutCodeRunsNoKeylessCommand) {
     EXPECT_FALSE(MatchCommand(0, application, events));
 }
 
+TEST(KeyRoute, MenusAndTextFieldsTakeTheirKeysBeforeTheCommands) {
+    using enum TFocusKind;
+    constexpr THotKey F2 = 113;
+    constexpr THotKey Letter = 'L';
+    const struct {
+        THotKey Pressed;
+        TKeyContext Context;
+        TKeyRoute Route;
+    } cases[] = {
+        {Letter, {true, Other, true}, TKeyRoute::FocusedControl},
+        {F2, {true, None, false}, TKeyRoute::FocusedControl},
+        {Letter, {false, Other, true}, TKeyRoute::Commands},
+        {Letter, {false, ComboBox, true}, TKeyRoute::Commands},
+        {Letter, {false, LineEdit, true}, TKeyRoute::FocusedControl},
+        {HotKeyShift | Letter, {false, TextEdit, true}, TKeyRoute::FocusedControl},
+        {101, {false, SpinEdit, true}, TKeyRoute::FocusedControl},
+        {HotKeyCtrl | Letter, {false, LineEdit, true}, TKeyRoute::Commands},
+        {HotKeyAlt | Letter, {false, LineEdit, true}, TKeyRoute::Commands},
+        {F2, {false, LineEdit, false}, TKeyRoute::Commands},
+        {F2, {false, HotKeyEdit, false}, TKeyRoute::FocusedControl},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RouteKey(c.Pressed, c.Context), c.Route)
+            << c.Pressed << " focus " << static_cast<int>(c.Context.Focus) << " menu "
+            << c.Context.IsMenuOpen;
+}
+
 } // namespace

@@ -44,7 +44,7 @@ protected:
     }
 
     TProject project;
-    TFakeCaptureHost host;
+    TFakeCaptureHost host{project};
     int32_t startType = -1;
     int32_t stopType = -1;
     int32_t boxType = -1;

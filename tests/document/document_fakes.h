@@ -24,11 +24,13 @@ public:
     };
     std::vector<TMedium> Opened;
     std::vector<std::string> Asked; // every path AddMedium was given
+    std::vector<TDocumentMedium> Unopened;
 
     std::vector<TDocumentMedium> Media() const override {
         std::vector<TDocumentMedium> media;
         for (const TMedium& medium : Opened)
             media.push_back({medium.FileName, medium.Camera, medium.Offset});
+        media.insert(media.end(), Unopened.begin(), Unopened.end());
         return media;
     }
     double FirstVideoFrameRate() const override {
@@ -48,6 +50,7 @@ public:
     }
     void SetCamera(int32_t index, int32_t camera) override { Opened.at(index).Camera = camera; }
     void SetOffset(int32_t index, int32_t offsetMs) override { Opened.at(index).Offset = offsetMs; }
+    void KeepUnopened(const TDocumentMedium& medium) override { Unopened.push_back(medium); }
     int32_t FramesFromMs(int32_t ms) const override { return RoundToInt(ms * FirstVideoFrameRate() * 0.001); }
     int32_t MsFromFrames(int32_t frames) const override {
         return RoundToInt(frames * 1000.0 / FirstVideoFrameRate());

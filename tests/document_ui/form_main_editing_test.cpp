@@ -13,7 +13,9 @@
 #include "tests/model/qstring_printer.h"
 #include "tests/support/bmp_bytes.h"
 #include "tests/support/temp_dir.h"
+#include "views/form_time_line.h"
 #include "views/list_grids.h"
+#include "views/timeline_layout.h"
 
 #include <QAction>
 #include <QApplication>
@@ -183,6 +185,51 @@ TEST_F(FormMainEditing, ModifyKeepsThePlaceOfAnUnmovedEventAndPutsAMovedOneAfter
     Trigger(Id::ActionEventsModify);
     EXPECT_EQ(equal->Text, QStringLiteral("edited"));
     EXPECT_EQ(m_modalsShown, 3);
+}
+
+// The shown time line follows every change at once: its rows always equal
+// rows built afresh from the project.
+TEST_F(FormMainEditing, TheShownTimeLineFollowsModifyInsertTextAndDelete) {
+    TProject& project = m_form->Project();
+    project.AddGroup(TEventTypeGroup{QStringLiteral("People")});
+    for (int32_t type = 0; type < 2; ++type) {
+        project.EventTypes[type].Group = 0;
+        project.EventTypes[type].GroupIndex = type;
+    }
+    project.NotifyTypesChanged();
+    m_form->RefreshTypeList();
+    const TEvent* event = Add(0, 1000);
+    Add(1, 1500);
+    m_form->SetToolWindowVisible(TToolWindow::TimeLine, true);
+    GoTo(2000);
+    const auto expectCurrent = [&] {
+        TTimelineRows fresh(project);
+        fresh.Rebuild();
+        EXPECT_EQ(m_form->FormTimeLine->Rows().Rows(), fresh.Rows());
+    };
+    expectCurrent();
+
+    SelectEvent(event);
+    WhenModal([](QWidget* modal) {
+        auto* dialog = static_cast<TFormMessage*>(modal);
+        dialog->MemoParameters->setPlainText(QStringLiteral("Person=A"));
+        dialog->ButtonOK->click();
+    });
+    m_form->ButtonEventsModify->click();
+    ASSERT_EQ(event->Parameters.ParametersToText(), QStringLiteral("Person=A"));
+    expectCurrent();
+
+    m_form->Action(Id::ActionEventsInserting)->setChecked(true);
+    SelectEvent(event);
+    m_form->EditEventText->setText(QStringLiteral("said"));
+    Trigger(Id::ActionEventsInsertText);
+    ASSERT_EQ(event->Text, QStringLiteral("said"));
+    expectCurrent();
+
+    SelectEvent(event);
+    m_form->ButtonEventsDelete->click();
+    ASSERT_EQ(project.Events().Count(), 1u);
+    expectCurrent();
 }
 
 TEST_F(FormMainEditing, ModifyOfAnEventRemovedWhileTheDialogIsOpenChangesNothing) {

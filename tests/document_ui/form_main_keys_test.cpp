@@ -15,6 +15,7 @@
 #include "tests/document_ui/fake_main_dialogs.h"
 #include "tests/model/qstring_printer.h"
 #include "tests/support/bmp_bytes.h"
+#include "tests/support/menu_driver.h"
 #include "tests/support/temp_dir.h"
 
 #include <QAction>
@@ -25,6 +26,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -170,12 +172,46 @@ TEST_F(FormMainKeys, EventKeysAndButtonsRecordOnlyWhileInserting) {
     EXPECT_EQ(Event(0).Time, 200);
     EXPECT_EQ(Event(1).EventType, 0);
 
-    // A bound key is taken before the text field could type it.
-    m_form->EditEventText->setFocus();
+    m_form->ButtonEventsModify->setFocus();
     Press(m_form.get(), Qt::Key_A);
-    EXPECT_EQ(m_form->EditEventText->text(), "");
     ASSERT_EQ(EventCount(), 3u);
     EXPECT_EQ(Event(2).EventType, typed);
+}
+
+// A text field types the letters bound to event types; function keys still
+// record there.
+TEST_F(FormMainKeys, ATextFieldTypesBoundLettersAndFunctionKeysStillRecord) {
+    AddType(QStringLiteral("Smile"), F2);
+    AddType(QStringLiteral("Letter"), 'A');
+    AddType(QStringLiteral("Shifted"), HotKeyShift | 'B');
+    SetInserting(true);
+    m_form->EditEventText->setFocus();
+    Press(m_form.get(), Qt::Key_A);
+    Press(m_form.get(), Qt::Key_B, Qt::ShiftModifier);
+    EXPECT_EQ(m_form->EditEventText->text(), "ab"); // QTest types lower case
+    EXPECT_EQ(EventCount(), 0u);
+    Press(m_form.get(), Qt::Key_F2);
+    EXPECT_EQ(EventCount(), 1u);
+    EXPECT_EQ(m_form->EditEventText->text(), "ab"); // QTest types lower case
+}
+
+// With a menu open, its keys are the menu's: nothing records or plays.
+TEST_F(FormMainKeys, AnOpenMenuTakesEveryKey) {
+    AddType(QStringLiteral("Look"), 'L');
+    SetInserting(true);
+    ASSERT_TRUE(OpenFromMenuBar(m_form->menuBar(), m_form->MenuTitles));
+    QWidget* menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr);
+    Press(menu, Qt::Key_L);
+    Press(menu, Qt::Key_5, Qt::KeypadModifier);
+    EXPECT_EQ(EventCount(), 0u);
+    EXPECT_FALSE(m_form->Clock().IsPlaying());
+    Press(menu, Qt::Key_Escape);
+    EXPECT_FALSE(m_form->MenuTitles->isVisible());
+    CloseMenus();
+    Activate(m_form.get());
+    Press(m_form.get(), Qt::Key_L);
+    EXPECT_EQ(EventCount(), 1u);
 }
 
 TEST_F(FormMainKeys, KeysBoundLikeMnemonicsRecordInsteadOfOpeningTheMenu) {
@@ -268,6 +304,40 @@ TEST_F(FormMainHotKeys, CancelDiscardsTheEditedKeys) {
     });
     EXPECT_EQ(m_form->Commands().Key(Id::ActionPlay), HotKeyCtrl | '5');
     EXPECT_FALSE(std::filesystem::exists(SettingsPath()));
+}
+
+// Backspace, Delete and Tab are keys like any other; the clear button
+// removes the key.
+TEST_F(FormMainHotKeys, EveryNamedKeyIsBoundAndTheClearButtonRemovesIt) {
+    RunDialog([](TFormHotKeys& dialog) {
+        dialog.TreeViewHotKeys->setCurrentItem(CommandNode(dialog, "Playback", "Start playing"));
+        Activate(&dialog);
+        dialog.HotKeyEdit->setFocus();
+        const struct {
+            Qt::Key Key;
+            Qt::KeyboardModifiers Modifiers;
+            const char* Text;
+        } cases[] = {{Qt::Key_Backspace, Qt::NoModifier, "BkSp"},
+                     {Qt::Key_Delete, Qt::NoModifier, "Del"},
+                     {Qt::Key_Tab, Qt::NoModifier, "Tab"},
+                     {Qt::Key_Backtab, Qt::ShiftModifier, "Shift+Tab"}};
+        for (const auto& c : cases) {
+            Press(&dialog, c.Key, c.Modifiers);
+            EXPECT_EQ(dialog.HotKeyEdit->text(), c.Text);
+            EXPECT_EQ(QApplication::focusWidget(), dialog.HotKeyEdit);
+        }
+        QToolButton* clear = nullptr;
+        for (QToolButton* button : dialog.HotKeyEdit->findChildren<QToolButton*>())
+            if (button->defaultAction() == dialog.HotKeyEdit->ClearAction())
+                clear = button;
+        ASSERT_NE(clear, nullptr);
+        ASSERT_TRUE(clear->isVisible());
+        QTest::mouseClick(clear, Qt::LeftButton);
+        EXPECT_EQ(dialog.HotKeyEdit->text(), "");
+        EXPECT_FALSE(clear->isVisible());
+        dialog.ButtonOK->click();
+    });
+    EXPECT_EQ(m_form->Commands().Key(Id::ActionPlay), 0);
 }
 
 TEST_F(FormMainHotKeys, OkTakesTheKeysIntoTheMenusAndTheSettingsFile) {

@@ -14,14 +14,19 @@
 #include "tests/model/qstring_printer.h"
 #include "tests/support/bmp_bytes.h"
 #include "tests/support/media_clips.h"
+#include "tests/support/menu_driver.h"
 #include "tests/support/temp_dir.h"
+#include "views/form_time_line.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -36,10 +41,12 @@ namespace {
 using Id = TAppCommandId;
 
 // Answers the next modal dialog once it is up: `answer` runs inside its event
-// loop.
-void WhenModal(std::function<void(QWidget*)> answer) {
-    QTimer::singleShot(0, [answer = std::move(answer)] {
+// loop. Waits for it, since the clicks that open it let events run first.
+void WhenModal(std::function<void(QWidget*)> answer, int triesLeft = 100) {
+    QTimer::singleShot(triesLeft == 100 ? 0 : 10, [answer = std::move(answer), triesLeft]() mutable {
         QWidget* modal = QApplication::activeModalWidget();
+        if (!modal && triesLeft > 0)
+            return WhenModal(std::move(answer), triesLeft - 1);
         ASSERT_NE(modal, nullptr);
         answer(modal);
     });
@@ -80,6 +87,17 @@ protected:
         spec.frameCount = 30;
         spec.maxBFrames = 0;
         const std::string path = m_dir.File(name + ".avi");
+        WriteClip(path, spec);
+        return QString::fromStdString(path);
+    }
+
+    QString WriteTone(const std::string& name) {
+        TClipSpec spec;
+        spec.format = "wav";
+        spec.extension = "wav";
+        spec.audioCodec = "pcm_s16le";
+        spec.audioMs = 500;
+        const std::string path = m_dir.File(name + ".wav");
         WriteClip(path, spec);
         return QString::fromStdString(path);
     }
@@ -137,6 +155,37 @@ TEST_F(FormMainMedia, TheSubmenusListEveryMediumWithCameraAndOffset) {
     EXPECT_TRUE(m_form->VideoList().Window(0).isVisible());
 }
 
+// Through the menu bar with the mouse: each submenu opens and takes a click.
+TEST_F(FormMainMedia, EverySubmenuOpensFromTheMenuBarAndItsItemsTakeClicks) {
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("a", 10)));
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("b", 10)));
+    m_form->activateWindow();
+    QMenuBar* bar = m_form->menuBar();
+    for (QMenu* submenu : {m_form->Remove1, m_form->Show1, m_form->Cameras1, m_form->Offset1}) {
+        SCOPED_TRACE(submenu->title().toStdString());
+        ASSERT_TRUE(OpenFromMenuBar(bar, m_form->MenuMedia));
+        ASSERT_TRUE(OpenSubmenu(m_form->MenuMedia, submenu));
+        EXPECT_EQ(submenu->actions().size(), 2);
+        CloseMenus();
+    }
+
+    ASSERT_TRUE(OpenFromMenuBar(bar, m_form->MenuMedia));
+    ASSERT_TRUE(OpenSubmenu(m_form->MenuMedia, m_form->Cameras1));
+    WhenModal([](QWidget* dialog) {
+        auto* camera = static_cast<TFormCamera*>(dialog);
+        camera->CSpinEditCamera->setValue(4);
+        QTest::keyClick(camera->CSpinEditCamera, Qt::Key_Return);
+    });
+    ASSERT_TRUE(ClickItem(m_form->Cameras1, 1));
+    EXPECT_EQ(m_form->VideoList().Window(1).Camera, 4);
+
+    ASSERT_TRUE(OpenFromMenuBar(bar, m_form->MenuMedia));
+    ASSERT_TRUE(OpenSubmenu(m_form->MenuMedia, m_form->Remove1));
+    ASSERT_TRUE(ClickItem(m_form->Remove1, 0));
+    ASSERT_EQ(m_form->VideoList().Count(), 1);
+    EXPECT_EQ(m_form->VideoList().Window(0).Camera, 4);
+}
+
 TEST_F(FormMainMedia, AddingEnablesEditingAndSetsTheRangeRemovingTheLastDisablesIt) {
     EXPECT_FALSE(m_form->AddMedium(QStringLiteral("/no/such/file.avi")));
     EXPECT_EQ(m_form->VideoList().Count(), 0);
@@ -153,6 +202,24 @@ TEST_F(FormMainMedia, AddingEnablesEditingAndSetsTheRangeRemovingTheLastDisables
     EXPECT_EQ(m_form->VideoList().Count(), 0);
     EXPECT_FALSE(Action(Id::ActionPlay)->isEnabled());
     EXPECT_EQ(m_form->TrackBar->maximum(), 0);
+}
+
+// Shown before any medium, the time line still follows every change of the
+// slider's range.
+TEST_F(FormMainMedia, TheTimeLinePositionBarFollowsTheMediaSet) {
+    m_form->SetToolWindowVisible(TToolWindow::TimeLine, true);
+    const QScrollBar* bar = m_form->FormTimeLine->ScrollBarPosition;
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("short", 25)));
+    EXPECT_EQ(bar->maximum(), 1000);
+    EXPECT_EQ(bar->pageStep(), 40);
+    m_form->SetToolWindowVisible(TToolWindow::TimeLine, false);
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("long", 75)));
+    EXPECT_EQ(bar->maximum(), 3000);
+    m_form->SetToolWindowVisible(TToolWindow::TimeLine, true);
+    m_form->Remove1Click(1);
+    EXPECT_EQ(bar->maximum(), 1000);
+    m_form->Remove1Click(0);
+    EXPECT_EQ(bar->maximum(), 0);
 }
 
 TEST_F(FormMainMedia, CameraAndOffsetAreAskedInTheirDialogs) {
@@ -330,4 +397,62 @@ TEST_F(FormMainMedia, DoubleBufferingFollowsTheOptionAndIsDroppedWhenAMediumIsAd
     EXPECT_FALSE(Action(Id::ActionDoubleBuffering)->isChecked());
     EXPECT_FALSE(m_form->VideoList().Window(0).IsDoubleBuffered());
     EXPECT_FALSE(m_form->VideoList().Window(1).IsDoubleBuffered());
+}
+
+// An audio-only file gets a window without picture; through the real menus.
+TEST_F(FormMainMedia, AddTakesAnAudioOnlyFileWithItsStreamsMenu) {
+    m_answers.MediaFiles = {WriteTone("tone")};
+    ASSERT_TRUE(OpenFromMenuBar(m_form->menuBar(), m_form->MenuMedia));
+    ASSERT_TRUE(ClickItem(m_form->MenuMedia, 0));
+    ASSERT_EQ(m_form->VideoList().Count(), 1);
+    TFormVideo& window = m_form->VideoList().Window(0);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.Size1->menuAction()->isEnabled());
+    EXPECT_EQ(window.width(), 160 + window.MarginX());
+
+    ASSERT_TRUE(OpenFromMenuBar(window.menuBar(), window.Streams1));
+    EXPECT_EQ(window.CheckBoxVideo->text(), "No video");
+    EXPECT_FALSE(window.CheckBoxVideo->isEnabled());
+    EXPECT_EQ(window.CheckBoxAudio->text(), "Audio 44100 2");
+    EXPECT_TRUE(window.CheckBoxAudio->isEnabled() && window.CheckBoxAudio->isChecked());
+    CloseMenus();
+}
+
+// Nothing a project lists is lost: an audio-only medium opens, one that does
+// not open is reported by name and written back with its camera and offset.
+TEST_F(FormMainMedia, OpeningAndSavingKeepEveryListedMedium) {
+    TMainDocument document(*m_form);
+    const QString tone = WriteTone("tone");
+    const QString missing = QString::fromStdString(m_dir.File("gone.avi"));
+    const std::string path = m_dir.File("project.xml");
+    {
+        QFile file(QString::fromStdString(path));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("<?xml version=\"1.0\"?>\n<AVEvents><File>"
+                                  "<Source Camera=\"3\" Offset=\"200\">%1</Source>"
+                                  "<Source Camera=\"1\">%2</Source></File></AVEvents>\n")
+                       .arg(missing, tone)
+                       .toUtf8());
+    }
+    const QStringList expected = {QStringLiteral("Could not open media file \"%1\"!").arg(missing)};
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        m_answers.Messages.clear();
+        document.Read(path, false);
+        EXPECT_EQ(m_answers.Messages, expected);
+        ASSERT_EQ(m_form->VideoList().Count(), 1);
+        EXPECT_EQ(m_form->VideoList().Window(0).FileName(), tone);
+        EXPECT_EQ(m_form->VideoList().Window(0).Camera, 1);
+        document.Write(path);
+    }
+    const auto written = [&path] {
+        QFile file(QString::fromStdString(path));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    EXPECT_TRUE(written().contains(QStringLiteral("<Source Camera=\"3\" Offset=\"200\">gone.avi</Source>")))
+        << written().toStdString();
+
+    m_form->ResetProject();
+    document.Write(path);
+    EXPECT_FALSE(written().contains(QStringLiteral("gone.avi")));
 }

@@ -1,12 +1,17 @@
 #include "document/ui/main_document.h"
 
 #include "document/ui/form_main.h"
+#include "playback/ui/form_offset.h"
 #include "tests/support/temp_dir.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -111,6 +116,31 @@ TEST_F(MainDocumentTest, ImportAsksForTheOffsetAndACancelChangesNothing) {
     EXPECT_EQ(Project().Events()[0]->Time, 150);
     EXPECT_EQ(answers.Shown, QStringList{QStringLiteral("Event type not found!")});
     EXPECT_EQ(form->DocumentFileName(), std::string()); // an import names no document
+}
+
+// The offset is asked in the editor's own number dialog, as every offset is.
+TEST_F(MainDocumentTest, ImportAsksForTheOffsetInTheNumberDialog) {
+    document.reset();
+    document = std::make_unique<TMainDocument>(*form);
+    const std::string path = dir.File("other.xml");
+    std::ofstream(path)
+        << "<?xml version=\"1.0\"?><AVEvents><EventTypes><Type><ID>3</ID><Name>Nod</Name>"
+           "</Type></EventTypes><File><Event><ID>3</ID><Time>100</Time></Event></File></AVEvents>";
+    for (const char* typed : {"", "250"}) {
+        QTimer::singleShot(0, [typed] {
+            auto* dialog = qobject_cast<TFormOffset*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->windowTitle(), "Offset");
+            EXPECT_EQ(dialog->EditOffset->text(), "0");
+            if (*typed == 0)
+                return dialog->ButtonCancel->click();
+            dialog->EditOffset->setText(QString::fromLatin1(typed));
+            QTest::keyClick(dialog->EditOffset, Qt::Key_Return);
+        });
+        Run(Id::ActionImport, path);
+    }
+    ASSERT_EQ(Project().Events().Count(), 1u);
+    EXPECT_EQ(Project().Events()[0]->Time, 350);
 }
 
 TEST_F(MainDocumentTest, AFileThatIsNoDocumentLeavesEverythingAsItWas) {

@@ -132,6 +132,54 @@ TEST_F(ProjectWithFiveTypes, EventChangesReachTheListeners) {
     EXPECT_TRUE(project.Events().IsEmpty());
 }
 
+TEST_F(ProjectWithFiveTypes, ChangeEventShowsTheOldStateLeavingAndTheNewOneEntering) {
+    const TEvent* event = project.Events()[3];
+    const QString oldText = event->Text;
+    const TEvent stranger(1, 0);
+    EXPECT_FALSE(project.ChangeEvent(&stranger, 1, "x", TParameters()));
+    EXPECT_THROW(project.ChangeEvent(event, 5, "x", TParameters()), std::invalid_argument);
+    EXPECT_TRUE(listener.Removing.empty());
+    EXPECT_EQ(event->Text, oldText);
+
+    TParameters parameters;
+    parameters.ParametersFromLines({QStringLiteral("Person=A")});
+    ASSERT_TRUE(project.ChangeEvent(event, 4, "changed", parameters));
+    EXPECT_EQ(listener.RemovingTexts, QStringList({oldText}));
+    EXPECT_EQ(listener.Inserted, std::vector<const TEvent*>{event});
+    EXPECT_EQ(project.Events()[3], event);
+    EXPECT_EQ(event->EventType, 4);
+    EXPECT_EQ(event->Text, "changed");
+    EXPECT_EQ(event->Parameters.ParametersToText(), "Person=A");
+}
+
+// Each leaving event is announced while the lists are still whole: its type
+// still exists and names it, and no later event was renumbered yet.
+TEST_F(ProjectWithFiveTypes, ATypesEventsAreAnnouncedBeforeAnythingIsRenumbered) {
+    class TChecking : public TProjectListener {
+    public:
+        explicit TChecking(const TProject& project) : m_project(project) {}
+        void EventRemoving(const TEvent* event) override {
+            ++Calls;
+            for (const auto& each : m_project.Events())
+                if (!m_project.EventTypes.IsValidIndex(each->EventType) ||
+                    m_project.EventTypes[each->EventType].Name != each->Text)
+                    ++Inconsistent;
+            if (m_project.Events().IndexOf(event) < 0)
+                ++Inconsistent;
+        }
+        int Calls = 0;
+        int Inconsistent = 0;
+
+    private:
+        const TProject& m_project;
+    } checking(project);
+    project.AddListener(&checking);
+    ASSERT_TRUE(project.DeleteEventType(1));
+    project.RemoveListener(&checking);
+    EXPECT_EQ(checking.Calls, 2);
+    EXPECT_EQ(checking.Inconsistent, 0);
+}
+
 TEST_F(ProjectWithFiveTypes, ListenersMayLeaveWhileBeingTold) {
     class TLeaving : public TProjectListener {
     public:

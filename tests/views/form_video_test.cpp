@@ -3,6 +3,7 @@
 #include "views/form_video.h"
 
 #include "media/bmp/bmp_file.h"
+#include "tests/support/menu_driver.h"
 #include "tests/support/temp_dir.h"
 #include "tests/views/video_test_media.h"
 
@@ -252,12 +253,12 @@ TEST_F(FormVideoTest, ZoomSizesThePictureAreaWithTheMargins) {
     Settle();
     EXPECT_EQ(form->ImageVideo->size(), QSize(160, 120));
     // A quarter is 80 x 60; the window's minimum width of 160 holds the
-    // area wider.
+    // area wider, and the picture keeps its aspect.
     form->Quoter1Click();
     Settle();
     EXPECT_EQ(form->ZoomLevel(), ZoomQuarter);
-    EXPECT_EQ(form->ImageVideo->height(), 60);
     EXPECT_EQ(form->width(), 160);
+    EXPECT_EQ(form->ImageVideo->size(), QSize(152, 114));
     form->SetZoom(42);
     EXPECT_EQ(form->ZoomLevel(), ZoomDouble);
 
@@ -291,10 +292,11 @@ TEST_F(FormVideoTest, VideoUntickedBlacksOutFrameOverlaysAndCaption) {
 }
 
 TEST_F(FormVideoTest, DoubleBufferingScalesOverlaysWithTheVideo) {
-    auto form = OpenSequence(64, 48, 1);
+    // Wide enough that twice its size is not held up by the minimum width.
+    auto form = OpenSequence(80, 48, 1);
     form->Double1Click();
     Settle();
-    form->AddLine(0, 20, 63, 20);
+    form->AddLine(0, 20, 79, 20);
     // Drawn at the window's resolution: one black row.
     EXPECT_EQ(RowsOf(Shown(*form), 30, 0x000000), 1);
     // Drawn at the video's and stretched twice: two.
@@ -345,9 +347,17 @@ TEST_F(FormVideoTest, SaveWithoutAFrameWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
-TEST_F(FormVideoTest, StatusTextOfThePlaybackRate) {
+TEST_F(FormVideoTest, StatusTextOfThePlaybackRateOutlivesMenuHovering) {
     TFormVideo form(nullptr, &host);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     form.ShowPlaybackRate(12.5, 4);
+    EXPECT_EQ(form.StatusText(), QStringLiteral("FPS: 12.50 Dropped: 4"));
+
+    ASSERT_TRUE(OpenFromMenuBar(form.menuBar(), form.Size1));
+    for (QAction* item : form.Size1->actions())
+        QTest::mouseMove(form.Size1, form.Size1->actionGeometry(item).center());
+    CloseMenus();
     EXPECT_EQ(form.StatusText(), QStringLiteral("FPS: 12.50 Dropped: 4"));
     form.ShowPlaybackRate(0, 0);
     EXPECT_EQ(form.StatusText(), QStringLiteral("FPS: 0.00 Dropped: 0"));

@@ -26,6 +26,19 @@ TEST(ZoomTest, PictureSizeForEachLevel) {
         EXPECT_EQ(ZoomPictureSize(level, false, 320, 240), QSize(160, 0)) << level;
 }
 
+TEST(VideoPicture, GrowingToTheMinimumKeepsTheAspect) {
+    const struct {
+        QSize Picture, Minimum, Grown;
+    } cases[] = {
+        {{80, 60}, {152, 20}, {152, 114}}, {{80, 60}, {40, 120}, {160, 120}},
+        {{80, 60}, {80, 60}, {80, 60}},    {{640, 480}, {152, 20}, {640, 480}},
+        {{160, 0}, {152, 20}, {160, 0}},   {{100, 30}, {152, -5}, {152, 46}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GrowKeepingAspect(c.Picture, c.Minimum), c.Grown)
+            << c.Picture.width() << "x" << c.Picture.height();
+}
+
 TEST(FrameWrapTest, ReadsTheBlockInPlaceAsBlueGreenRed) {
     std::vector<uint8_t> block = {0x10, 0x20, 0x30, 0x00, 0xff, 0x00, 0x00, 0x00,  // row 0
                                   0x00, 0xff, 0x00, 0x00, 0x00, 0x00, 0xff, 0x00}; // row 1

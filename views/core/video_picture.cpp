@@ -1,5 +1,7 @@
 #include "views/core/video_picture.h"
 
+#include "base/round_to_int.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -29,6 +31,17 @@ QSize ZoomPictureSize(int32_t level, bool hasVideo, int32_t videoWidth, int32_t 
     default:
         return QSize(2 * videoWidth, 2 * videoHeight);
     }
+}
+
+QSize GrowKeepingAspect(QSize picture, QSize minimum) {
+    if (picture.width() <= 0 || picture.height() <= 0)
+        return picture;
+    const double scale = std::max(
+        {1.0, double(minimum.width()) / picture.width(), double(minimum.height()) / picture.height()});
+    if (scale == 1.0)
+        return picture;
+    return QSize(std::max(RoundToInt(picture.width() * scale), minimum.width()),
+                 std::max(RoundToInt(picture.height() * scale), minimum.height()));
 }
 
 QImage WrapFrame(const uint8_t* frame, int32_t width, int32_t height) {

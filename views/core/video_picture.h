@@ -29,6 +29,11 @@ int32_t ClampZoomLevel(int32_t level);
 // Picture-area size for a (clamped) level: the video size divided by 4 or 2
 // (integer division), kept or doubled; 160 x 0 without video.
 QSize ZoomPictureSize(int32_t level, bool hasVideo, int32_t videoWidth, int32_t videoHeight);
+// A zoomed picture grown, keeping its aspect (rounded to whole pixels), until
+// it is at least `minimum` both ways: a window's minimum size must not
+// stretch the picture. An empty picture or one already large enough is
+// returned as it is.
+QSize GrowKeepingAspect(QSize picture, QSize minimum);
 
 // A QImage over a top-down frame buffer of 4 bytes per pixel (blue, green,
 // red, unused), without copying. It only reads the block, which must outlive

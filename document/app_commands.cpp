@@ -1,4 +1,4 @@
-#include "document/ui/app_commands.h"
+#include "document/app_commands.h"
 
 #include "document/settings.h"
 
