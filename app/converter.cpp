@@ -127,6 +127,9 @@ public:
     void SetOffset(int32_t index, int32_t offsetMs) override {
         m_media[static_cast<std::size_t>(index)].Entry.Offset = offsetMs;
     }
+    // Only the export opens media, and it writes no project: a medium that did
+    // not open is reported (Unopened) and left out of the header.
+    void KeepUnopened(const TDocumentMedium& /*medium*/) override {}
     int32_t FramesFromMs(int32_t ms) const override { return ::FramesFromMs(ms, FirstFormat()); }
     int32_t MsFromFrames(int32_t frames) const override { return ::MsFromFrames(frames, FirstFormat()); }
 

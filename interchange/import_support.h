@@ -18,8 +18,8 @@
 #include <vector>
 
 // The project importers add to and the refreshes recording asks for. The
-// host is told of every recorded event on the timeline, but the event list
-// is refreshed once, when the import ends (also after a failure): a list
+// timeline follows every recorded event through the project's notifications,
+// but the event list is refreshed once, when the import ends (also after a failure): a list
 // refill per imported event would make large imports crawl.
 struct TImportTarget {
     TProject& Project;
@@ -31,24 +31,18 @@ class TSilentCaptureHost final : public TCaptureHost {
 public:
     void EventListChanged() override {}
     void TitleListChanged() override {}
-    void AddEventToTimeline(const TEvent& /*event*/) override {}
-    void RemoveEventFromTimeline(const TEvent& /*event*/) override {}
-    void ClearTimeline() override {}
     void RepaintTimeline() override {}
     bool IsDrawOn() const override { return false; }
     void RepaintAll() override {}
 };
 
-// Forwards the timeline calls and holds back the list refresh and the video
+// Forwards the title and timeline repaints and holds back the list refresh and the video
 // repaint until Flush.
 class TBatchedCaptureHost final : public TCaptureHost {
 public:
     explicit TBatchedCaptureHost(TCaptureHost& host) : m_host(host) {}
     void EventListChanged() override { m_isListChanged = true; }
     void TitleListChanged() override { m_host.TitleListChanged(); }
-    void AddEventToTimeline(const TEvent& event) override { m_host.AddEventToTimeline(event); }
-    void RemoveEventFromTimeline(const TEvent& event) override { m_host.RemoveEventFromTimeline(event); }
-    void ClearTimeline() override { m_host.ClearTimeline(); }
     void RepaintTimeline() override { m_host.RepaintTimeline(); }
     bool IsDrawOn() const override { return m_host.IsDrawOn(); }
     void RepaintAll() override { m_isRepaintWanted = true; }

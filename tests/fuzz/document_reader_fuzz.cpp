@@ -20,6 +20,7 @@ public:
     void SetOffset(int32_t /*index*/, int32_t /*offsetMs*/) override {
         FuzzCheck(false, "no medium is opened");
     }
+    void KeepUnopened(const TDocumentMedium& /*medium*/) override {}
     int32_t FramesFromMs(int32_t ms) const override { return ms; }
     int32_t MsFromFrames(int32_t frames) const override { return frames; }
 };

@@ -33,6 +33,6 @@ protected:
     }
 
     TProject Project;
-    TFakeCaptureHost Host;
+    TFakeCaptureHost Host{Project};
     TTempDir Dir;
 };
