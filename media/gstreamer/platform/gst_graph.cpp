@@ -125,6 +125,11 @@ private:
     // Program streams have no index: their seeks land late and the pictures
     // after a key frame carry odd times.
     bool m_isProgramStream = false;
+    // Only the AVI demuxer counts a stream's own frames. Matroska answers a
+    // frame count too once the file states a frame duration, but divides the
+    // segment's length by it, and the segment lasts as long as its longest
+    // stream: audio running on past the last picture adds a frame.
+    bool m_isAvi = false;
     std::atomic<bool> m_sawBVop{false}; // an MPEG-4 part 2 B-picture left the AVI demuxer
 };
 
@@ -279,10 +284,8 @@ bool TGstGraph::Render(bool video, bool audio, bool deinterlace) {
     if (m_video.Sink != nullptr) {
         gint64 frames = 0;
         gint64 containerNs = 0;
-        // Only a demuxer that counts frames per stream (AVI) knows the video's
-        // own length; the others answer with the longest stream.
-        if (!gst_element_query_duration(m_video.Sink, GST_FORMAT_DEFAULT, &frames) || frames <= 0 ||
-            m_video.FpsNumerator <= 0) {
+        if (!m_isAvi || !gst_element_query_duration(m_video.Sink, GST_FORMAT_DEFAULT, &frames) ||
+            frames <= 0 || m_video.FpsNumerator <= 0) {
             gst_element_query_duration(m_video.Sink, GST_FORMAT_TIME, &containerNs);
             ScanVideoEnd(containerNs);
         }
@@ -291,7 +294,6 @@ bool TGstGraph::Render(bool video, bool audio, bool deinterlace) {
 }
 
 void TGstGraph::InspectElements(bool& timesUntrusted, bool& stillImage) {
-    bool isAvi = false;
     bool reorders = false;
     stillImage = false;
     GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(m_pipeline));
@@ -309,7 +311,7 @@ void TGstGraph::InspectElements(bool& timesUntrusted, bool& stillImage) {
             if (found != nullptr)
                 gst_caps_unref(found);
         }
-        isAvi = isAvi || g_str_equal(name, "avidemux");
+        m_isAvi = m_isAvi || g_str_equal(name, "avidemux");
         m_isProgramStream = m_isProgramStream || g_str_equal(name, "mpegpsdemux");
         // Decoders of codecs that can carry B-frames.
         for (const char* codec : {"h264", "h265", "hevc", "mpeg2"})
@@ -318,7 +320,7 @@ void TGstGraph::InspectElements(bool& timesUntrusted, bool& stillImage) {
     }
     g_value_unset(&item);
     gst_iterator_free(elements);
-    timesUntrusted = isAvi && (reorders || m_sawBVop);
+    timesUntrusted = m_isAvi && (reorders || m_sawBVop);
 }
 
 // Counting files: a target ahead of the graph is reached by reading on.
@@ -439,7 +441,8 @@ bool TGstGraph::GetDuration(TGraphStream stream, TGraphTimeFormat format, int64_
     }
     int64_t frames = m_videoFrames;
     gint64 counted = 0;
-    if (frames < 0 && gst_element_query_duration(branch.Sink, GST_FORMAT_DEFAULT, &counted) && counted > 0)
+    if (frames < 0 && m_isAvi && gst_element_query_duration(branch.Sink, GST_FORMAT_DEFAULT, &counted) &&
+        counted > 0)
         frames = counted;
     if (frames < 0 && hasTime && branch.FpsNumerator > 0)
         frames = std::llround(static_cast<double>(nanoseconds - branch.OriginNs) * branch.FpsNumerator /
