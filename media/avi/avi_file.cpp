@@ -344,28 +344,35 @@ uint8_t* TAVIFile::GetAudio(int32_t& byteCount) {
     RequireReading();
     if (m_audioStream < 0 || !m_converter)
         throw AVFileErrorAudioNotOpened();
-    int32_t bytesRead = 0;
-    int32_t samplesRead = 0;
-    if (!m_reader->ReadSamples(m_audioStream, m_audioPosition,
-                               static_cast<int32_t>(m_sourceLength / m_sourceBlockAlign),
-                               m_sourceBuffer.data(), m_sourceLength, bytesRead, samplesRead)) {
-        // At the end of the stream the converter may still hold decoded
-        // samples of the last read; they are handed out before the end shows.
+    // Callers take an empty answer for the end of the sound, so reading goes
+    // on while the converter still gathers a whole coded frame (a frame may
+    // span several chunks, a chunk may be empty).
+    for (;;) {
+        int32_t bytesRead = 0;
+        int32_t samplesRead = 0;
         uint32_t produced = 0;
-        if (m_audioPosition >= m_reader->Start(m_audioStream) + m_reader->Length(m_audioStream) &&
-            m_converter->Finish(m_destinationBuffer.data(), m_destinationLength, produced) && produced > 0) {
+        if (!m_reader->ReadSamples(m_audioStream, m_audioPosition,
+                                   static_cast<int32_t>(m_sourceLength / m_sourceBlockAlign),
+                                   m_sourceBuffer.data(), m_sourceLength, bytesRead, samplesRead)) {
+            // At the end of the stream the converter may still hold decoded
+            // samples of the last read; they are handed out before the end shows.
+            if (m_audioPosition >= m_reader->Start(m_audioStream) + m_reader->Length(m_audioStream) &&
+                m_converter->Finish(m_destinationBuffer.data(), m_destinationLength, produced) &&
+                produced > 0) {
+                byteCount = static_cast<int32_t>(produced);
+                return m_destinationBuffer.data();
+            }
+            throw AVFileErrorGetAudio();
+        }
+        if (!m_converter->Convert(m_sourceBuffer.data(), static_cast<uint32_t>(bytesRead),
+                                  m_destinationBuffer.data(), m_destinationLength, produced))
+            throw AVFileErrorGetAudio("Could not decompress audio!");
+        m_audioPosition += samplesRead;
+        if (produced > 0 || samplesRead == 0) {
             byteCount = static_cast<int32_t>(produced);
             return m_destinationBuffer.data();
         }
-        throw AVFileErrorGetAudio();
     }
-    uint32_t produced = 0;
-    if (!m_converter->Convert(m_sourceBuffer.data(), static_cast<uint32_t>(bytesRead),
-                              m_destinationBuffer.data(), m_destinationLength, produced))
-        throw AVFileErrorGetAudio("Could not decompress audio!");
-    m_audioPosition += samplesRead;
-    byteCount = static_cast<int32_t>(produced);
-    return m_destinationBuffer.data();
 }
 
 void TAVIFile::PutFrame(const uint8_t* frame) {

@@ -24,6 +24,24 @@ bool ParseFormat(const std::vector<uint8_t>& bytes, TFormat& format) {
         const size_t extra = std::min<size_t>(format.Wave.cbSize, bytes.size() - sizeof format.Wave);
         format.Extra.assign(bytes.begin() + sizeof format.Wave, bytes.begin() + sizeof format.Wave + extra);
     }
+    // Files with more than two channels (or more than 16 bits) name their
+    // format in an extended block: the tag sits in the first two bytes of
+    // the sub-format's identifier. The block is no codec set-up data, so no
+    // decoder may see it.
+    constexpr size_t ExtensibleBytes = 22;
+    constexpr uint8_t SubFormatTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
+                                           0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    if (format.Wave.wFormatTag == WaveFormatExtensible) {
+        if (format.Extra.size() < ExtensibleBytes)
+            return false;
+        const uint8_t* subFormat = format.Extra.data() + 6;
+        if (subFormat[2] != 0 || subFormat[3] != 0 ||
+            std::memcmp(subFormat + 4, SubFormatTail, sizeof SubFormatTail) != 0)
+            return false;
+        format.Wave.wFormatTag = static_cast<uint16_t>(subFormat[0] | subFormat[1] << 8);
+        format.Extra.erase(format.Extra.begin(), format.Extra.begin() + ExtensibleBytes);
+        format.Wave.cbSize = static_cast<uint16_t>(format.Extra.size());
+    }
     const TWaveFormat& w = format.Wave;
     return w.nChannels >= 1 && w.nChannels <= 8 && w.nSamplesPerSec >= 1000 && w.nSamplesPerSec <= 384000 &&
            w.nBlockAlign >= 1;
@@ -125,11 +143,24 @@ public:
     }
 
     bool Finish(uint8_t* destination, uint32_t capacity, uint32_t& produced) override {
+        // The parser hands a frame on only when the next one begins: the
+        // last frame leaves it when it is told that nothing follows.
+        bool ok = true;
+        if (m_parser && !m_isFinished) {
+            uint8_t* data = nullptr;
+            int bytes = 0;
+            av_parser_parse2(m_parser.get(), m_codec.get(), &data, &bytes, nullptr, 0, AV_NOPTS_VALUE,
+                             AV_NOPTS_VALUE, 0);
+            if (bytes > 0)
+                ok = Decode(data, bytes);
+        }
+        m_isFinished = true;
         produced = HandOut(destination, capacity);
-        return true;
+        return ok;
     }
 
     void Reset() override {
+        m_isFinished = false;
         m_input.clear();
         m_output.clear();
         avcodec_flush_buffers(m_codec.get());
@@ -212,6 +243,7 @@ private:
     TLavParserPtr m_parser;
     TLavResamplerPtr m_resampler;
     bool m_isBlockCoded = false;
+    bool m_isFinished = false;
 };
 
 const char* EncoderName(const TWaveFormat& w) {

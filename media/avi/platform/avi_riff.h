@@ -88,6 +88,7 @@ constexpr uint16_t WaveFormatMSADPCM = 0x0002;
 constexpr uint16_t WaveFormatALaw = 0x0006;
 constexpr uint16_t WaveFormatMuLaw = 0x0007;
 constexpr uint16_t WaveFormatIMAADPCM = 0x0011;
+constexpr uint16_t WaveFormatExtensible = 0xFFFE;
 constexpr uint16_t WaveFormatMP3 = 0x0055;
 
 // Raised by the reader and writer for a file they cannot take or make.
