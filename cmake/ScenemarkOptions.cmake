@@ -11,6 +11,13 @@ if(SCENEMARK_SANITIZE)
   target_link_options(scenemark_options INTERFACE -fsanitize=address,undefined)
 endif()
 
+# Executables of a sanitizer build carry the leak checker's suppressions.
+function(scenemark_sanitizer_suppressions target)
+  if(SCENEMARK_SANITIZE)
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/lsan_suppressions.cpp)
+  endif()
+endfunction()
+
 # Fuzzing instruments every library for coverage and runs it under ASan and
 # UBSan; only the fuzz targets link libFuzzer itself.
 if(SCENEMARK_FUZZ)
