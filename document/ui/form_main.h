@@ -449,6 +449,8 @@ private:
     void DestroyPlayback();
     void ConnectPlayback();
     void ConnectMediaMenu();
+    // Drops unopened medium `index` (in VideoList().Unopened() order).
+    void RemoveUnopenedClick(int32_t index);
 
     // The clock's and the video windows' view of this window.
     class TPlaybackSide;

@@ -65,6 +65,16 @@ void TFormMain::Media1Click() {
         addItem(Cameras1, CameraMenuCaption(name, window.Camera), i, &TFormMain::Cameras1Click);
         addItem(Offset1, OffsetMenuCaption(name, window.Offset), i, &TFormMain::Offset1Click);
     }
+    // Media the project lists but could not open have no window to show and
+    // nothing to play, yet Save writes them back: Remove is the one way to
+    // drop them short of a reset. They come after the opened media, so the
+    // items of those keep the media's indexes.
+    const auto& unopened = VideoList().Unopened();
+    if (!unopened.empty())
+        Remove1->addSeparator();
+    for (int32_t i = 0; i < static_cast<int32_t>(unopened.size()); ++i)
+        addItem(Remove1, unopened[static_cast<std::size_t>(i)].FileName + QStringLiteral(" (not opened)"), i,
+                &TFormMain::RemoveUnopenedClick);
     // Only the item in the Media menu is switched: a disabled QMenu widget
     // would still pop up but take no click or key.
     for (QMenu* menu : {Remove1, Show1, Cameras1, Offset1})
@@ -77,6 +87,10 @@ void TFormMain::Remove1Click(int32_t index) {
     Clock().Stop(true);
     VideoList().Remove(index);
     Clock().MediumRemoved();
+}
+
+void TFormMain::RemoveUnopenedClick(int32_t index) {
+    VideoList().RemoveUnopened(index);
 }
 
 void TFormMain::Show1Click(int32_t index) {

@@ -19,6 +19,11 @@ void TFormVideoList::Remove(int32_t index) {
     m_items.erase(m_items.begin() + index);
 }
 
+void TFormVideoList::RemoveUnopened(int32_t index) {
+    if (index >= 0 && index < static_cast<int32_t>(m_unopened.size()))
+        m_unopened.erase(m_unopened.begin() + index);
+}
+
 void TFormVideoList::Clear() {
     m_items.clear();
     m_unopened.clear();

@@ -49,6 +49,9 @@ public:
     };
     void KeepUnopened(TUnopenedMedium medium) { m_unopened.push_back(std::move(medium)); }
     const std::vector<TUnopenedMedium>& Unopened() const { return m_unopened; }
+    // Forgets unopened medium `index` (in Unopened() order), so the project
+    // no longer lists it; an index out of range does nothing.
+    void RemoveUnopened(int32_t index);
 
     int32_t Count() const { return static_cast<int32_t>(m_items.size()); }
     TFormVideo& Window(int32_t index) const { return *m_items[static_cast<size_t>(index)]->Window; }

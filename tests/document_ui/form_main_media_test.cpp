@@ -456,3 +456,54 @@ TEST_F(FormMainMedia, OpeningAndSavingKeepEveryListedMedium) {
     document.Write(path);
     EXPECT_FALSE(written().contains(QStringLiteral("gone.avi")));
 }
+
+// A medium that did not open is listed under Remove only, after the opened
+// ones (whose items keep their media's indexes), and removing it through the
+// real menus drops it from the next Save.
+TEST_F(FormMainMedia, AnUnopenedMediumCanBeRemovedFromTheMediaMenu) {
+    TMainDocument document(*m_form);
+    const QString tone = WriteTone("tone");
+    const std::string path = m_dir.File("project.xml");
+    {
+        QFile file(QString::fromStdString(path));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("<?xml version=\"1.0\"?>\n<AVEvents><File>"
+                                  "<Source Camera=\"3\">gone.avi</Source><Source>%1</Source>"
+                                  "</File></AVEvents>\n")
+                       .arg(tone)
+                       .toUtf8());
+    }
+    document.Read(path, false);
+    ASSERT_EQ(m_form->VideoList().Count(), 1);
+    ASSERT_EQ(m_form->VideoList().Unopened().size(), 1u);
+    const QString gone = m_form->VideoList().Unopened()[0].FileName;
+
+    m_form->activateWindow();
+    QMenuBar* bar = m_form->menuBar();
+    ASSERT_TRUE(OpenFromMenuBar(bar, m_form->MenuMedia));
+    for (QMenu* menu : {m_form->Show1, m_form->Cameras1, m_form->Offset1})
+        EXPECT_EQ(menu->actions().size(), 1) << menu->title().toStdString();
+    ASSERT_TRUE(OpenSubmenu(m_form->MenuMedia, m_form->Remove1));
+    const QList<QAction*> items = m_form->Remove1->actions();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(items[0]->text(), tone);
+    EXPECT_TRUE(items[1]->isSeparator());
+    EXPECT_EQ(items[2]->text(), gone + " (not opened)");
+    ASSERT_TRUE(ClickItem(m_form->Remove1, 2));
+    EXPECT_TRUE(m_form->VideoList().Unopened().empty());
+    EXPECT_EQ(m_form->VideoList().Count(), 1);
+
+    document.Write(path);
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString written = QString::fromUtf8(file.readAll());
+    EXPECT_FALSE(written.contains(QStringLiteral("gone.avi"))) << written.toStdString();
+    EXPECT_TRUE(written.contains(QStringLiteral("tone.wav")));
+
+    // With only unopened media left, Remove still opens.
+    m_form->Remove1Click(0);
+    m_form->VideoList().KeepUnopened({QStringLiteral("lost.avi"), -1, 0});
+    ASSERT_TRUE(OpenFromMenuBar(bar, m_form->MenuMedia));
+    ASSERT_TRUE(OpenSubmenu(m_form->MenuMedia, m_form->Remove1));
+    CloseMenus();
+}
