@@ -5,12 +5,18 @@
 
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
+
+constexpr const char* TempMark = ".temp";
+constexpr std::size_t TempSuffixLength = 6;
 
 std::string SystemReason(int error) {
     return std::strerror(error);
@@ -24,7 +30,7 @@ std::mt19937& RandomGenerator() {
 std::string RandomSuffix() {
     std::uniform_int_distribution<int> digit(0, 35);
     std::string suffix;
-    for (int i = 0; i < 6; ++i) {
+    for (std::size_t i = 0; i < TempSuffixLength; ++i) {
         const int n = digit(RandomGenerator());
         suffix += static_cast<char>(n < 10 ? '0' + n : 'a' + (n - 10));
     }
@@ -62,6 +68,41 @@ void CopyPermissions(const std::string& from, const std::string& to) {
         (void)chmod(to.c_str(), info.st_mode & 07777);
 }
 
+std::string NameOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool IsTempFileNameOf(const std::string& name, const std::string& targetName) {
+    const std::string prefix = targetName + TempMark;
+    if (name.size() != prefix.size() + TempSuffixLength || name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    return name.find_first_not_of("0123456789abcdefghijklmnopqrstuvwxyz", prefix.size()) == std::string::npos;
+}
+
+// A save that was killed (or whose move failed) leaves its temporary file
+// behind; once a later save of the same target has succeeded, that file only
+// holds an older state. Only regular files named exactly as TempFileName
+// names them for this target go; failures to remove one are left for the
+// next save, since the save itself has succeeded.
+void RemoveStaleTempFiles(const std::string& target) {
+    const std::string folder = FolderOf(target);
+    const std::string targetName = NameOf(target);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+    if (!dir)
+        return;
+    std::vector<std::string> stale;
+    while (const dirent* entry = readdir(dir.get())) {
+        if (IsTempFileNameOf(entry->d_name, targetName))
+            stale.push_back(folder + "/" + entry->d_name);
+    }
+    for (const std::string& path : stale) {
+        struct stat info {};
+        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            (void)unlink(path.c_str());
+    }
+}
+
 } // namespace
 
 std::string TempFileName(const std::string& target) {
@@ -69,7 +110,7 @@ std::string TempFileName(const std::string& target) {
     // that name could belong to another save in progress.
     std::string name;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = target + ".temp" + RandomSuffix();
+        name = target + TempMark + RandomSuffix();
         if (!PathExists(name))
             break;
     }
@@ -107,8 +148,10 @@ void SafeSave(const std::string& target, const std::function<void(const std::str
     try {
         ReplaceFileDurably(tempPath, target, syncFolder);
     } catch (const TFolderSyncError&) {
+        RemoveStaleTempFiles(target);
         throw;
     } catch (const TException&) {
         throw TException("Could not move temp file!");
     }
+    RemoveStaleTempFiles(target);
 }

@@ -45,5 +45,9 @@ void ReplaceFileDurably(const std::string& tempPath, const std::string& target,
 //   the temporary file stays for the user to rescue.
 // - the move happened but the folder's flush failed: TFolderSyncError passes
 //   on; the target holds the new file.
+// Once the target holds the new file, the temporary files earlier saves of
+// it left behind (killed, or their move failed) are removed: regular files in
+// the target's folder named exactly as TempFileName names them for this
+// target, and nothing else.
 void SafeSave(const std::string& target, const std::function<void(const std::string& tempPath)>& writer,
               const TFolderSync& syncFolder = SyncFolder);

@@ -122,3 +122,37 @@ TEST_F(SafeSaveTest, AFailedFolderFlushAfterTheMoveIsReportedAsSuchNotAsAFailedM
     EXPECT_EQ(ReadBytes(m_target), "hello");
     EXPECT_EQ(FolderEntries(m_dir.Path()), Strings{"project.xml"});
 }
+
+// What killed saves of the target left behind goes with the next save; files
+// that merely look alike, directories and links stay.
+TEST_F(SafeSaveTest, ASaveRemovesTheStaleTemporaryFilesOfItsTargetOnly) {
+    const struct {
+        const char* Name;
+        bool IsRemoved;
+    } files[] = {
+        {"project.xml.temp0a1b2c", true},      {"project.xml.tempzzzzzz", true},
+        {"project.xml.temp0A1B2C", false},     {"project.xml.temp0a1b2", false},
+        {"project.xml.temp0a1b2c3", false},    {"project.xml.temp", false},
+        {"project.xml.temp0a1b-c", false},     {"project.xml.tmp0a1b2c", false},
+        {"other.xml.temp0a1b2c", false},       {"xproject.xml.temp0a1b2c", false},
+        {"project.xml.bak.temp0a1b2c", false}, {"project.xml.temp0a1b2c.xml", false},
+    };
+    for (const auto& file : files)
+        WriteBytes(m_dir.File(file.Name), "left behind");
+    const std::string directory = m_dir.File("project.xml.tempdir000");
+    std::filesystem::create_directory(directory);
+    const std::string pointed = m_dir.File("pointed");
+    WriteBytes(pointed, "someone else's");
+    std::filesystem::create_symlink(pointed, m_dir.File("project.xml.templinkab"));
+    std::filesystem::create_directory(m_dir.File("sub"));
+    WriteBytes(m_dir.File("sub/project.xml.temp0a1b2c"), "another folder");
+
+    SafeSave(m_target, WriteHello);
+    EXPECT_EQ(ReadBytes(m_target), "hello");
+    for (const auto& file : files)
+        EXPECT_EQ(std::filesystem::exists(m_dir.File(file.Name)), !file.IsRemoved) << file.Name;
+    EXPECT_TRUE(std::filesystem::is_directory(directory));
+    EXPECT_TRUE(std::filesystem::is_symlink(m_dir.File("project.xml.templinkab")));
+    EXPECT_EQ(ReadBytes(pointed), "someone else's");
+    EXPECT_TRUE(std::filesystem::exists(m_dir.File("sub/project.xml.temp0a1b2c")));
+}
