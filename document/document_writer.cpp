@@ -1,6 +1,7 @@
 // Writes a project document with libxml2's streaming writer: nothing but the
 // current element is held in memory, whatever the number of events.
 
+#include "document/entry_limits.h"
 #include "document/media_path.h"
 #include "document/project_document.h"
 #include "document/xml_support.h"
@@ -45,6 +46,15 @@ const xmlChar* Xml(const char* text) {
 
 // A written byte of text is at most six in the file ("&quot;").
 constexpr long long MaxEscapedBytesPerByte = 6;
+
+// A UTF-16 code unit is at most 3 bytes of UTF-8, and written at most 6: what
+// the fields take always saves.
+constexpr long long MaxUtf8BytesPerChar = 3;
+constexpr long long MaxWrittenBytesPerChar = 6;
+static_assert(MaxEnteredTextLength * MaxUtf8BytesPerChar <= MaxTextBytes);
+static_assert(MaxEnteredTextLength * MaxWrittenBytesPerChar <= MaxWrittenTextBytes);
+// The longest parameter becomes one `Parameter` start tag of its own.
+static_assert(MaxEnteredParametersLength * MaxWrittenBytesPerChar + 40 <= MaxStartTagBytes);
 
 class TDocumentWriter {
 public:

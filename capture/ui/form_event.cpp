@@ -3,7 +3,9 @@
 #include "capture/ui/form_secondary_key.h"
 #include "capture/ui/hot_key_edit.h"
 #include "capture/ui/integer_spin_edit.h"
+#include "components/bounded_text_edit.h"
 #include "components/dialog_keys.h"
+#include "document/entry_limits.h"
 #include "model/group_colors.h"
 
 #include <QApplication>
@@ -104,11 +106,13 @@ TFormEvent::TFormEvent(QWidget* owner, TProject& project) : QDialog(owner), m_pr
 
 void TFormEvent::CreateControls() {
     EditDescription = new QLineEdit(this);
+    EditDescription->setMaxLength(MaxEnteredLineLength);
     HotKeyEvent = new THotKeyEdit(this);
     HotKeyEvent->SetShiftAloneRefused(true);
     ComboBoxGroup = new QComboBox(this);
     ComboBoxGroup->setEditable(true);
     ComboBoxGroup->setInsertPolicy(QComboBox::NoInsert);
+    ComboBoxGroup->lineEdit()->setMaxLength(MaxEnteredLineLength);
     // Group names differ by letter case: completion must not turn a typed
     // "speaking" into an existing "Speaking".
     ComboBoxGroup->completer()->setCaseSensitivity(Qt::CaseSensitive);
@@ -118,7 +122,9 @@ void TFormEvent::CreateControls() {
     ButtonColor = new QPushButton(QStringLiteral("..."), this);
     ButtonColor->setFixedSize(SwatchSize, SwatchSize);
     CSpinEditOffset = new TIntegerSpinEdit(this);
-    MemoParameters = new QPlainTextEdit(this);
+    auto* memo = new TBoundedPlainTextEdit(this);
+    memo->SetMaxLength(MaxEnteredParametersLength);
+    MemoParameters = memo;
     MemoParameters->setTabChangesFocus(true);
     StringGridSecondaryKeys = NewSecondaryKeyGrid(this);
     ButtonSecondaryNew = new QPushButton(QStringLiteral("&New"), this);

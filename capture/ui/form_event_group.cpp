@@ -2,6 +2,7 @@
 
 #include "capture/editor_fields.h"
 #include "components/dialog_keys.h"
+#include "document/entry_limits.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -15,9 +16,11 @@
 TFormEventGroup::TFormEventGroup(QWidget* owner) : QDialog(owner) {
     setWindowTitle(QStringLiteral("Event type group"));
     EditDescription = new QLineEdit(this);
+    EditDescription->setMaxLength(MaxEnteredLineLength);
     ComboBoxMeaning = new QComboBox(this);
     ComboBoxMeaning->setEditable(true);
     ComboBoxMeaning->setInsertPolicy(QComboBox::NoInsert);
+    ComboBoxMeaning->lineEdit()->setMaxLength(MaxEnteredLineLength);
     ComboBoxMeaning->addItems({QStringLiteral("State"), QStringLiteral("Simple events")});
     ButtonOK = new QPushButton(QStringLiteral("OK"), this);
     ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);

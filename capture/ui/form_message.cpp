@@ -1,6 +1,8 @@
 #include "capture/ui/form_message.h"
 
+#include "components/bounded_text_edit.h"
 #include "components/dialog_keys.h"
+#include "document/entry_limits.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,8 +30,11 @@ TFormMessage::TFormMessage(QWidget* owner, TProject& project) : QDialog(owner), 
     ComboBoxEvent->setObjectName(QStringLiteral("ComboBoxEvent"));
     ComboBoxEvent->setEditable(false);
     EditText = new QLineEdit(this);
+    EditText->setMaxLength(MaxEnteredLineLength);
     EditText->setObjectName(QStringLiteral("EditText"));
-    MemoParameters = new QPlainTextEdit(this);
+    auto* memo = new TBoundedPlainTextEdit(this);
+    memo->SetMaxLength(MaxEnteredParametersLength);
+    MemoParameters = memo;
     MemoParameters->setObjectName(QStringLiteral("MemoParameters"));
     MemoParameters->setLineWrapMode(QPlainTextEdit::NoWrap);
     CheckBoxAll = new QCheckBox(QStringLiteral("Set parameters for all same events"), this);

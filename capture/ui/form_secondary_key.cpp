@@ -3,7 +3,9 @@
 #include "capture/editor_fields.h"
 #include "capture/ui/hot_key_edit.h"
 #include "capture/ui/integer_spin_edit.h"
+#include "components/bounded_text_edit.h"
 #include "components/dialog_keys.h"
+#include "document/entry_limits.h"
 
 #include <QApplication>
 #include <QFormLayout>
@@ -19,7 +21,9 @@ TFormSecondaryKey::TFormSecondaryKey(QWidget* owner) : QDialog(owner) {
     HotKeySecondary = new THotKeyEdit(this);
     HotKeySecondary->SetShiftAloneRefused(true);
     CSpinEditOffset = new TIntegerSpinEdit(this);
-    MemoParameters = new QPlainTextEdit(this);
+    auto* memo = new TBoundedPlainTextEdit(this);
+    memo->SetMaxLength(MaxEnteredParametersLength);
+    MemoParameters = memo;
     MemoParameters->setTabChangesFocus(true);
     MemoParameters->setMinimumHeight(40);
     ButtonOK = new QPushButton(QStringLiteral("OK"), this);

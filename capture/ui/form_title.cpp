@@ -1,6 +1,8 @@
 #include "capture/ui/form_title.h"
 
+#include "components/bounded_text_edit.h"
 #include "components/dialog_keys.h"
+#include "document/entry_limits.h"
 
 #include <QEvent>
 #include <QFormLayout>
@@ -19,7 +21,9 @@ TFormTitle::TFormTitle(QWidget* owner) : QDialog(owner) {
     CSpinEditTime->setObjectName(QStringLiteral("CSpinEditTime"));
     CSpinEditTime->setRange(std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
     EndDialogOnEnterOrEscape(*this, *CSpinEditTime);
-    MemoText = new QPlainTextEdit(this);
+    auto* memo = new TBoundedPlainTextEdit(this);
+    memo->SetMaxLength(MaxEnteredTextLength);
+    MemoText = memo;
     MemoText->setObjectName(QStringLiteral("MemoText"));
     CancelDialogOnEscape(*this, *MemoText);
     ButtonOK = new QPushButton(QStringLiteral("OK"), this);

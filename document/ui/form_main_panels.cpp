@@ -3,6 +3,7 @@
 
 #include "document/ui/form_main.h"
 
+#include "document/entry_limits.h"
 #include "document/ui/panel_layout.h"
 
 #include <QAction>
@@ -133,6 +134,7 @@ QWidget* TFormMain::CreateEventsPanel(QWidget* parent) {
     ButtonEventsClear = ButtonForCommand(QStringLiteral("Clear"), Action(Id::ActionEventsClear), panel);
     ButtonEventsFilter = ButtonForCommand(QStringLiteral("Filter"), Action(Id::ActionEventsFilter), panel);
     EditEventText = new QLineEdit(panel);
+    EditEventText->setMaxLength(MaxEnteredLineLength);
     ButtonEventsInsert =
         ButtonForCommand(QStringLiteral("Insert"), Action(Id::ActionEventsInsertText), panel);
     CheckBoxEventsDraw = new QCheckBox(QStringLiteral("Draw"), panel);
@@ -170,6 +172,7 @@ QWidget* TFormMain::CreateTitlesPanel(QWidget* parent) {
     ButtonTitlesDelete = ButtonForCommand(QStringLiteral("Delete"), Action(Id::ActionTitlesDelete), panel);
     ButtonTitlesClear = ButtonForCommand(QStringLiteral("Clear"), Action(Id::ActionTitlesClear), panel);
     EditTitleText = new QLineEdit(panel);
+    EditTitleText->setMaxLength(MaxEnteredLineLength);
     ButtonTitlesInsert =
         ButtonForCommand(QStringLiteral("Insert"), Action(Id::ActionTitlesInsertText), panel);
     StringGridTitles = CreateGrid(2, panel);
