@@ -19,6 +19,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 using Id = TAppCommandId;
@@ -201,11 +203,19 @@ QWidget* TFormMain::CreateTitlesPanel(QWidget* parent) {
 }
 
 void TFormMain::CreateStatusBar() {
+    // The designed widths are minima: in a wider font than the one they were
+    // drawn for, "Frame: 0" would lose its digits. Each panel also fits the
+    // widest text it shows in practice: any 32-bit millisecond time, and
+    // frame numbers of 7 digits (a day of 60 fps video).
     const std::array<int, 3> widths{128, 192, 50};
+    const std::array<QString, 3> widest{QStringLiteral("Time: 596:31:23.647"),
+                                        QStringLiteral("Millisecond: 2147483647"),
+                                        QStringLiteral("Frame: 9999999")};
     for (std::size_t i = 0; i < StatusPanels.size(); ++i) {
-        auto* panel = new QLabel(statusBar());
+        auto* panel = new QLabel(widest[i], statusBar());
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        panel->setFixedWidth(widths[i]);
+        panel->setFixedWidth(std::max(widths[i], panel->sizeHint().width()));
+        panel->clear();
         statusBar()->addWidget(panel, 0);
         StatusPanels[i] = panel;
     }

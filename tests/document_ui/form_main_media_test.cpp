@@ -507,3 +507,25 @@ TEST_F(FormMainMedia, AnUnopenedMediumCanBeRemovedFromTheMediaMenu) {
     ASSERT_TRUE(OpenSubmenu(m_form->MenuMedia, m_form->Remove1));
     CloseMenus();
 }
+
+// In the font in use, no status panel cuts its text: neither what it shows
+// now nor the longest it can show.
+TEST_F(FormMainMedia, TheStatusPanelsFitTheirTexts) {
+    ASSERT_TRUE(m_form->AddMedium(WriteSequence("cam", 5)));
+    const QStringList shown = Status();
+    ASSERT_EQ(shown[2], "Frame: 0");
+    const struct {
+        std::size_t Panel;
+        QString Text;
+    } cases[] = {{0, shown[0]},
+                 {1, shown[1]},
+                 {2, shown[2]},
+                 {0, QStringLiteral("Time: 596:31:23.647")},
+                 {1, QStringLiteral("Millisecond: 2147483647")},
+                 {2, QStringLiteral("Frame: 9999999")}};
+    for (const auto& c : cases) {
+        QLabel* panel = m_form->StatusPanels[c.Panel];
+        panel->setText(c.Text);
+        EXPECT_LE(panel->sizeHint().width(), panel->width()) << c.Text.toStdString();
+    }
+}
