@@ -20,7 +20,9 @@ void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QSt
 int main(int argc, char* argv[]) {
     // CTest sets the offscreen platform for the test runs, but not for the
     // listing of the tests at build time; without a display Qt would abort.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    // Under CTest the platform must come from CTest itself, which the
+    // environment test checks; the default would hide its absence.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("SCENEMARK_CTEST"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     DefaultMessageHandler = qInstallMessageHandler(FilterMessages);
     QApplication app(argc, argv);
