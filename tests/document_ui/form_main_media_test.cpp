@@ -10,7 +10,7 @@
 #include "playback/ui/form_camera.h"
 #include "playback/ui/form_offset.h"
 #include "playback/ui/form_video_list.h"
-#include "tests/document_ui/fake_main_dialogs.h"
+#include "tests/document_ui/form_main_fixture.h"
 #include "tests/model/qstring_printer.h"
 #include "tests/support/bmp_bytes.h"
 #include "tests/support/media_clips.h"
@@ -52,25 +52,8 @@ void WhenModal(std::function<void(QWidget*)> answer, int triesLeft = 100) {
     });
 }
 
-class FormMainMedia : public ::testing::Test {
+class FormMainMedia : public FormMainFixture {
 protected:
-    void SetUp() override {
-        UninitialiseBackendOrder();
-        auto timer = std::make_unique<TFakeMMTimer>();
-        m_timer = timer.get();
-        TFormMainOptions options;
-        options.SettingsFileName = m_dir.File("Scenemark.ini");
-        options.Dialogs = std::make_unique<TFakeMainDialogs>(m_answers);
-        options.Timer = std::move(timer);
-        m_form = std::make_unique<TFormMain>(std::move(options));
-        m_form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
-    }
-    void TearDown() override {
-        m_form.reset();
-        UninitialiseBackendOrder();
-    }
-
     // A 25 fps BMP sequence of `frames` 16 x 16 pictures; returns its first file.
     QString WriteSequence(const std::string& name, int32_t frames) {
         return QString::fromStdString(WriteBMPSequence(m_dir.File(name), frames));
@@ -116,11 +99,6 @@ protected:
     void OpenMediaMenu() { emit m_form->MenuMedia->aboutToShow(); }
     // Delivers the posted timer messages.
     void Deliver() { QCoreApplication::processEvents(); }
-
-    TTempDir m_dir;
-    TDialogAnswers m_answers;
-    TFakeMMTimer* m_timer = nullptr;
-    std::unique_ptr<TFormMain> m_form;
 };
 
 } // namespace

@@ -8,7 +8,7 @@
 #include "platform/fake_mm_timer.h"
 #include "playback/playback_clock.h"
 #include "playback/ui/form_video_list.h"
-#include "tests/document_ui/fake_main_dialogs.h"
+#include "tests/document_ui/form_main_fixture.h"
 #include "tests/model/qstring_printer.h"
 #include "tests/support/bmp_bytes.h"
 #include "tests/support/temp_dir.h"
@@ -25,19 +25,12 @@ namespace {
 
 using Id = TAppCommandId;
 
-class FormMainViews : public ::testing::Test {
+class FormMainViews : public FormMainFixture {
 protected:
     void SetUp() override {
-        UninitialiseBackendOrder();
-        auto timer = std::make_unique<TFakeMMTimer>();
-        m_timer = timer.get();
-        TFormMainOptions options;
-        options.SettingsFileName = m_dir.File("Scenemark.ini");
-        options.Dialogs = std::make_unique<TFakeMainDialogs>(m_answers);
-        options.Timer = std::move(timer);
-        m_form = std::make_unique<TFormMain>(std::move(options));
-        m_form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
+        FormMainFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         // Two 16 x 16 cameras of 150 frames: 6 seconds.
         for (int32_t camera : {1, 2}) {
             const std::string name = m_dir.File("cam" + std::to_string(camera));
@@ -45,10 +38,6 @@ protected:
             Video(camera - 1).Camera = camera;
         }
         m_face = Project().AddEventType(TEventType(QStringLiteral("Face")));
-    }
-    void TearDown() override {
-        m_form.reset();
-        UninitialiseBackendOrder();
     }
 
     TProject& Project() { return m_form->Project(); }
@@ -60,10 +49,6 @@ protected:
     void GoTo(int32_t time) { m_form->Clock().GoToTime(time, false); }
     void Deliver() { QCoreApplication::processEvents(); }
 
-    TTempDir m_dir;
-    TDialogAnswers m_answers;
-    TFakeMMTimer* m_timer = nullptr;
-    std::unique_ptr<TFormMain> m_form;
     int32_t m_face = -1;
 };
 
