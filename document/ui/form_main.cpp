@@ -43,31 +43,12 @@ namespace {
 
 using Id = TAppCommandId;
 
-// Which command runs which handler. Commands of parts not present yet have no
+// Which command runs which handler (the table sits in CreateActions, where
+// the handlers are within reach). Commands of parts not present yet have no
 // entry; their actions exist so those parts can connect to them.
 struct THandlerEntry {
     Id Command;
     void (*Run)(TFormMain& form);
-};
-
-const THandlerEntry Handlers[] = {
-    {Id::ActionOpen, [](TFormMain& f) { f.ActionOpenImportExecute(Id::ActionOpen); }},
-    {Id::ActionImport, [](TFormMain& f) { f.ActionOpenImportExecute(Id::ActionImport); }},
-    {Id::ActionSave, [](TFormMain& f) { f.ActionSaveExecute(Id::ActionSave); }},
-    {Id::ActionSaveAs, [](TFormMain& f) { f.ActionSaveExecute(Id::ActionSaveAs); }},
-    {Id::ActionClose, [](TFormMain& f) { f.ActionCloseExecute(); }},
-    {Id::ActionPanelEvents, [](TFormMain& f) { f.ActionPanelEventsExecute(); }},
-    {Id::ActionPanelTitles, [](TFormMain& f) { f.ActionPanelTitlesExecute(); }},
-    {Id::ActionEvents, [](TFormMain& f) { f.ToggleToolWindow(TToolWindow::EventsList); }},
-    {Id::ActionEventButtons, [](TFormMain& f) { f.ToggleToolWindow(TToolWindow::EventsButtons); }},
-    {Id::ActionEventTypeGroups, [](TFormMain& f) { f.ToggleToolWindow(TToolWindow::EventsGroups); }},
-    {Id::ActionOutput, [](TFormMain& f) { f.ToggleToolWindow(TToolWindow::Output); }},
-    {Id::ActionTimeLine, [](TFormMain& f) { f.ToggleToolWindow(TToolWindow::TimeLine); }},
-    {Id::ActionGraph, [](TFormMain& f) { f.ToggleToolWindow(TToolWindow::Graph); }},
-    {Id::ActionDevices, [](TFormMain& f) { f.ActionDevicesExecute(); }},
-    {Id::ActionKeepPitch, [](TFormMain& f) { f.ActionKeepPitchExecute(); }},
-    {Id::ActionHelp, [](TFormMain& f) { f.ActionHelpExecute(); }},
-    {Id::ActionAbout, [](TFormMain& f) { f.ActionAboutExecute(); }},
 };
 
 struct TIconEntry {
@@ -187,7 +168,26 @@ void TFormMain::CreateActions() {
         action->setToolTip(hint);
         m_actions[static_cast<std::size_t>(info.Id)] = action;
     }
-    for (const THandlerEntry& entry : Handlers)
+    const THandlerEntry handlers[] = {
+        {Id::ActionOpen, [](TFormMain& f) { f.ActionOpenImportExecute(Id::ActionOpen); }},
+        {Id::ActionImport, [](TFormMain& f) { f.ActionOpenImportExecute(Id::ActionImport); }},
+        {Id::ActionSave, [](TFormMain& f) { f.ActionSaveExecute(Id::ActionSave); }},
+        {Id::ActionSaveAs, [](TFormMain& f) { f.ActionSaveExecute(Id::ActionSaveAs); }},
+        {Id::ActionClose, [](TFormMain& f) { f.ActionCloseExecute(); }},
+        {Id::ActionPanelEvents, [](TFormMain& f) { f.ActionPanelEventsExecute(); }},
+        {Id::ActionPanelTitles, [](TFormMain& f) { f.ActionPanelTitlesExecute(); }},
+        {Id::ActionEvents, [](TFormMain& f) { f.ToggleToolWindow(TToolWindow::EventsList); }},
+        {Id::ActionEventButtons, [](TFormMain& f) { f.ToggleToolWindow(TToolWindow::EventsButtons); }},
+        {Id::ActionEventTypeGroups, [](TFormMain& f) { f.ToggleToolWindow(TToolWindow::EventsGroups); }},
+        {Id::ActionOutput, [](TFormMain& f) { f.ToggleToolWindow(TToolWindow::Output); }},
+        {Id::ActionTimeLine, [](TFormMain& f) { f.ToggleToolWindow(TToolWindow::TimeLine); }},
+        {Id::ActionGraph, [](TFormMain& f) { f.ToggleToolWindow(TToolWindow::Graph); }},
+        {Id::ActionDevices, [](TFormMain& f) { f.ActionDevicesExecute(); }},
+        {Id::ActionKeepPitch, [](TFormMain& f) { f.ActionKeepPitchExecute(); }},
+        {Id::ActionHelp, [](TFormMain& f) { f.ActionHelpExecute(); }},
+        {Id::ActionAbout, [](TFormMain& f) { f.ActionAboutExecute(); }},
+    };
+    for (const THandlerEntry& entry : handlers)
         ConnectCommand(entry.Command, [this, run = entry.Run] { run(*this); });
     for (const TIconEntry& entry : Icons) {
         Action(entry.Command)

@@ -135,8 +135,6 @@ public:
     const std::string& DocumentFileName() const { return m_documentFileName; }
     // Sets the document name and shows it in the caption.
     void SetDocumentFileName(const std::string& fileName);
-    // The caption without the document name ("Scenemark").
-    const QString& BaseCaption() const { return m_baseCaption; }
     const std::string& SettingsFileName() const { return m_settingsFileName; }
     const TPathTransList& PathTranslations() const { return m_pathTranslations; }
 
@@ -153,9 +151,6 @@ public:
     // --- Commands -------------------------------------------------------
     TAppCommands& Commands() { return m_commands; }
     QAction* Action(TAppCommandId id) const { return m_actions[static_cast<std::size_t>(id)]; }
-    // Mirrors the command table's keys into the menu texts; call after the
-    // keys changed.
-    void UpdateCommandTexts();
     // The application's error handler: runs command, shows a failure's
     // message.
     void Execute(const std::function<void()>& command);
@@ -171,8 +166,6 @@ public:
     // milliseconds, position 0, events panel only, tool windows hidden,
     // 64-pixel columns, mouse mode off, speed 100, step 1.
     void ResetProject();
-    // The caption becomes BaseCaption, or BaseCaption " - " name.
-    void UpdateCaption(const QString& name);
     // Enables or disables the commands and panel controls that need open
     // media, and whatever `on` is, unticks the recording and display
     // switches (both Inserting, Draw, Text, Show all, Double buffering, Draw
@@ -184,8 +177,6 @@ public:
     void SetTitlesPanelVisible(bool visible);
     bool IsEventsPanelVisible() const;
     bool IsTitlesPanelVisible() const;
-    // Lays the panels out across the client width (also run on resize).
-    void FormResize();
 
     // Tool windows: show or hide and tick the window's command to match.
     void SetToolWindowVisible(TToolWindow window, bool visible);
@@ -194,10 +185,6 @@ public:
     TSecondaryWindow* ToolWindow(TToolWindow window) const;
     TAppCommandId ToolWindowCommand(TToolWindow window) const;
 
-    // Rebuilds the Windows menu items after the fixed ones: one per video
-    // window, captioned with its title, ticked when it is visible; choosing
-    // one shows or hides that window. Runs each time the menu opens.
-    void MainMenuWindowsClick();
     // Where MainMenuWindowsClick finds the video windows, in media order.
     void SetVideoWindowsSource(std::function<std::vector<QWidget*>()> source);
 
@@ -214,15 +201,7 @@ public:
     // Opens fileName as a new medium; false, silently, when it does not
     // open. Used by Add and by the project document reader.
     bool AddMedium(const QString& fileName);
-    void Add1Click();
-    // Rebuilds the Remove, Show, Cameras and Offset submenus (the Media menu
-    // is opening).
-    void Media1Click();
     void Remove1Click(int32_t index);
-    void Show1Click(int32_t index);
-    void Cameras1Click(int32_t index);
-    void Offset1Click(int32_t index);
-    void ActionReorderExecute();
 
     // --- Hidden exports (form_main_export.cpp) ----------------------------
     // Cuts the regions of one event type, camera and person out of the
@@ -231,19 +210,6 @@ public:
     // so this is also its entry for callers that run it.
     void ActionExportOutputRegionExecute();
 
-    // --- Playback (form_main_play.cpp) ------------------------------------
-    // The six transport commands: Go to begin, Go backward, Start playing,
-    // Stop playing, Go forward, Go to end.
-    void ActionPlaybackExecute(TAppCommandId command);
-    // The option's tick has toggled: every video window draws through its
-    // off-screen picture while the option is ticked or the output window is
-    // shown.
-    void ActionDoubleBufferingExecute();
-    void ActionGotoExecute();
-    void ActionSpeedExecute();
-    void ActionStepExecute();
-    // Either item of the Time format menu was chosen.
-    void MenuTimeFormatMillisecondsClick(TTimeFormat target);
     // --- Event and title lists -------------------------------------------
     // Move the list's cursor to the current time and refill the grid
     // (incremental: a playback tick; follow: scroll to the cursor). The
@@ -259,9 +225,6 @@ public:
     // The newest event (title) at or before the current time, -1 for none.
     int32_t EventCursor() const;
     int32_t TitleCursor() const;
-    // Moves the clock to a time in the project's unit (Shift+click on an
-    // event); installed by the playback clock.
-    void SetGoToTime(std::function<void(int32_t time, bool fromUser)> goToTime);
     // The video windows in media order (through SetVideoWindowsSource).
     std::vector<QWidget*> VideoWindows() const;
 
@@ -277,10 +240,6 @@ public:
     // The refreshes that follow a change of the events or titles, for the
     // recording and editing routines.
     TCaptureHost& CaptureHost();
-    // Rebuilds the event commands (one per key of every active event type)
-    // and the buttons of the event buttons window; run after every change of
-    // the event types or groups.
-    void RebuildEventCommands();
     // After every change of the event types or groups (editors, documents,
     // importers, reset): brings the type and group windows, the event
     // commands and their buttons up to date.
@@ -288,15 +247,157 @@ public:
     const TEventCommandTable& EventCommands() const { return m_eventCommands; }
     // The action of event command i, in EventCommands() order.
     QAction* EventAction(std::size_t index) const { return m_eventActions[index]; }
-    // What an event key or button runs: records the command's type at the
-    // current time while "Inserting" is on. The new event or null.
-    const TEvent* ActionEventExecute(uint32_t tag);
     // Mouse mode's recording at the current time (nothing while "Inserting"
     // is off). The new event or null.
     const TEvent* RecordEventNow(int32_t typeIndex, const QString& text, const TParameterNames* ignoredNames,
                                  bool replaceSameTime, const TParameters& parameters);
 
     // --- Editing (form_main_editing.cpp) ----------------------------------
+    // Run after event type `typeIndex` was deleted: the template follows the
+    // renumbering of the types; a template of the deleted type is forgotten
+    // (type -1) and mouse mode, which would otherwise record whatever type
+    // took its place, is switched off.
+    void MouseTemplateTypeDeleted(int32_t typeIndex);
+
+    // --- Window layout as the project document stores it ----------------
+    TEditorLayout CaptureLayout() const;
+    // Sets the width of the events (or titles) column whose heading equals
+    // the name ignoring letter case; false when there is no such column.
+    bool SetEventsColumnWidth(const QString& heading, int32_t width);
+    bool SetTitlesColumnWidth(const QString& heading, int32_t width);
+    // Applies what the patch holds: a visibility that differs from the tick
+    // runs the window's command, then the position, then (for the output,
+    // time line and graph windows only) the size.
+    void ApplyToolWindowFrame(TToolWindow window, const TWindowFramePatch& patch);
+
+    // --- Controls -------------------------------------------------------
+    QMenu* MenuFile;
+    QAction* MenuFileExit;
+    QMenu* MenuPlayback;
+    QMenu* MenuMedia;
+    QAction* Add1;
+    QMenu* Remove1;
+    QMenu* Show1;
+    QMenu* Cameras1;
+    QMenu* Offset1;
+    QMenu* MenuEvents;
+    QMenu* MenuTitles;
+    QMenu* MenuTimeFormat;
+    QAction* MenuTimeFormatFrames;
+    QMenu* MenuOptions;
+    QMenu* MainMenuWindows;
+    QMenu* MenuHelp;
+    QToolBar* ToolBarMain;
+
+    // Milliseconds; ticks below every 10 units.
+    QSlider* TrackBar;
+    // Time, millisecond and frame panels of the status bar.
+    std::array<QLabel*, 3> StatusPanels;
+
+    QWidget* PanelEvents;
+    QCheckBox* CheckBoxEventsInserting;
+    QPushButton* ButtonEventsModify;
+    QPushButton* ButtonEventsDelete;
+    QPushButton* ButtonEventsClear;
+    QPushButton* ButtonEventsFilter;
+    QLineEdit* EditEventText;
+    QCheckBox* CheckBoxEventsDraw;
+    QCheckBox* CheckBoxEventsText;
+    QTableWidget* StringGridMessages;
+    QScrollBar* ScrollBarMessages;
+
+    QWidget* PanelTitles;
+    QCheckBox* CheckBoxTitlesInserting;
+    QPushButton* ButtonTitlesModify;
+    QLineEdit* EditTitleText;
+    QPushButton* ButtonTitlesInsert;
+    QTableWidget* StringGridTitles;
+
+    // The secondary windows, in creation order.
+    TFormEventList* FormEventList = nullptr;
+    TFormEventGroup* FormEventGroup = nullptr;
+    TFormMessage* FormMessage = nullptr;
+    TFormTitle* FormTitle = nullptr;
+    TFormCamera* FormCamera = nullptr;
+    TFormOutput* FormOutput = nullptr;
+    TFormOffset* FormOffset = nullptr;
+    TFormGraph* FormGraph = nullptr;
+    TFormRegion* FormRegion = nullptr;
+    TFormTimeLine* FormTimeLine = nullptr;
+    TFormEventButtons* FormEventButtons = nullptr;
+    TFormEventTypeGroups* FormEventTypeGroups = nullptr;
+    TFormEvent* FormEvent = nullptr;
+    TFormHelp* FormHelp = nullptr;
+    TFormSecondaryKey* FormSecondaryKey = nullptr;
+    TFormInputDevices* FormInputDevices = nullptr;
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    QMenu* createPopupMenu() override;
+
+private:
+    // What follows serves only the window's own parts (the form_main*.cpp
+    // files and the sides they create), grouped as above.
+
+    // --- Shared state ---------------------------------------------------
+    // The caption without the document name ("Scenemark").
+    const QString& BaseCaption() const { return m_baseCaption; }
+
+    // --- Commands -------------------------------------------------------
+    // Mirrors the command table's keys into the menu texts; call after the
+    // keys changed.
+    void UpdateCommandTexts();
+
+    // --- Frame operations -----------------------------------------------
+    // The caption becomes BaseCaption, or BaseCaption " - " name.
+    void UpdateCaption(const QString& name);
+    // Lays the panels out across the client width (also run on resize).
+    void FormResize();
+    // Rebuilds the Windows menu items after the fixed ones: one per video
+    // window, captioned with its title, ticked when it is visible; choosing
+    // one shows or hides that window. Runs each time the menu opens.
+    void MainMenuWindowsClick();
+
+    // --- Media set (form_main_media.cpp) --------------------------------
+    void Add1Click();
+    // Rebuilds the Remove, Show, Cameras and Offset submenus (the Media menu
+    // is opening).
+    void Media1Click();
+    void Show1Click(int32_t index);
+    void Cameras1Click(int32_t index);
+    void Offset1Click(int32_t index);
+    void ActionReorderExecute();
+
+    // --- Playback (form_main_play.cpp) ----------------------------------
+    // The six transport commands: Go to begin, Go backward, Start playing,
+    // Stop playing, Go forward, Go to end.
+    void ActionPlaybackExecute(TAppCommandId command);
+    // The option's tick has toggled: every video window draws through its
+    // off-screen picture while the option is ticked or the output window is
+    // shown.
+    void ActionDoubleBufferingExecute();
+    void ActionGotoExecute();
+    void ActionSpeedExecute();
+    void ActionStepExecute();
+    // Either item of the Time format menu was chosen.
+    void MenuTimeFormatMillisecondsClick(TTimeFormat target);
+
+    // --- Event and title lists ------------------------------------------
+    // Moves the clock to a time in the project's unit (Shift+click on an
+    // event); installed by the playback clock.
+    void SetGoToTime(std::function<void(int32_t time, bool fromUser)> goToTime);
+
+    // --- Recording (form_main_capture.cpp) ------------------------------
+    // Rebuilds the event commands (one per key of every active event type)
+    // and the buttons of the event buttons window; run after every change of
+    // the event types or groups.
+    void RebuildEventCommands();
+    // What an event key or button runs: records the command's type at the
+    // current time while "Inserting" is on. The new event or null.
+    const TEvent* ActionEventExecute(uint32_t tag);
+
+    // --- Editing (form_main_editing.cpp) --------------------------------
     // The commands act on the selected row of their list and do nothing
     // without one (Clear, Offset, Filter and the title insertion need none).
     // Delete and Clear ask first, through Dialogs().AskYesNo.
@@ -317,24 +418,8 @@ public:
     // A template that names no event type is refused with a message and
     // mouse mode stays off.
     void ActionEventMouseExecute();
-    // Run after event type `typeIndex` was deleted: the template follows the
-    // renumbering of the types; a template of the deleted type is forgotten
-    // (type -1) and mouse mode, which would otherwise record whatever type
-    // took its place, is switched off.
-    void MouseTemplateTypeDeleted(int32_t typeIndex);
 
-    // --- Window layout as the project document stores it ----------------
-    TEditorLayout CaptureLayout() const;
-    // Sets the width of the events (or titles) column whose heading equals
-    // the name ignoring letter case; false when there is no such column.
-    bool SetEventsColumnWidth(const QString& heading, int32_t width);
-    bool SetTitlesColumnWidth(const QString& heading, int32_t width);
-    // Applies what the patch holds: a visibility that differs from the tick
-    // runs the window's command, then the position, then (for the output,
-    // time line and graph windows only) the size.
-    void ApplyToolWindowFrame(TToolWindow window, const TWindowFramePatch& patch);
-
-    // --- Command handlers -------------------------------------------------
+    // --- Command handlers -----------------------------------------------
     void ActionOpenImportExecute(TAppCommandId command); // ActionOpen or ActionImport
     void ActionSaveExecute(TAppCommandId command);       // ActionSave or ActionSaveAs
     void ActionCloseExecute();
@@ -354,84 +439,18 @@ public:
     void ActionOptionsHotKeysExecute();
 
     // --- Controls -------------------------------------------------------
-    QMenu* MenuFile;
-    QAction* MenuFileExit;
-    QMenu* MenuPlayback;
-    QMenu* MenuMedia;
-    QAction* Add1;
-    QMenu* Remove1;
-    QMenu* Show1;
-    QMenu* Cameras1;
-    QMenu* Offset1;
-    QMenu* MenuEvents;
-    QMenu* MenuTitles;
-    QMenu* MenuTimeFormat;
     QAction* MenuTimeFormatMilliseconds;
-    QAction* MenuTimeFormatFrames;
-    QMenu* MenuOptions;
-    QMenu* MainMenuWindows;
-    QMenu* MenuHelp;
-    QToolBar* ToolBarMain;
-
-    // Milliseconds; ticks below every 10 units.
-    QSlider* TrackBar;
-    // Time, millisecond and frame panels of the status bar.
-    std::array<QLabel*, 3> StatusPanels;
-
-    QWidget* PanelEvents;
-    QCheckBox* CheckBoxEventsInserting;
-    QPushButton* ButtonEventsModify;
-    QPushButton* ButtonEventsDelete;
-    QPushButton* ButtonEventsClear;
-    QPushButton* ButtonEventsFilter;
-    QLineEdit* EditEventText;
     QPushButton* ButtonEventsInsert;
-    QCheckBox* CheckBoxEventsDraw;
-    QCheckBox* CheckBoxEventsText;
-    QTableWidget* StringGridMessages;
-    QScrollBar* ScrollBarMessages;
-
-    QWidget* PanelTitles;
-    QCheckBox* CheckBoxTitlesInserting;
-    QPushButton* ButtonTitlesModify;
     QPushButton* ButtonTitlesDelete;
     QPushButton* ButtonTitlesClear;
-    QLineEdit* EditTitleText;
-    QPushButton* ButtonTitlesInsert;
-    QTableWidget* StringGridTitles;
     QScrollBar* ScrollBarTitles;
-
-    // The secondary windows, in creation order.
-    TFormEventList* FormEventList = nullptr;
-    TFormEventGroup* FormEventGroup = nullptr;
-    TFormMessage* FormMessage = nullptr;
-    TFormTitle* FormTitle = nullptr;
-    TFormCamera* FormCamera = nullptr;
-    TFormOutput* FormOutput = nullptr;
     TFormFilter* FormFilter = nullptr;
-    TFormOffset* FormOffset = nullptr;
-    TFormGraph* FormGraph = nullptr;
-    TFormRegion* FormRegion = nullptr;
-    TFormTimeLine* FormTimeLine = nullptr;
-    TFormEventButtons* FormEventButtons = nullptr;
-    TFormEventTypeGroups* FormEventTypeGroups = nullptr;
-    TFormEvent* FormEvent = nullptr;
-    TFormHelp* FormHelp = nullptr;
-    TFormSecondaryKey* FormSecondaryKey = nullptr;
     TFormHotKeys* FormHotKeys = nullptr;
-    TFormInputDevices* FormInputDevices = nullptr;
-
     // The events panel's left margin, in pixels.
     static constexpr int PanelMargin = 8;
     // Every list column's width after a reset, in pixels.
     static constexpr int DefaultColumnWidth = 64;
 
-protected:
-    bool event(QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    QMenu* createPopupMenu() override;
-
-private:
     void FormCreate();
     void FormShow();
     void FormDestroy();
