@@ -23,25 +23,9 @@
 
 namespace {
 
-int LengthOf(QWidget* field) {
-    if (auto* line = qobject_cast<QLineEdit*>(field))
-        return static_cast<int>(line->text().size());
-    return static_cast<QPlainTextEdit*>(field)->document()->characterCount() - 1;
-}
-
 void Paste(QWidget* field, const QString& text) {
     QApplication::clipboard()->setText(text);
     QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
-}
-
-// Memo lines are kept short: one line of millions of characters would cost
-// the text layout seconds.
-QString Filler(int length, bool multiLine) {
-    QString text(length, QLatin1Char('a'));
-    if (multiLine)
-        for (int i = 99; i < length; i += 100)
-            text[i] = QLatin1Char('\n');
-    return text;
 }
 
 // The limit each field has is the one its text needs in the document: a
@@ -89,8 +73,12 @@ TEST(EntryLimits, EveryDocumentFieldHasItsLimit) {
 
     // At the full size, through the clipboard as a user would.
     auto* memo = static_cast<TBoundedPlainTextEdit*>(message.MemoParameters);
-    Paste(memo, Filler(MaxEnteredParametersLength + 5, true));
-    EXPECT_EQ(LengthOf(memo), MaxEnteredParametersLength);
+    // Short lines: one line of millions of characters costs the layout seconds.
+    QString parameters(MaxEnteredParametersLength + 5, QLatin1Char('a'));
+    for (qsizetype i = 99; i < parameters.size(); i += 100)
+        parameters[i] = QLatin1Char('\n');
+    Paste(memo, parameters);
+    EXPECT_EQ(memo->document()->characterCount() - 1, MaxEnteredParametersLength);
 }
 
 // The memo's own rules, at a small limit: a selection counts as room, a paste
