@@ -41,6 +41,7 @@ std::vector<TClipSpec> Clips() {
         Clip("H264Mkv", "matroska", "mkv", "libx264", "aac", 2),
         Clip("Mpeg4Avi", "avi", "avi", "mpeg4", "mp2", 2),
         Clip("Mpeg2Ps", "vob", "vob", "mpeg2video", "mp2", 2),
+        Clip("Mpeg2Ts", "mpegts", "ts", "mpeg2video", "mp2", 2),
         Clip("MjpegAvi", "avi", "avi", "mjpeg", "pcm_s16le", 0),
         Opus(Clip("Vp9Webm", "webm", "webm", "libvpx-vp9", "libopus", 0)),
     };
