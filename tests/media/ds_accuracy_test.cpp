@@ -159,9 +159,10 @@ TEST(DSReadAhead, TheVideoQueueStaysShortWhileTheCallerDawdles) {
         ASSERT_EQ(ReadFrameNumber(file.GetFrameAt(i * 10), file.GetVideoFormat().Width,
                                   file.GetVideoFormat().Height),
                   i * 10);
-        // Long enough to decode the whole clip were nothing holding the graph.
+        // Long enough to decode the whole clip were nothing holding the graph;
+        // small pictures are held at twelve, and one may be on its way.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        EXPECT_LE(file.QueuedBuffers(TGraphStream::Video), 5u) << i;
+        EXPECT_LE(file.QueuedBuffers(TGraphStream::Video), 13u) << i;
     }
 }
 

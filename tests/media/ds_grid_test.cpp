@@ -3,12 +3,15 @@
 // cannot seek exactly is declined at open and opens through the next backend.
 
 #include "media/gstreamer/ds_file.h"
+#include "media/gstreamer/platform/ts_clock.h"
 #include "media/registry/registry.h"
 #include "tests/media/ff_test_clips.h"
 #include "tests/media/grid_clips.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <random>
 
 namespace {
@@ -87,5 +90,50 @@ INSTANTIATE_TEST_SUITE_P(Shapes, DSGrid, ::testing::ValuesIn(GridCases()),
                          [](const ::testing::TestParamInfo<TGridCase>& info) {
                              return info.param.clip.label;
                          });
+
+} // namespace
+
+namespace {
+
+std::vector<uint8_t> FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Camcorders write M2TS: every packet behind a 4-byte time code.
+std::vector<uint8_t> WithTimeCodes(const std::vector<uint8_t>& transport) {
+    std::vector<uint8_t> m2ts;
+    for (size_t at = 0; at + 188 <= transport.size(); at += 188) {
+        m2ts.insert(m2ts.end(), {0x12, 0x34, 0x56, 0x78});
+        m2ts.insert(m2ts.end(), transport.begin() + static_cast<std::ptrdiff_t>(at),
+                    transport.begin() + static_cast<std::ptrdiff_t>(at + 188));
+    }
+    return m2ts;
+}
+
+TEST(DSTransportClock, AWrapIsFoundInEitherPacketLayoutAndOnlyThere) {
+    TGridCase wrapped;
+    for (const TGridCase& grid : GridCases())
+        if (IsDeclined(grid))
+            wrapped = grid;
+    TClipSpec plain = wrapped.clip;
+    plain.label = "PlainTs";
+    plain.muxerOptions.clear();
+    for (const TClipSpec& clip : {wrapped.clip, plain}) {
+        const bool wraps = !clip.muxerOptions.empty();
+        const std::string path = ClipPath(clip);
+        EXPECT_EQ(TransportStreamWraps(path), wraps) << clip.label;
+        const std::string m2ts = ScratchPath(clip.label + ".m2ts");
+        WriteFileBytes(m2ts, WithTimeCodes(FileBytes(path)));
+        EXPECT_EQ(TransportStreamWraps(m2ts), wraps) << clip.label << " as M2TS";
+        int pid = -1;
+        EXPECT_GT(TransportStreamTimes(FileBytes(path), pid).size(), 100u) << clip.label;
+    }
+}
 
 } // namespace

@@ -23,8 +23,12 @@ constexpr double NanosecondsPerSecond = 1e9;
 // Pictures looked at before the index of the first one after a seek is
 // decided (see ResolvePending).
 constexpr size_t PendingPictures = 4;
-// Buffers a paused graph may have queued before its streaming thread holds.
-constexpr size_t ReadAheadBuffers = 4;
+// Buffers a paused graph may have queued before its streaming thread holds:
+// ReadAheadBytes worth of pictures, within these bounds. On a busy machine a
+// short queue stalls the graph whenever the consumer waits for a core.
+constexpr size_t MinReadAheadBuffers = 4;
+constexpr size_t MaxReadAheadBuffers = 12;
+constexpr size_t ReadAheadBytes = size_t{32} << 20;
 
 // A delivered sample kept mapped while its bytes wait in a queue.
 class TMappedSample : public TBufferOwner {
@@ -102,10 +106,15 @@ public:
     bool SetCallback(TGraphStream stream, TSampleGrabberCB* callback) override;
     TGraphResult Run() override;
     // The pipeline keeps PLAYING; the streaming thread holds still once
-    // ReadAheadBuffers wait in the queue (see HoldAtReadAhead). A state change
+    // the read-ahead bound of buffers wait in the queue (see HoldAtReadAhead). A state change
     // per picture would cost more than decoding small ones.
     TGraphResult Pause() override { return TGraphResult::Done; }
-    TGraphResult Stop() override { return SetState(GST_STATE_PAUSED); }
+    // Stop precedes a seek, whose flush ends the preroll anyway: waiting for
+    // it would decode one more picture for nothing.
+    TGraphResult Stop() override {
+        const TGraphResult result = SetState(GST_STATE_PAUSED);
+        return result == TGraphResult::Pending ? TGraphResult::Done : result;
+    }
     TGraphResult WaitForState() override;
     bool SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) override;
     TManualResetEvent* GetEventHandle() override { return &m_event; }
@@ -135,6 +144,8 @@ private:
     void DropPending(TBranch& branch);
     void WaitForEvent();
     void ScanVideoEnd(int64_t containerNs);
+    GstPad* VideoDecoderEntry();
+    static GstPadProbeReturn OnScannedPacket(GstPad* pad, GstPadProbeInfo* info, gpointer self);
     void SeekKeyFrame(GstElement* sink, int64_t startNs);
     void EstimateFrameRate(const std::vector<int64_t>& times);
 
@@ -177,6 +188,7 @@ private:
     // last picture due at or before n) wherever the times hold; elsewhere
     // they are counted.
     bool m_gridByTime = false;
+    size_t m_readAheadBuffers = MinReadAheadBuffers;
     std::atomic<int64_t> m_gridFrames{-1}; // the length given out; the last picture fills the grid to it
     std::atomic<bool> m_sawBVop{false};    // an MPEG-4 part 2 B-picture left the AVI demuxer
 };
@@ -325,6 +337,11 @@ bool TGstGraph::Render(bool video, bool audio, bool deinterlace) {
         return false;
     }
     ReadFormats();
+    TConnectedVideoType picture;
+    if (GetVideoType(picture) && picture.Width > 0 && picture.Height > 0)
+        m_readAheadBuffers =
+            std::clamp(ReadAheadBytes / (static_cast<size_t>(picture.Width) * picture.Height * 4),
+                       MinReadAheadBuffers, MaxReadAheadBuffers);
     bool stillImage = false;
     InspectElements(m_timesUntrusted, stillImage);
     m_gridByTime = !m_timesUntrusted && !m_isProgramStream;
@@ -769,17 +786,69 @@ void TGstGraph::EstimateFrameRate(const std::vector<int64_t>& times) {
 
 // Reads the last second of the video to learn its length (and its frame rate
 // when the caps lack it), then returns to the start.
+// The sink pad of the video decoder decodebin chose; nullptr when there is none.
+GstPad* TGstGraph::VideoDecoderEntry() {
+    GstPad* entry = nullptr;
+    GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(m_pipeline));
+    GValue item = G_VALUE_INIT;
+    while (entry == nullptr && gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
+        GstElement* element = GST_ELEMENT(g_value_get_object(&item));
+        GstElementFactory* factory = gst_element_get_factory(element);
+        const char* klass = factory != nullptr
+                                ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS)
+                                : nullptr;
+        if (klass != nullptr && std::strstr(klass, "Decoder") != nullptr &&
+            std::strstr(klass, "Video") != nullptr)
+            entry = gst_element_get_static_pad(element, "sink");
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(elements);
+    return entry;
+}
+
+GstPadProbeReturn TGstGraph::OnScannedPacket(GstPad* pad, GstPadProbeInfo* info, gpointer self) {
+    auto* graph = static_cast<TGstGraph*>(self);
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    if (buffer == nullptr || !GST_BUFFER_PTS_IS_VALID(buffer))
+        return GST_PAD_PROBE_DROP;
+    int64_t time = static_cast<int64_t>(GST_BUFFER_PTS(buffer));
+    GstEvent* event = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0);
+    if (event != nullptr && !graph->m_isTransportStream) {
+        const GstSegment* segment = nullptr;
+        gst_event_parse_segment(event, &segment);
+        const guint64 streamTime =
+            gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+        time = streamTime == GST_CLOCK_TIME_NONE ? -1 : static_cast<int64_t>(streamTime);
+    }
+    if (event != nullptr)
+        gst_event_unref(event);
+    std::lock_guard<std::mutex> lock(graph->m_video.Lock);
+    graph->m_video.ScanTimes.push_back(time);
+    return GST_PAD_PROBE_DROP;
+}
+
 void TGstGraph::ScanVideoEnd(int64_t containerNs) {
     {
         std::lock_guard<std::mutex> lock(m_video.Lock);
         m_video.Scanning = true;
         m_video.ScanTimes.clear();
     }
+    // Where times hold, the packets' own times tell the last picture and the
+    // rate: they are taken before the decoder, which then decodes nothing.
+    GstPad* decoderEntry = m_gridByTime ? VideoDecoderEntry() : nullptr;
+    const gulong probe = decoderEntry != nullptr ? gst_pad_add_probe(decoderEntry, GST_PAD_PROBE_TYPE_BUFFER,
+                                                                     OnScannedPacket, this, nullptr)
+                                                 : 0;
     const int64_t startNs = std::max<int64_t>(0, m_video.OriginNs + containerNs - GST_SECOND);
     SeekKeyFrame(m_video.Sink, startNs);
     if (gst_element_set_state(m_pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE)
         WaitForEvent();
     gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    if (decoderEntry != nullptr) {
+        gst_pad_remove_probe(decoderEntry, probe);
+        gst_object_unref(decoderEntry);
+    }
     std::vector<int64_t> times;
     {
         std::lock_guard<std::mutex> lock(m_video.Lock);
@@ -878,15 +947,15 @@ void TGstGraph::HoldAtReadAhead(std::unique_lock<std::mutex>& lock, bool isVideo
     TBranch& branch = isVideo ? m_video : m_audio;
     const auto mustHold = [&] {
         if (branch.Callback == nullptr || branch.Scanning ||
-            branch.Callback->Buffers().Count() < ReadAheadBuffers)
+            branch.Callback->Buffers().Count() < m_readAheadBuffers)
             return false;
         if (!isVideo || m_audio.Sink == nullptr)
             return true;
         std::lock_guard<std::mutex> audioLock(m_audio.Lock);
         return m_audio.Callback == nullptr || !m_audio.Callback->Buffers().Event().HasWaiters();
     };
-    // Pops do not signal; looking again every 200 microseconds costs little
-    // next to a picture.
+    // Pops signal Room; looking again every 200 microseconds as well covers a
+    // pop between the check and the wait.
     while (mustHold())
         branch.Room.wait_for(lock, std::chrono::microseconds(200));
 }

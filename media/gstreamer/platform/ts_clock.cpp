@@ -42,7 +42,7 @@ std::vector<int64_t> TransportStreamTimes(const std::vector<uint8_t>& bytes, int
     const size_t size = PacketLayout(bytes, first);
     if (size == 0)
         return times;
-    for (size_t at = first + size - PacketBytes; at + PacketBytes <= bytes.size(); at += size) {
+    for (size_t at = first; at + PacketBytes <= bytes.size(); at += size) {
         const uint8_t* packet = bytes.data() + at;
         if (packet[0] != SyncByte || (packet[1] & 0x40) == 0)
             continue; // lost sync, or no PES packet starts here
