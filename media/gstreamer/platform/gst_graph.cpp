@@ -78,6 +78,10 @@ struct TBranch {
     // next picture (or the end) shows how long it lasts.
     GstSample* Held = nullptr;
     int64_t HeldDue = -1;
+    // Video: times of the decoded pictures entering the branch, ahead of the
+    // converter; -1 for one without a time. The picture after the held one
+    // tells how long it lasts before it is converted itself.
+    std::deque<int64_t> Entered;
     bool Scanning = false; // video: only record times (ScanTimes)
     std::vector<int64_t> ScanTimes;
     int64_t OriginNs = 0; // stream time of frame or sample 0
@@ -105,9 +109,9 @@ public:
     void RemoveReferenceClock() override { gst_pipeline_use_clock(GST_PIPELINE(m_pipeline), nullptr); }
     bool SetCallback(TGraphStream stream, TSampleGrabberCB* callback) override;
     TGraphResult Run() override;
-    // The pipeline keeps PLAYING; the streaming thread holds still once
-    // the read-ahead bound of buffers wait in the queue (see HoldAtReadAhead). A state change
-    // per picture would cost more than decoding small ones.
+    // The pipeline keeps PLAYING; the streaming thread holds still once the
+    // read-ahead is queued (see HoldAtReadAhead). A state change per picture
+    // would cost more than decoding small ones.
     TGraphResult Pause() override { return TGraphResult::Done; }
     // Stop precedes a seek, whose flush ends the preroll anyway: waiting for
     // it would decode one more picture for nothing.
@@ -146,6 +150,9 @@ private:
     void ScanVideoEnd(int64_t containerNs);
     GstPad* VideoDecoderEntry();
     static GstPadProbeReturn OnScannedPacket(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+    static GstPadProbeReturn OnPictureEntered(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+    int64_t PadStreamTimeNs(GstPad* pad, GstBuffer* buffer);
+    void HandSlots(TBranch& branch, int64_t untilSlot);
     void SeekKeyFrame(GstElement* sink, int64_t startNs);
     void EstimateFrameRate(const std::vector<int64_t>& times);
 
@@ -305,6 +312,11 @@ void TGstGraph::LinkPad(GstPad* pad) {
             gst_object_unref(branch.Sink); // the pipeline holds it
             branch.Entry = gst_element_get_static_pad(bin, "sink");
             gst_object_unref(branch.Entry);
+            if (isVideo)
+                gst_pad_add_probe(
+                    branch.Entry,
+                    static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+                    OnPictureEntered, this, nullptr);
         }
         if (branch.Entry != nullptr && !gst_pad_is_linked(branch.Entry)) {
             if (bin != nullptr) {
@@ -807,6 +819,39 @@ GstPad* TGstGraph::VideoDecoderEntry() {
     return entry;
 }
 
+int64_t TGstGraph::PadStreamTimeNs(GstPad* pad, GstBuffer* buffer) {
+    if (!GST_BUFFER_PTS_IS_VALID(buffer))
+        return -1;
+    if (m_isTransportStream)
+        return static_cast<int64_t>(GST_BUFFER_PTS(buffer));
+    GstEvent* event = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0);
+    if (event == nullptr)
+        return static_cast<int64_t>(GST_BUFFER_PTS(buffer));
+    const GstSegment* segment = nullptr;
+    gst_event_parse_segment(event, &segment);
+    const guint64 time = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+    gst_event_unref(event);
+    return time == GST_CLOCK_TIME_NONE ? -1 : static_cast<int64_t>(time);
+}
+
+GstPadProbeReturn TGstGraph::OnPictureEntered(GstPad* pad, GstPadProbeInfo* info, gpointer self) {
+    constexpr size_t KeptTimes = 64;
+    auto* graph = static_cast<TGstGraph*>(self);
+    TBranch& branch = graph->m_video;
+    if ((GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) != 0) {
+        GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+        const int64_t time = buffer != nullptr ? graph->PadStreamTimeNs(pad, buffer) : -1;
+        std::lock_guard<std::mutex> lock(branch.Lock);
+        branch.Entered.push_back(time);
+        if (branch.Entered.size() > KeptTimes)
+            branch.Entered.pop_front();
+    } else {
+        std::lock_guard<std::mutex> lock(branch.Lock);
+        branch.Entered.clear();
+    }
+    return GST_PAD_PROBE_OK;
+}
+
 GstPadProbeReturn TGstGraph::OnScannedPacket(GstPad* pad, GstPadProbeInfo* info, gpointer self) {
     auto* graph = static_cast<TGstGraph*>(self);
     GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
@@ -1030,11 +1075,23 @@ void TGstGraph::PlaceOnGrid(TBranch& branch, GstSample* sample) {
     }
     branch.Held = gst_sample_ref(sample);
     branch.HeldDue = due;
+    // Already decoded after it: its slots are known without waiting for the
+    // next picture to be converted (a seek then costs one conversion).
+    while (!branch.Entered.empty() && branch.Entered.front() >= 0 && time >= 0 &&
+           branch.Entered.front() <= time)
+        branch.Entered.pop_front();
+    if (time >= 0 && !branch.Entered.empty() && branch.Entered.front() > time)
+        HandSlots(branch, IndexAt(branch, branch.Entered.front()));
 }
 
 // Hands the held picture for its slots before untilSlot (never past the
 // length: a time far ahead must not flood the queue), then lets it go.
 void TGstGraph::HandHeld(TBranch& branch, int64_t untilSlot) {
+    HandSlots(branch, untilSlot);
+    DropHeld(branch);
+}
+
+void TGstGraph::HandSlots(TBranch& branch, int64_t untilSlot) {
     const int64_t length = m_gridFrames;
     if (length > 0)
         untilSlot = std::min(untilSlot, length);
@@ -1044,7 +1101,6 @@ void TGstGraph::HandHeld(TBranch& branch, int64_t untilSlot) {
         if (slot >= branch.DropBelow)
             Hand(branch, branch.Held, branch.OriginNs + std::llround(static_cast<double>(slot) * slotNs), 0);
     }
-    DropHeld(branch);
 }
 
 void TGstGraph::DropHeld(TBranch& branch) {
