@@ -92,7 +92,9 @@ void TBlockPool::Give(uint8_t* block, size_t capacity) {
 }
 
 TBuffer::~TBuffer() {
-    if (Pool != nullptr && Data != nullptr)
+    if (Owner != nullptr)
+        Owner->Release();
+    else if (Pool != nullptr && Data != nullptr)
         Pool->Give(Data, Capacity);
     else
         TAVFile::FreeBuffer(Data);
@@ -101,7 +103,9 @@ TBuffer::~TBuffer() {
 TBuffers::TBuffers(TWaitSignal& signal) : m_event(signal) {}
 
 TBuffers::~TBuffers() {
-    Clear();
+    // Not Clear: whoever waits for room may be gone already.
+    for (TBuffer* buffer : m_buffers)
+        delete buffer;
 }
 
 void TBuffers::Push(TBuffer* buffer) {
@@ -110,23 +114,37 @@ void TBuffers::Push(TBuffer* buffer) {
     m_event.Set();
 }
 
-TBuffer* TBuffers::Pop() {
+void TBuffers::SetOnTaken(std::function<void()> onTaken) {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
-    if (m_buffers.empty())
-        return nullptr;
-    TBuffer* buffer = m_buffers.front();
-    m_buffers.pop_front();
-    if (m_buffers.empty())
-        m_event.Reset();
+    m_onTaken = std::move(onTaken);
+}
+
+TBuffer* TBuffers::Pop() {
+    TBuffer* buffer = nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        if (m_buffers.empty())
+            return nullptr;
+        buffer = m_buffers.front();
+        m_buffers.pop_front();
+        if (m_buffers.empty())
+            m_event.Reset();
+    }
+    if (m_onTaken)
+        m_onTaken();
     return buffer;
 }
 
 void TBuffers::Clear() {
-    std::lock_guard<std::recursive_mutex> lock(m_lock);
-    for (TBuffer* buffer : m_buffers)
-        delete buffer;
-    m_buffers.clear();
-    m_event.Reset();
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        for (TBuffer* buffer : m_buffers)
+            delete buffer;
+        m_buffers.clear();
+        m_event.Reset();
+    }
+    if (m_onTaken)
+        m_onTaken();
 }
 
 bool TBuffers::IsEmpty() {
@@ -150,6 +168,22 @@ int32_t TSampleGrabberCB::BufferCB(double sampleTime, const uint8_t* data, int32
     buffer->Data = m_pool.Take(static_cast<size_t>(length > 0 ? length : 0), buffer->Capacity);
     if (buffer->Data != nullptr && length > 0)
         std::memcpy(buffer->Data, data, static_cast<size_t>(length));
+    m_buffers.Push(buffer);
+    return 0;
+}
+
+int32_t TSampleGrabberCB::BufferCBShared(double sampleTime, const uint8_t* data, int32_t length,
+                                         TBufferOwner* owner) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    TBuffer* buffer = new (std::nothrow) TBuffer;
+    if (buffer == nullptr) {
+        owner->Release();
+        return 0;
+    }
+    buffer->SampleTime = sampleTime;
+    buffer->Length = length;
+    buffer->Owner = owner;
+    buffer->Data = const_cast<uint8_t*>(data);
     m_buffers.Push(buffer);
     return 0;
 }

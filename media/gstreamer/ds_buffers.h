@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -69,6 +70,14 @@ private:
     std::vector<std::pair<uint8_t*, size_t>> m_blocks;
 };
 
+// Memory of the framework's that a buffer holds instead of a copy of its own;
+// Release runs once, on whichever thread deletes the buffer.
+class TBufferOwner {
+public:
+    virtual ~TBufferOwner() = default;
+    virtual void Release() = 0;
+};
+
 // One delivered buffer; Data is nullptr when no memory was left for the copy.
 struct TBuffer {
     double SampleTime = 0; // seconds, as the graph delivered it
@@ -76,6 +85,7 @@ struct TBuffer {
     int32_t Length = 0;         // bytes
     TBlockPool* Pool = nullptr; // where Data goes back to, if anywhere
     size_t Capacity = 0;
+    TBufferOwner* Owner = nullptr; // when set, Data is the owner's
     ~TBuffer();
 };
 
@@ -88,6 +98,9 @@ public:
     TBuffers& operator=(const TBuffers&) = delete;
 
     void Push(TBuffer* buffer); // takes ownership, sets the event
+    // Called after every pop and clear, outside the queue's lock, so a
+    // producer holding back for room can look again at once.
+    void SetOnTaken(std::function<void()> onTaken);
     // The oldest buffer, owned by the caller; resets the event when the queue
     // becomes empty. Call only after the event was seen set.
     TBuffer* Pop();
@@ -102,6 +115,7 @@ private:
     std::recursive_mutex m_lock;
     std::deque<TBuffer*> m_buffers;
     TManualResetEvent m_event;
+    std::function<void()> m_onTaken; // set before the graph runs
 };
 
 // The sample-grabber callback of one stream: every buffer handed to BufferCB
@@ -114,6 +128,10 @@ public:
     // Streaming thread. Always returns 0; a buffer whose copy found no memory
     // is queued without data.
     int32_t BufferCB(double sampleTime, const uint8_t* data, int32_t length);
+    // Streaming thread. Queues the framework's memory itself: the consumer's
+    // copy into its frame buffer is then the only one. owner is released
+    // when the buffer is deleted (also when it cannot be queued).
+    int32_t BufferCBShared(double sampleTime, const uint8_t* data, int32_t length, TBufferOwner* owner);
     TBuffers& Buffers() { return m_buffers; }
 
 private:

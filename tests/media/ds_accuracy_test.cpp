@@ -41,6 +41,7 @@ std::vector<TClipSpec> Clips() {
         Clip("H264Mkv", "matroska", "mkv", "libx264", "aac", 2),
         Clip("Mpeg4Avi", "avi", "avi", "mpeg4", "mp2", 2),
         Clip("Mpeg2Ps", "vob", "vob", "mpeg2video", "mp2", 2),
+        Clip("Mpeg2Ts", "mpegts", "ts", "mpeg2video", "mp2", 2),
         Clip("MjpegAvi", "avi", "avi", "mjpeg", "pcm_s16le", 0),
         Opus(Clip("Vp9Webm", "webm", "webm", "libvpx-vp9", "libopus", 0)),
     };
@@ -158,9 +159,10 @@ TEST(DSReadAhead, TheVideoQueueStaysShortWhileTheCallerDawdles) {
         ASSERT_EQ(ReadFrameNumber(file.GetFrameAt(i * 10), file.GetVideoFormat().Width,
                                   file.GetVideoFormat().Height),
                   i * 10);
-        // Long enough to decode the whole clip were nothing holding the graph.
+        // Long enough to decode the whole clip were nothing holding the graph;
+        // small pictures are held at twelve, and one may be on its way.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        EXPECT_LE(file.QueuedBuffers(TGraphStream::Video), 5u) << i;
+        EXPECT_LE(file.QueuedBuffers(TGraphStream::Video), 13u) << i;
     }
 }
 

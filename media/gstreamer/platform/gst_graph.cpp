@@ -1,5 +1,7 @@
 #include "media/gstreamer/platform/gst_graph.h"
 
+#include "media/gstreamer/platform/ts_clock.h"
+
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 
@@ -21,8 +23,41 @@ constexpr double NanosecondsPerSecond = 1e9;
 // Pictures looked at before the index of the first one after a seek is
 // decided (see ResolvePending).
 constexpr size_t PendingPictures = 4;
-// Buffers a paused graph may have queued before its streaming thread holds.
-constexpr size_t ReadAheadBuffers = 4;
+// Buffers a paused graph may have queued before its streaming thread holds:
+// ReadAheadBytes worth of pictures, within these bounds. On a busy machine a
+// short queue stalls the graph whenever the consumer waits for a core.
+constexpr size_t MinReadAheadBuffers = 4;
+constexpr size_t MaxReadAheadBuffers = 12;
+constexpr size_t ReadAheadBytes = size_t{32} << 20;
+
+// A delivered sample kept mapped while its bytes wait in a queue.
+class TMappedSample : public TBufferOwner {
+public:
+    static TMappedSample* Map(GstSample* sample) {
+        auto* mapped = new TMappedSample;
+        mapped->m_sample = gst_sample_ref(sample);
+        GstBuffer* buffer = gst_sample_get_buffer(sample);
+        if (buffer == nullptr || !gst_buffer_map(buffer, &mapped->m_map, GST_MAP_READ)) {
+            gst_sample_unref(mapped->m_sample);
+            delete mapped;
+            return nullptr;
+        }
+        return mapped;
+    }
+    void Release() override {
+        gst_buffer_unmap(gst_sample_get_buffer(m_sample), &m_map);
+        gst_sample_unref(m_sample);
+        delete this;
+    }
+    const uint8_t* Data() const { return m_map.data; }
+    size_t Size() const { return m_map.size; }
+
+private:
+    TMappedSample() = default;
+    ~TMappedSample() override = default;
+    GstSample* m_sample = nullptr;
+    GstMapInfo m_map{};
+};
 
 struct TBranch {
     GstElement* Sink = nullptr;   // appsink; nullptr until the decoder offers the stream
@@ -38,6 +73,15 @@ struct TBranch {
     int64_t NextIndex = 0;
     int64_t DropBelow = 0;
     std::vector<GstSample*> Pending;
+    // Video placed on the frame grid by time: the newest picture, on screen
+    // from slot HeldDue until a later one is due. It is handed on once the
+    // next picture (or the end) shows how long it lasts.
+    GstSample* Held = nullptr;
+    int64_t HeldDue = -1;
+    // Video: times of the decoded pictures entering the branch, ahead of the
+    // converter; -1 for one without a time. The picture after the held one
+    // tells how long it lasts before it is converted itself.
+    std::deque<int64_t> Entered;
     bool Scanning = false; // video: only record times (ScanTimes)
     std::vector<int64_t> ScanTimes;
     int64_t OriginNs = 0; // stream time of frame or sample 0
@@ -45,6 +89,7 @@ struct TBranch {
     int FpsDenominator = 1;
     int SampleRate = 0;
     int Channels = 0;
+    int64_t DeliveredEnd = 0; // audio: the sample frame after the last one queued
 };
 
 class TGstGraph : public TFilterGraph {
@@ -64,11 +109,16 @@ public:
     void RemoveReferenceClock() override { gst_pipeline_use_clock(GST_PIPELINE(m_pipeline), nullptr); }
     bool SetCallback(TGraphStream stream, TSampleGrabberCB* callback) override;
     TGraphResult Run() override;
-    // The pipeline keeps PLAYING; the streaming thread holds still once
-    // ReadAheadBuffers wait in the queue (see HoldAtReadAhead). A state change
-    // per picture would cost more than decoding small ones.
+    // The pipeline keeps PLAYING; the streaming thread holds still once the
+    // read-ahead is queued (see HoldAtReadAhead). A state change per picture
+    // would cost more than decoding small ones.
     TGraphResult Pause() override { return TGraphResult::Done; }
-    TGraphResult Stop() override { return SetState(GST_STATE_PAUSED); }
+    // Stop precedes a seek, whose flush ends the preroll anyway: waiting for
+    // it would decode one more picture for nothing.
+    TGraphResult Stop() override {
+        const TGraphResult result = SetState(GST_STATE_PAUSED);
+        return result == TGraphResult::Pending ? TGraphResult::Done : result;
+    }
     TGraphResult WaitForState() override;
     bool SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) override;
     TManualResetEvent* GetEventHandle() override { return &m_event; }
@@ -89,11 +139,20 @@ private:
     GstFlowReturn OnSample(GstAppSink* sink, bool isVideo);
     void HoldAtReadAhead(std::unique_lock<std::mutex>& lock, bool isVideo);
     void Deliver(TBranch& branch, GstSample* sample, bool isVideo);
+    void Hand(TBranch& branch, GstSample* sample, int64_t time, size_t skipBytes);
+    void PlaceOnGrid(TBranch& branch, GstSample* sample);
+    void HandHeld(TBranch& branch, int64_t untilSlot);
+    void DropHeld(TBranch& branch);
     int64_t FirstIndex(const std::vector<int64_t>& times);
     void ResolvePending();
     void DropPending(TBranch& branch);
     void WaitForEvent();
     void ScanVideoEnd(int64_t containerNs);
+    GstPad* VideoDecoderEntry();
+    static GstPadProbeReturn OnScannedPacket(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+    static GstPadProbeReturn OnPictureEntered(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+    int64_t PadStreamTimeNs(GstPad* pad, GstBuffer* buffer);
+    void HandSlots(TBranch& branch, int64_t untilSlot);
     void SeekKeyFrame(GstElement* sink, int64_t startNs);
     void EstimateFrameRate(const std::vector<int64_t>& times);
 
@@ -130,7 +189,15 @@ private:
     // segment's length by it, and the segment lasts as long as its longest
     // stream: audio running on past the last picture adds a frame.
     bool m_isAvi = false;
-    std::atomic<bool> m_sawBVop{false}; // an MPEG-4 part 2 B-picture left the AVI demuxer
+    bool m_isTransportStream = false;
+    std::string m_fileName;
+    // Pictures are placed on the frame grid by their times (frame n shows the
+    // last picture due at or before n) wherever the times hold; elsewhere
+    // they are counted.
+    bool m_gridByTime = false;
+    size_t m_readAheadBuffers = MinReadAheadBuffers;
+    std::atomic<int64_t> m_gridFrames{-1}; // the length given out; the last picture fills the grid to it
+    std::atomic<bool> m_sawBVop{false};    // an MPEG-4 part 2 B-picture left the AVI demuxer
 };
 
 TGstGraph::~TGstGraph() {
@@ -146,6 +213,7 @@ TGstGraph::~TGstGraph() {
         }
         gst_element_set_state(m_pipeline, GST_STATE_NULL);
         DropPending(m_video);
+        DropHeld(m_video);
         GstBus* bus = gst_pipeline_get_bus(GST_PIPELINE(m_pipeline));
         gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
         gst_object_unref(bus);
@@ -187,6 +255,7 @@ bool TGstGraph::LoadFile(const std::string& fileName) {
     if (file == nullptr)
         return false;
     std::fclose(file);
+    m_fileName = fileName;
     GstElement* source = gst_bin_get_by_name(GST_BIN(m_pipeline), "Source");
     g_object_set(source, "location", fileName.c_str(), nullptr);
     gst_object_unref(source);
@@ -243,6 +312,11 @@ void TGstGraph::LinkPad(GstPad* pad) {
             gst_object_unref(branch.Sink); // the pipeline holds it
             branch.Entry = gst_element_get_static_pad(bin, "sink");
             gst_object_unref(branch.Entry);
+            if (isVideo)
+                gst_pad_add_probe(
+                    branch.Entry,
+                    static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+                    OnPictureEntered, this, nullptr);
         }
         if (branch.Entry != nullptr && !gst_pad_is_linked(branch.Entry)) {
             if (bin != nullptr) {
@@ -275,8 +349,22 @@ bool TGstGraph::Render(bool video, bool audio, bool deinterlace) {
         return false;
     }
     ReadFormats();
+    TConnectedVideoType picture;
+    if (GetVideoType(picture) && picture.Width > 0 && picture.Height > 0)
+        m_readAheadBuffers =
+            std::clamp(ReadAheadBytes / (static_cast<size_t>(picture.Width) * picture.Height * 4),
+                       MinReadAheadBuffers, MaxReadAheadBuffers);
     bool stillImage = false;
     InspectElements(m_timesUntrusted, stillImage);
+    m_gridByTime = !m_timesUntrusted && !m_isProgramStream;
+    // Seeks past a wrap of a transport stream's clock land on pictures that
+    // carry the times of others (GStreamer 1.22): such files are left to the
+    // next backend, which reads them exactly.
+    if (m_isTransportStream && TransportStreamWraps(m_fileName)) {
+        gst_element_set_state(m_pipeline, GST_STATE_NULL);
+        m_video.Sink = m_audio.Sink = nullptr;
+        return false;
+    }
     // A picture is left to the image-sequence backend, which counts the
     // numbered files around it.
     if (stillImage)
@@ -313,6 +401,7 @@ void TGstGraph::InspectElements(bool& timesUntrusted, bool& stillImage) {
         }
         m_isAvi = m_isAvi || g_str_equal(name, "avidemux");
         m_isProgramStream = m_isProgramStream || g_str_equal(name, "mpegpsdemux");
+        m_isTransportStream = m_isTransportStream || g_str_equal(name, "tsdemux");
         // Decoders of codecs that can carry B-frames.
         for (const char* codec : {"h264", "h265", "hevc", "mpeg2"})
             reorders = reorders || (g_str_has_prefix(name, "avdec_") && std::strstr(name, codec) != nullptr);
@@ -324,14 +413,20 @@ void TGstGraph::InspectElements(bool& timesUntrusted, bool& stillImage) {
 }
 
 // Counting files: a target ahead of the graph is reached by reading on.
+// A file placed on the grid reads on only over a few pictures: past that an
+// accurate seek decodes less than reading on converts. Audio already queued
+// beyond the target would be cleared with the queue and leave a gap.
 bool TGstGraph::ContinueTo(int64_t frame, int64_t audioTarget) {
-    constexpr int64_t ReadOnFrames = 250;
+    const int64_t readOnFrames = m_gridByTime ? 8 : 250;
     std::lock_guard<std::mutex> lock(m_video.Lock);
-    if (!m_video.IndexKnown || frame < m_video.NextIndex || frame > m_video.NextIndex + ReadOnFrames)
+    if (!m_video.IndexKnown || frame < m_video.NextIndex || frame > m_video.NextIndex + readOnFrames)
+        return false;
+    std::lock_guard<std::mutex> audioLock(m_audio.Lock);
+    if (m_gridByTime && m_audio.Callback != nullptr && m_audio.DeliveredEnd > audioTarget)
         return false;
     m_video.DropBelow = frame;
-    std::lock_guard<std::mutex> audioLock(m_audio.Lock);
     m_audio.DropBelow = audioTarget;
+    m_audio.DeliveredEnd = audioTarget;
     return true;
 }
 
@@ -372,6 +467,11 @@ int64_t TGstGraph::StreamTimeNs(GstSample* sample) {
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     if (buffer == nullptr || !GST_BUFFER_PTS_IS_VALID(buffer))
         return -1;
+    // After a seek the transport-stream demuxer gives its segment the time
+    // sought rather than that of its start, shifting every stream time by
+    // the difference; its buffer times are the stream's own (GStreamer 1.22).
+    if (m_isTransportStream)
+        return static_cast<int64_t>(GST_BUFFER_PTS(buffer));
     // MP4 buffer times start after the edit list; the segment maps them back.
     const guint64 time =
         gst_segment_to_stream_time(gst_sample_get_segment(sample), GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
@@ -451,6 +551,7 @@ bool TGstGraph::GetDuration(TGraphStream stream, TGraphTimeFormat format, int64_
         return false;
     if (format == TGraphTimeFormat::Frame) {
         duration = frames;
+        m_gridFrames = frames;
         return true;
     }
     if (frames > 0 && branch.FpsNumerator > 0) {
@@ -466,6 +567,9 @@ bool TGstGraph::SetCallback(TGraphStream stream, TSampleGrabberCB* callback) {
     TBranch& branch = Branch(stream);
     if (branch.Sink == nullptr)
         return false;
+    // A streaming thread holding back for room looks again at every pop.
+    if (callback != nullptr)
+        callback->Buffers().SetOnTaken([&branch] { branch.Room.notify_all(); });
     {
         std::lock_guard<std::mutex> lock(branch.Lock);
         branch.Callback = callback;
@@ -539,7 +643,7 @@ bool TGstGraph::SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) {
         std::llround(std::max(0.0, static_cast<double>(frame) - leadFrames) * frameSeconds * 1e9);
     const int64_t audioTarget =
         static_cast<int64_t>(static_cast<double>(m_audio.SampleRate) * frame * scale / rate);
-    if (byVideo && m_timesUntrusted && ContinueTo(frame, audioTarget))
+    if (byVideo && (m_timesUntrusted || m_gridByTime) && ContinueTo(frame, audioTarget))
         return true;
     // Program streams land late, at worst behind the last key frame, where the
     // decoder gives up: check where the seek landed and back off.
@@ -558,9 +662,14 @@ bool TGstGraph::SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) {
             GST_STATE_CHANGE_FAILURE) {
             // An element that posted an error keeps failing until its state is set again.
             gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+        } else if (!byVideo) {
+            landedInPlace = true;
         } else {
-            const int64_t landed = byVideo ? PrerollIndex(lead) : 0;
-            landedInPlace = isAccurate || (landed >= 0 && static_cast<double>(landed) + leadFrames <= frame);
+            // An accurate seek drops pictures that end before the target; one
+            // held on screen longer than its stated duration is lost that way,
+            // and the first picture left is due after the target.
+            const int64_t landed = PrerollIndex(lead);
+            landedInPlace = landed >= 0 && static_cast<double>(landed) + leadFrames <= frame + 0.5;
         }
         if (startNs == 0)
             break;
@@ -574,7 +683,13 @@ bool TGstGraph::SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) {
         m_atEnd = false;
         m_event.Reset();
     }
-    if (m_video.Sink != nullptr) {
+    if (m_video.Sink != nullptr && m_gridByTime) {
+        std::lock_guard<std::mutex> lock(m_video.Lock);
+        DropHeld(m_video);
+        m_video.IndexKnown = true;
+        m_video.NextIndex = frame;
+        m_video.DropBelow = frame;
+    } else if (m_video.Sink != nullptr) {
         std::lock_guard<std::mutex> lock(m_video.Lock);
         DropPending(m_video);
         // From the very start the count is the frame index itself; after an
@@ -587,6 +702,7 @@ bool TGstGraph::SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) {
     if (m_audio.Sink != nullptr) {
         std::lock_guard<std::mutex> lock(m_audio.Lock);
         m_audio.DropBelow = audioTarget;
+        m_audio.DeliveredEnd = audioTarget;
     }
     return true;
 }
@@ -642,6 +758,17 @@ void TGstGraph::WaitForEvent() {
     WaitForEither(m_event, m_event);
 }
 
+// Containers that store times in milliseconds round the frame duration.
+constexpr int CommonRates[][2] = {{24000, 1001}, {24, 1}, {25, 1}, {30000, 1001}, {30, 1}, {50, 1},
+                                  {60000, 1001}, {60, 1}, {15, 1}, {10, 1},       {12, 1}, {5, 1}};
+
+bool IsCommonRate(int numerator, int denominator) {
+    for (const auto& rate : CommonRates)
+        if (static_cast<int64_t>(rate[0]) * denominator == static_cast<int64_t>(numerator) * rate[1])
+            return true;
+    return false;
+}
+
 void TGstGraph::EstimateFrameRate(const std::vector<int64_t>& times) {
     std::vector<int64_t> sorted;
     for (int64_t time : times)
@@ -657,10 +784,7 @@ void TGstGraph::EstimateFrameRate(const std::vector<int64_t>& times) {
     std::nth_element(deltas.begin(), deltas.begin() + static_cast<std::ptrdiff_t>(deltas.size() / 2),
                      deltas.end());
     const double fps = NanosecondsPerSecond / static_cast<double>(deltas[deltas.size() / 2]);
-    // Containers that store times in milliseconds round the frame duration.
-    static const int rates[][2] = {{24000, 1001}, {24, 1}, {25, 1}, {30000, 1001}, {30, 1}, {50, 1},
-                                   {60000, 1001}, {60, 1}, {15, 1}, {10, 1},       {12, 1}, {5, 1}};
-    for (const auto& candidate : rates) {
+    for (const auto& candidate : CommonRates) {
         const double value = static_cast<double>(candidate[0]) / candidate[1];
         if (std::fabs(fps - value) / value < 0.01) {
             m_video.FpsNumerator = candidate[0];
@@ -674,27 +798,123 @@ void TGstGraph::EstimateFrameRate(const std::vector<int64_t>& times) {
 
 // Reads the last second of the video to learn its length (and its frame rate
 // when the caps lack it), then returns to the start.
+// The sink pad of the video decoder decodebin chose; nullptr when there is none.
+GstPad* TGstGraph::VideoDecoderEntry() {
+    GstPad* entry = nullptr;
+    GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(m_pipeline));
+    GValue item = G_VALUE_INIT;
+    while (entry == nullptr && gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
+        GstElement* element = GST_ELEMENT(g_value_get_object(&item));
+        GstElementFactory* factory = gst_element_get_factory(element);
+        const char* klass = factory != nullptr
+                                ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS)
+                                : nullptr;
+        if (klass != nullptr && std::strstr(klass, "Decoder") != nullptr &&
+            std::strstr(klass, "Video") != nullptr)
+            entry = gst_element_get_static_pad(element, "sink");
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(elements);
+    return entry;
+}
+
+int64_t TGstGraph::PadStreamTimeNs(GstPad* pad, GstBuffer* buffer) {
+    if (!GST_BUFFER_PTS_IS_VALID(buffer))
+        return -1;
+    if (m_isTransportStream)
+        return static_cast<int64_t>(GST_BUFFER_PTS(buffer));
+    GstEvent* event = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0);
+    if (event == nullptr)
+        return static_cast<int64_t>(GST_BUFFER_PTS(buffer));
+    const GstSegment* segment = nullptr;
+    gst_event_parse_segment(event, &segment);
+    const guint64 time = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+    gst_event_unref(event);
+    return time == GST_CLOCK_TIME_NONE ? -1 : static_cast<int64_t>(time);
+}
+
+GstPadProbeReturn TGstGraph::OnPictureEntered(GstPad* pad, GstPadProbeInfo* info, gpointer self) {
+    constexpr size_t KeptTimes = 64;
+    auto* graph = static_cast<TGstGraph*>(self);
+    TBranch& branch = graph->m_video;
+    if ((GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) != 0) {
+        GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+        const int64_t time = buffer != nullptr ? graph->PadStreamTimeNs(pad, buffer) : -1;
+        std::lock_guard<std::mutex> lock(branch.Lock);
+        branch.Entered.push_back(time);
+        if (branch.Entered.size() > KeptTimes)
+            branch.Entered.pop_front();
+    } else {
+        std::lock_guard<std::mutex> lock(branch.Lock);
+        branch.Entered.clear();
+    }
+    return GST_PAD_PROBE_OK;
+}
+
+GstPadProbeReturn TGstGraph::OnScannedPacket(GstPad* pad, GstPadProbeInfo* info, gpointer self) {
+    auto* graph = static_cast<TGstGraph*>(self);
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    if (buffer == nullptr || !GST_BUFFER_PTS_IS_VALID(buffer))
+        return GST_PAD_PROBE_DROP;
+    int64_t time = static_cast<int64_t>(GST_BUFFER_PTS(buffer));
+    GstEvent* event = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0);
+    if (event != nullptr && !graph->m_isTransportStream) {
+        const GstSegment* segment = nullptr;
+        gst_event_parse_segment(event, &segment);
+        const guint64 streamTime =
+            gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+        time = streamTime == GST_CLOCK_TIME_NONE ? -1 : static_cast<int64_t>(streamTime);
+    }
+    if (event != nullptr)
+        gst_event_unref(event);
+    std::lock_guard<std::mutex> lock(graph->m_video.Lock);
+    graph->m_video.ScanTimes.push_back(time);
+    return GST_PAD_PROBE_DROP;
+}
+
 void TGstGraph::ScanVideoEnd(int64_t containerNs) {
     {
         std::lock_guard<std::mutex> lock(m_video.Lock);
         m_video.Scanning = true;
         m_video.ScanTimes.clear();
     }
+    // Where times hold, the packets' own times tell the last picture and the
+    // rate: they are taken before the decoder, which then decodes nothing.
+    GstPad* decoderEntry = m_gridByTime ? VideoDecoderEntry() : nullptr;
+    const gulong probe = decoderEntry != nullptr ? gst_pad_add_probe(decoderEntry, GST_PAD_PROBE_TYPE_BUFFER,
+                                                                     OnScannedPacket, this, nullptr)
+                                                 : 0;
     const int64_t startNs = std::max<int64_t>(0, m_video.OriginNs + containerNs - GST_SECOND);
     SeekKeyFrame(m_video.Sink, startNs);
     if (gst_element_set_state(m_pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE)
         WaitForEvent();
     gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    if (decoderEntry != nullptr) {
+        gst_pad_remove_probe(decoderEntry, probe);
+        gst_object_unref(decoderEntry);
+    }
     std::vector<int64_t> times;
     {
         std::lock_guard<std::mutex> lock(m_video.Lock);
         m_video.Scanning = false;
         times.swap(m_video.ScanTimes);
     }
-    if (m_video.FpsNumerator <= 0)
+    // MP4 states the average rate (pictures over duration), which is no grid
+    // for a phone's variable rate: the step most pictures keep is.
+    if (m_video.FpsNumerator <= 0 ||
+        (m_gridByTime && !IsCommonRate(m_video.FpsNumerator, m_video.FpsDenominator)))
         EstimateFrameRate(times);
-    if (!times.empty() && m_video.FpsNumerator > 0)
+    if (!times.empty() && m_video.FpsNumerator > 0 && m_gridByTime) {
+        int64_t last = -1;
+        for (int64_t time : times)
+            if (time >= 0)
+                last = std::max(last, IndexAt(m_video, time));
+        if (last >= 0)
+            m_videoFrames = last + 1;
+    } else if (!times.empty() && m_video.FpsNumerator > 0) {
         m_videoFrames = FirstIndex(times) + static_cast<int64_t>(times.size());
+    }
     {
         std::lock_guard<std::mutex> lock(m_eventsLock);
         m_events.clear();
@@ -706,8 +926,10 @@ void TGstGraph::ScanVideoEnd(int64_t containerNs) {
     m_video.IndexKnown = true;
     m_video.NextIndex = 0;
     m_video.DropBelow = 0;
+    DropHeld(m_video);
     std::lock_guard<std::mutex> audioLock(m_audio.Lock);
     m_audio.DropBelow = 0;
+    m_audio.DeliveredEnd = 0;
 }
 
 void TGstGraph::PostEvent(int32_t code) {
@@ -742,6 +964,8 @@ GstFlowReturn TGstGraph::OnSample(GstAppSink* sink, bool isVideo) {
     HoldAtReadAhead(lock, isVideo);
     if (isVideo && branch.Scanning) {
         branch.ScanTimes.push_back(StreamTimeNs(sample));
+    } else if (isVideo && m_gridByTime) {
+        PlaceOnGrid(branch, sample); // also detached: a seek may read on from here
     } else if (isVideo && branch.Callback == nullptr && branch.IndexKnown) {
         ++branch.NextIndex; // a detached stream is still counted
     } else if (branch.Callback != nullptr) {
@@ -768,34 +992,39 @@ void TGstGraph::HoldAtReadAhead(std::unique_lock<std::mutex>& lock, bool isVideo
     TBranch& branch = isVideo ? m_video : m_audio;
     const auto mustHold = [&] {
         if (branch.Callback == nullptr || branch.Scanning ||
-            branch.Callback->Buffers().Count() < ReadAheadBuffers)
+            branch.Callback->Buffers().Count() < m_readAheadBuffers)
             return false;
         if (!isVideo || m_audio.Sink == nullptr)
             return true;
         std::lock_guard<std::mutex> audioLock(m_audio.Lock);
         return m_audio.Callback == nullptr || !m_audio.Callback->Buffers().Event().HasWaiters();
     };
-    // Pops do not signal; looking again every 200 microseconds costs little
-    // next to a picture.
+    // Pops signal Room; looking again every 200 microseconds as well covers a
+    // pop between the check and the wait.
     while (mustHold())
         branch.Room.wait_for(lock, std::chrono::microseconds(200));
 }
 
 // Called with the branch lock held.
 void TGstGraph::Deliver(TBranch& branch, GstSample* sample, bool isVideo) {
-    GstBuffer* buffer = gst_sample_get_buffer(sample);
-    GstMapInfo map;
-    if (buffer == nullptr || !gst_buffer_map(buffer, &map, GST_MAP_READ))
-        return;
     const int64_t time = StreamTimeNs(sample);
+    if (isVideo) {
+        if (branch.NextIndex++ >= branch.DropBelow)
+            Hand(branch, sample, time, 0);
+        return;
+    }
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    if (buffer == nullptr || branch.Callback == nullptr)
+        return;
+    GstMapInfo map;
+    if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
+        return;
+    const size_t frameBytes = static_cast<size_t>(std::max(branch.Channels, 1)) * 2;
+    const int64_t count = static_cast<int64_t>(map.size / frameBytes);
+    const int64_t first = time >= 0 ? IndexAt(branch, time) : branch.DeliveredEnd;
     size_t skipBytes = 0;
     bool keep = true;
-    if (isVideo) {
-        keep = branch.NextIndex++ >= branch.DropBelow;
-    } else if (branch.DropBelow > 0 && time >= 0) {
-        const size_t frameBytes = static_cast<size_t>(std::max(branch.Channels, 1)) * 2;
-        const int64_t first = IndexAt(branch, time);
-        const int64_t count = static_cast<int64_t>(map.size / frameBytes);
+    if (branch.DropBelow > 0 && time >= 0) {
         if (first + count <= branch.DropBelow) {
             keep = false;
         } else {
@@ -803,15 +1032,90 @@ void TGstGraph::Deliver(TBranch& branch, GstSample* sample, bool isVideo) {
             branch.DropBelow = 0;
         }
     }
-    if (keep && branch.Callback != nullptr)
+    // Audio is copied: buffers the caller never drains must not pin the graph's.
+    if (keep) {
         branch.Callback->BufferCB(time >= 0 ? static_cast<double>(time) / NanosecondsPerSecond : 0,
                                   map.data + skipBytes, static_cast<int32_t>(map.size - skipBytes));
+        branch.DeliveredEnd = first + count;
+    }
     gst_buffer_unmap(buffer, &map);
+}
+
+// Called with the branch lock held. The picture's own memory is queued; the
+// consumer's copy into its frame buffer is the only one.
+void TGstGraph::Hand(TBranch& branch, GstSample* sample, int64_t time, size_t skipBytes) {
+    if (branch.Callback == nullptr)
+        return;
+    TMappedSample* mapped = TMappedSample::Map(sample);
+    if (mapped == nullptr)
+        return;
+    skipBytes = std::min(skipBytes, mapped->Size());
+    branch.Callback->BufferCBShared(time >= 0 ? static_cast<double>(time) / NanosecondsPerSecond : 0,
+                                    mapped->Data() + skipBytes,
+                                    static_cast<int32_t>(mapped->Size() - skipBytes), mapped);
+}
+
+// Called with the video lock held. Frame n shows the last picture due at or
+// before n: a picture is held until a later one is due, then handed for
+// every slot it covered (a dropped frame repeats the picture before it), and
+// one superseded within its slot is never shown.
+void TGstGraph::PlaceOnGrid(TBranch& branch, GstSample* sample) {
+    const int64_t time = StreamTimeNs(sample);
+    int64_t due = time >= 0                ? IndexAt(branch, time)
+                  : branch.Held != nullptr ? branch.HeldDue + 1
+                                           : branch.NextIndex;
+    if (branch.Held == nullptr) {
+        // Nothing earlier came after the seek: this one shows from the slot sought.
+        due = std::min(due, branch.NextIndex);
+    } else if (due > branch.HeldDue) {
+        HandHeld(branch, due);
+    } else {
+        due = branch.HeldDue;
+        DropHeld(branch);
+    }
+    branch.Held = gst_sample_ref(sample);
+    branch.HeldDue = due;
+    // Already decoded after it: its slots are known without waiting for the
+    // next picture to be converted (a seek then costs one conversion).
+    while (!branch.Entered.empty() && branch.Entered.front() >= 0 && time >= 0 &&
+           branch.Entered.front() <= time)
+        branch.Entered.pop_front();
+    if (time >= 0 && !branch.Entered.empty() && branch.Entered.front() > time)
+        HandSlots(branch, IndexAt(branch, branch.Entered.front()));
+}
+
+// Hands the held picture for its slots before untilSlot (never past the
+// length: a time far ahead must not flood the queue), then lets it go.
+void TGstGraph::HandHeld(TBranch& branch, int64_t untilSlot) {
+    HandSlots(branch, untilSlot);
+    DropHeld(branch);
+}
+
+void TGstGraph::HandSlots(TBranch& branch, int64_t untilSlot) {
+    const int64_t length = m_gridFrames;
+    if (length > 0)
+        untilSlot = std::min(untilSlot, length);
+    const double slotNs = NanosecondsPerSecond * branch.FpsDenominator / std::max(branch.FpsNumerator, 1);
+    for (int64_t slot = std::max(branch.NextIndex, branch.HeldDue); slot < untilSlot; ++slot) {
+        branch.NextIndex = slot + 1;
+        if (slot >= branch.DropBelow)
+            Hand(branch, branch.Held, branch.OriginNs + std::llround(static_cast<double>(slot) * slotNs), 0);
+    }
+}
+
+void TGstGraph::DropHeld(TBranch& branch) {
+    if (branch.Held != nullptr)
+        gst_sample_unref(branch.Held);
+    branch.Held = nullptr;
+    branch.HeldDue = -1;
 }
 
 void TGstGraph::OnVideoEos(GstAppSink*, gpointer self) {
     auto* graph = static_cast<TGstGraph*>(self);
     std::lock_guard<std::mutex> lock(graph->m_video.Lock);
+    // The last picture lasts to the end of the length.
+    if (graph->m_gridByTime && graph->m_video.Held != nullptr)
+        graph->HandHeld(graph->m_video, std::max(graph->m_video.HeldDue + 1, graph->m_gridFrames.load()));
     if (!graph->m_video.IndexKnown && !graph->m_video.Pending.empty() && graph->m_video.Callback != nullptr)
         graph->ResolvePending();
 }
