@@ -104,19 +104,16 @@ bool StepThroughRecording(TFormMain& form, const QString& title, const std::func
     progress.setAutoReset(false);
     QElapsedTimer elapsed;
     elapsed.start();
-    int64_t labelShownMs = -1000;
     while (clock.PositionMs() < lengthMs) {
         step();
         const int32_t before = clock.PositionMs();
         clock.SetPosition(int64_t{before} + clock.PageSizeMs());
         DrainUnreadAudio(form.VideoList());
         const int32_t positionMs = clock.PositionMs();
-        if (elapsed.elapsed() - labelShownMs >= 250) {
-            labelShownMs = elapsed.elapsed();
-            const int64_t leftMs = positionMs > 0 ? labelShownMs * (lengthMs - positionMs) / positionMs : 0;
-            progress.setLabelText(QStringLiteral("%1 of %2, about %3 left")
-                                      .arg(ClockText(positionMs), ClockText(lengthMs), ClockText(leftMs + 999)));
-        }
+        const int64_t leftMs = positionMs > 0 ? elapsed.elapsed() * (lengthMs - positionMs) / positionMs : 0;
+        // The label lays itself out again only when its text changes.
+        progress.setLabelText(QStringLiteral("%1 of %2, about %3 left")
+                                  .arg(ClockText(positionMs), ClockText(lengthMs), ClockText(leftMs + 999)));
         progress.setValue(positionMs);
         QCoreApplication::processEvents();
         if (progress.wasCanceled())
