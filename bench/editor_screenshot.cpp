@@ -71,10 +71,18 @@ class TScreenshotDialogs final : public TFormMainDialogs {
 public:
     explicit TScreenshotDialogs(QString exportFile)
         : m_standard(CreateStandardDialogs()), m_exportFile(std::move(exportFile)) {}
-    std::optional<QString> AskOpenDocument(QWidget* parent) override { return m_standard->AskOpenDocument(parent); }
-    std::optional<QString> AskSaveDocument(QWidget* parent) override { return m_standard->AskSaveDocument(parent); }
-    void ShowError(QWidget* parent, const QString& message) override { m_standard->ShowError(parent, message); }
-    std::optional<QString> AskSaveExport(QWidget*, const QString&, const QString&) override { return m_exportFile; }
+    std::optional<QString> AskOpenDocument(QWidget* parent) override {
+        return m_standard->AskOpenDocument(parent);
+    }
+    std::optional<QString> AskSaveDocument(QWidget* parent) override {
+        return m_standard->AskSaveDocument(parent);
+    }
+    void ShowError(QWidget* parent, const QString& message) override {
+        m_standard->ShowError(parent, message);
+    }
+    std::optional<QString> AskSaveExport(QWidget*, const QString&, const QString&) override {
+        return m_exportFile;
+    }
 
 private:
     std::unique_ptr<TFormMainDialogs> m_standard;
@@ -196,7 +204,8 @@ int main(int argc, char** argv) {
         // taken while the export runs.
         QTimer::singleShot(500, [] {
             if (auto* dialog = dynamic_cast<TAVICompressorDialog*>(QApplication::activeModalWidget())) {
-                dialog->ComboBoxCompressor->setCurrentIndex(dialog->ComboBoxCompressor->findText("Motion JPEG"));
+                dialog->ComboBoxCompressor->setCurrentIndex(
+                    dialog->ComboBoxCompressor->findText("Motion JPEG"));
                 dialog->ButtonOK->click();
             }
         });

@@ -168,8 +168,8 @@ public:
         m_frame->height = Height;
         av_frame_get_buffer(m_frame, 0);
         m_packet = av_packet_alloc();
-        m_scaler = sws_getContext(Width, Height, AV_PIX_FMT_BGRA, Width, Height, AV_PIX_FMT_YUV420P, SWS_BICUBIC,
-                                  nullptr, nullptr, nullptr);
+        m_scaler = sws_getContext(Width, Height, AV_PIX_FMT_BGRA, Width, Height, AV_PIX_FMT_YUV420P,
+                                  SWS_BICUBIC, nullptr, nullptr, nullptr);
         const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
         sws_setColorspaceDetails(m_scaler, coefficients, 1, coefficients, 1, 0, 1 << 16, 1 << 16);
     }
@@ -246,7 +246,8 @@ double Export(TTempDir& folder, const std::string& clip, const std::string& outp
     const int32_t type = form.Project().EnsureBuiltInType(BuiltInOutput);
     const int32_t lengthMs = form.VideoList().Window(0).MediaFile()->GetVideoLength() * 40;
     std::vector<std::unique_ptr<TEvent>> events;
-    for (int32_t time = 0, camera = 1; time < lengthMs; time += CutFrames * 40, camera = camera % Cameras + 1) {
+    for (int32_t time = 0, camera = 1; time < lengthMs;
+         time += CutFrames * 40, camera = camera % Cameras + 1) {
         TParameters parameters;
         parameters.ParametersFromLines({QStringLiteral("Camera=%1").arg(camera)});
         events.push_back(std::make_unique<TEvent>(type, time, QString(), parameters));
@@ -285,16 +286,16 @@ int main(int argc, char** argv) {
     spec.encoderThreads = 2;
     const TBenchClock::time_point written = TBenchClock::now();
     WriteClip(clip, spec);
-    std::printf("clip: %d s of 1280x720 25 fps MPEG-4 with PCM sound, written in %.1f s; 4 cameras\n", seconds,
-                Seconds(written));
+    std::printf("clip: %d s of 1280x720 25 fps MPEG-4 with PCM sound, written in %.1f s; 4 cameras\n",
+                seconds, Seconds(written));
 
     int frames = 0;
     const double ours = Export(folder, clip, folder.File("export.avi"), frames);
     const double bare = BareLoop(clip, folder.File("bare.avi"), spec.frameCount);
     std::printf("export: %d frames in %.2f s = %.2f x the recording's length (%.1f fps)\n", frames, ours,
                 ours / seconds, frames / ours);
-    std::printf("bare libav loop (4 decodes + 1 MJPEG encode per frame): %.2f s; export / bare = %.2f\n", bare,
-                ours / bare);
+    std::printf("bare libav loop (4 decodes + 1 MJPEG encode per frame): %.2f s; export / bare = %.2f\n",
+                bare, ours / bare);
     if (std::system("command -v ffmpeg >/dev/null 2>&1") == 0) {
         const std::string command = "ffmpeg -v error -y -i '" + clip + "' -an -c:v mjpeg -q:v " +
                                     std::to_string(Quantiser) + " '" + folder.File("cli.avi") + "'";
@@ -302,8 +303,8 @@ int main(int argc, char** argv) {
         const int status = std::system(command.c_str());
         const double cli = Seconds(start);
         if (status == 0)
-            std::printf("ffmpeg CLI (1 decode + 1 MJPEG encode per frame): %.2f s; export / ffmpeg = %.2f\n", cli,
-                        ours / cli);
+            std::printf("ffmpeg CLI (1 decode + 1 MJPEG encode per frame): %.2f s; export / ffmpeg = %.2f\n",
+                        cli, ours / cli);
         else
             std::printf("ffmpeg CLI failed (status %d): no comparison\n", status);
     } else {

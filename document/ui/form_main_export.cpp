@@ -59,11 +59,12 @@ void ExportRegion(TFormVideoList& videos, const TEventRegion& region, int32_t po
 
 QString ClockText(int64_t ms) {
     const int64_t seconds = ms / 1000;
-    return seconds >= 3600 ? QStringLiteral("%1:%2:%3")
-                                 .arg(seconds / 3600)
-                                 .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-                                 .arg(seconds % 60, 2, 10, QLatin1Char('0'))
-                           : QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return seconds >= 3600
+               ? QStringLiteral("%1:%2:%3")
+                     .arg(seconds / 3600)
+                     .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                     .arg(seconds % 60, 2, 10, QLatin1Char('0'))
+               : QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
 // Audio the export never asks for would pile up in the reader of every
@@ -140,7 +141,8 @@ private:
 };
 
 bool HasEventOfType(const TEvents& events, int32_t type) {
-    return std::any_of(events.begin(), events.end(), [type](const auto& event) { return event->EventType == type; });
+    return std::any_of(events.begin(), events.end(),
+                       [type](const auto& event) { return event->EventType == type; });
 }
 
 } // namespace

@@ -197,7 +197,8 @@ protected:
             m_form->Clock().SetPosition(n * 40);
             const QImage& picture = m_form->FormOutput->Picture();
             EXPECT_EQ(picture.size(), QSize(Width, Height));
-            EXPECT_LE(MeanAbsoluteError(frame, picture.constBits(), Width, Height), maxError) << "frame " << n;
+            EXPECT_LE(MeanAbsoluteError(frame, picture.constBits(), Width, Height), maxError)
+                << "frame " << n;
             numbers.push_back(ReadFrameNumber(frame, Width, Height));
         }
         return numbers;
@@ -223,14 +224,16 @@ TEST_F(FormMainVideoExport, EveryFrameIsTheOutputPictureAtItsStep) {
         uint32_t handler;
         double maxError;
     };
-    for (const TCase& c : {TCase{"Full Frames (Uncompressed)", 0, 0.0}, TCase{nullptr, FourCCFromText("MJPG"), 3.0}}) {
+    for (const TCase& c :
+         {TCase{"Full Frames (Uncompressed)", 0, 0.0}, TCase{nullptr, FourCCFromText("MJPG"), 3.0}}) {
         SCOPED_TRACE(c.maxError);
         if (c.compressor) {
             m_answers.Compressor.reset();
             QTimer::singleShot(0, [c] {
                 auto* dialog = dynamic_cast<TAVICompressorDialog*>(QApplication::activeModalWidget());
                 ASSERT_NE(dialog, nullptr);
-                dialog->ComboBoxCompressor->setCurrentIndex(dialog->ComboBoxCompressor->findText(c.compressor));
+                dialog->ComboBoxCompressor->setCurrentIndex(
+                    dialog->ComboBoxCompressor->findText(c.compressor));
                 QTest::mouseClick(dialog->ButtonOK, Qt::LeftButton);
             });
         } else {

@@ -178,7 +178,7 @@ TEST(AVIReadEmptyChunks, ShowThePreviousPictureWithBPictures) {
     WriteClip(source, spec);
     const std::string path = Folder().File("bframes-empty-chunks.avi");
     const std::vector<int> emptyAfter = {0, 3, 4, 12, 13, 20, 35}; // source entries
-    std::vector<int> expected; // the frame number each sample shows
+    std::vector<int> expected;                                     // the frame number each sample shows
     {
         TAVIReader reader(OpenAVIFileSource(source));
         const int32_t stream = reader.FindStream(FourCCVideo);
@@ -187,7 +187,8 @@ TEST(AVIReadEmptyChunks, ShowThePreviousPictureWithBPictures) {
         const int32_t target = writer.AddStream(reader.Stream(stream).Header);
         writer.SetFormat(target, reader.Stream(stream).Format);
         std::vector<uint8_t> chunk;
-        for (int entry = 0, pictures = 0; entry < static_cast<int>(reader.Stream(stream).Index.size()); ++entry) {
+        for (int entry = 0, pictures = 0; entry < static_cast<int>(reader.Stream(stream).Index.size());
+             ++entry) {
             ASSERT_TRUE(reader.ReadEntry(stream, entry, chunk));
             writer.Write(target, chunk.data(), static_cast<uint32_t>(chunk.size()), 1,
                          reader.Stream(stream).Index[entry].IsKey);
@@ -206,7 +207,8 @@ TEST(AVIReadEmptyChunks, ShowThePreviousPictureWithBPictures) {
     for (size_t n = 0; n < expected.size(); ++n)
         EXPECT_EQ(ReadFrameNumber(file.GetFrame(), spec.width, spec.height), expected[n]) << "in order " << n;
     for (size_t n = expected.size(); n-- > 0;)
-        EXPECT_EQ(ReadFrameNumber(file.GetFrameAt(static_cast<int32_t>(n)), spec.width, spec.height), expected[n])
+        EXPECT_EQ(ReadFrameNumber(file.GetFrameAt(static_cast<int32_t>(n)), spec.width, spec.height),
+                  expected[n])
             << "backwards " << n;
 }
 

@@ -88,8 +88,8 @@ const QImage& FitOutputFrame(const QImage& picture, QSize frameSize, QImage& fra
     if (picture.isNull() || picture.width() <= 0 || picture.height() <= 0)
         return frame;
     const QSize fitted = picture.size().scaled(frameSize, Qt::KeepAspectRatio);
-    const QRect target(QPoint((frameSize.width() - fitted.width()) / 2, (frameSize.height() - fitted.height()) / 2),
-                       fitted);
+    const QRect target(
+        QPoint((frameSize.width() - fitted.width()) / 2, (frameSize.height() - fitted.height()) / 2), fitted);
     QPainter painter(&frame);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     painter.drawImage(target, picture);

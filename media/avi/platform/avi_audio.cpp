@@ -411,7 +411,7 @@ std::vector<uint8_t> FormatBytes(const TWaveFormatEx& wave, const std::vector<ui
 }
 
 TWaveFormatEx MakeWave(uint16_t tag, int channels, int rate, uint16_t bits, uint16_t blockAlign,
-                     uint32_t average) {
+                       uint32_t average) {
     TWaveFormatEx w{};
     w.wFormatTag = tag;
     w.nChannels = static_cast<uint16_t>(channels);

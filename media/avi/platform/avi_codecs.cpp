@@ -229,7 +229,8 @@ private:
         const int32_t target = shownPictures - 1;
         if (target == m_lastOrdinal)
             return true;
-        if (!(m_isDecoding && m_isSynced && target > m_lastOrdinal && !KeyBetterThanGoingOn(display, target))) {
+        if (!(m_isDecoding && m_isSynced && target > m_lastOrdinal &&
+              !KeyBetterThanGoingOn(display, target))) {
             int32_t key = std::max(m_reader.KeyEntryAtOrBefore(m_stream, display), 0);
             while (key > 0 && OrdinalOfKey(key) > target)
                 key = std::max(m_reader.KeyEntryAtOrBefore(m_stream, key - 1), 0);
@@ -278,7 +279,8 @@ private:
         if (m_leadingPicturesAfterKey) {
             PictureType(key);
             const auto& index = m_reader.Stream(m_stream).Index;
-            for (int32_t entry = key + 1; entry < EntryCount() && entry <= key + 32 && leading < 16; ++entry) {
+            for (int32_t entry = key + 1; entry < EntryCount() && entry <= key + 32 && leading < 16;
+                 ++entry) {
                 if (index[entry].Size == 0)
                     continue;
                 if (PictureType(entry) != AV_PICTURE_TYPE_B)
