@@ -15,20 +15,26 @@
 //   --modal WHAT     take the picture while a dialog is open, then cancel
 //                    it: a command name (e.g. ActionOptionsHotKeys), or
 //                    TypeEditor for the first event type in its editor
+//   --export FILE    run the output video export into FILE (Motion JPEG
+//                    chosen in its dialog) and take the picture while its
+//                    progress dialog is up
 #include "capture/ui/form_event_buttons.h"
 #include "capture/ui/form_event_list.h"
 #include "capture/ui/form_event_type_groups.h"
 #include "document/ui/form_main.h"
 #include "document/ui/main_document.h"
+#include "media/avi/ui/avi_dialogs.h"
 #include "playback/playback_clock.h"
 #include "views/form_time_line.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEventLoop>
 #include <QKeySequence>
 #include <QPixmap>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRect>
 #include <QScreen>
@@ -59,6 +65,30 @@ QAction* ActionNamed(TFormMain& form, const QString& name) {
     return nullptr;
 }
 
+// The standard dialogs, except that an export writes to a file named in
+// advance.
+class TScreenshotDialogs final : public TFormMainDialogs {
+public:
+    explicit TScreenshotDialogs(QString exportFile)
+        : m_standard(CreateStandardDialogs()), m_exportFile(std::move(exportFile)) {}
+    std::optional<QString> AskOpenDocument(QWidget* parent) override {
+        return m_standard->AskOpenDocument(parent);
+    }
+    std::optional<QString> AskSaveDocument(QWidget* parent) override {
+        return m_standard->AskSaveDocument(parent);
+    }
+    void ShowError(QWidget* parent, const QString& message) override {
+        m_standard->ShowError(parent, message);
+    }
+    std::optional<QString> AskSaveExport(QWidget*, const QString&, const QString&) override {
+        return m_exportFile;
+    }
+
+private:
+    std::unique_ptr<TFormMainDialogs> m_standard;
+    QString m_exportFile;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -76,6 +106,7 @@ int main(int argc, char** argv) {
     bool isTiled = false;
     bool isDrawing = false;
     QString modal;
+    QString exportFile;
     for (int i = 3; i + 1 < argc; i += 2) {
         const QString value = QString::fromLocal8Bit(argv[i + 1]);
         if (std::strcmp(argv[i], "--at") == 0)
@@ -88,13 +119,17 @@ int main(int argc, char** argv) {
             keys.push_back(QKeySequence(value));
         else if (std::strcmp(argv[i], "--modal") == 0)
             modal = value;
+        else if (std::strcmp(argv[i], "--export") == 0)
+            exportFile = value;
         else if (std::strcmp(argv[i], "--tile") == 0)
             isTiled = value == QLatin1String("1");
         else if (std::strcmp(argv[i], "--draw") == 0)
             isDrawing = value == QLatin1String("1");
     }
 
-    TFormMain form;
+    TFormMainOptions options;
+    options.Dialogs = std::make_unique<TScreenshotDialogs>(exportFile);
+    TFormMain form(std::move(options));
     TMainDocument document(form);
     form.show();
     RunEventsFor(200);
@@ -163,6 +198,27 @@ int main(int argc, char** argv) {
         } else if (QAction* action = ActionNamed(form, modal)) {
             action->trigger();
         }
+    }
+    if (!exportFile.isEmpty()) {
+        // The compressor dialog answered as a user does, then the picture
+        // taken while the export runs.
+        QTimer::singleShot(500, [] {
+            if (auto* dialog = dynamic_cast<TAVICompressorDialog*>(QApplication::activeModalWidget())) {
+                dialog->ComboBoxCompressor->setCurrentIndex(
+                    dialog->ComboBoxCompressor->findText("Motion JPEG"));
+                dialog->ButtonOK->click();
+            }
+        });
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            const auto* progress = form.findChild<QProgressDialog*>();
+            if (progress != nullptr && progress->isVisible() && progress->value() > progress->maximum() / 3) {
+                screen = QGuiApplication::primaryScreen()->grabWindow(0);
+                poll.stop();
+            }
+        });
+        poll.start(20);
+        form.Execute([&form] { form.ActionExportOutputVideoExecute(); });
     }
     if (screen.isNull())
         screen = QGuiApplication::primaryScreen()->grabWindow(0);

@@ -90,7 +90,10 @@ void TPlaybackClock::UpdateTrackBarRange() {
 }
 
 void TPlaybackClock::SeekAll(int32_t positionMs) {
-    Stop(true);
+    // Both callers repaint once the new frames are in: painting the old ones
+    // first doubled the cost of every position change (and of every step of
+    // an export).
+    Stop(false);
     for (int32_t i = 0; i < m_media.MediumCount(); ++i) {
         TPlaybackMedium& medium = m_media.Medium(i);
         TAVFile* file = medium.MediaFile();

@@ -106,7 +106,8 @@ public:
     void TrackBarChange(TPositionSender sender);
     // Range and page size from the video media of the set.
     void UpdateTrackBarRange();
-    // Stops, then shows every medium at positionMs.
+    // Stops, then makes every medium's frame at positionMs its current one
+    // without painting it (the caller repaints).
     void SeekAll(int32_t positionMs);
     // Moves to `value` in the project's unit and refreshes, even when the
     // position does not change.

@@ -259,10 +259,15 @@ void TFormVideo::FetchFrame(int32_t frame) {
 }
 
 void TFormVideo::Paint() {
+    // Composed here, not only by the paint event: Qt drops the repaint of a
+    // window that is minimised or not exposed yet, and the output window and
+    // the exports would take a stale picture.
+    if (m_doubleBuffered && m_mediaFile && IsVideoTicked()) {
+        ComposeOffscreen();
+        m_isOffscreenCurrent = true;
+    }
     if (ImageVideo->isVisible())
         ImageVideo->repaint();
-    else if (m_doubleBuffered && m_mediaFile && IsVideoTicked())
-        ComposeOffscreen();
 }
 
 TPictureContent TFormVideo::PictureContent() const {
@@ -303,7 +308,9 @@ void TFormVideo::ImageVideoPaint(QPainter& painter) {
         DrawDirect(painter, area);
         return;
     }
-    ComposeOffscreen();
+    if (!m_isOffscreenCurrent)
+        ComposeOffscreen();
+    m_isOffscreenCurrent = false;
     if (m_offscreenPicture.isNull()) {
         painter.fillRect(whole, Qt::black);
         return;

@@ -237,6 +237,8 @@ private:
     int32_t m_marginY = 0;
     bool m_doubleBuffered = false;
     QImage m_offscreenPicture;
+    // Paint composed the off-screen picture for the paint event that follows.
+    bool m_isOffscreenCurrent = false;
     const uint8_t* m_currentBitmap = nullptr;
     // m_currentBitmap wrapped for drawing (no copy); null with it.
     QImage m_currentFrame;

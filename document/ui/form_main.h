@@ -204,10 +204,22 @@ public:
     void Remove1Click(int32_t index);
 
     // --- Hidden exports (form_main_export.cpp) ----------------------------
+    // Both commands are hidden (their actions stay disabled), so these are
+    // also their entries for callers that run them. Both step through the
+    // recording from 0 one frame period at a time behind a progress dialog
+    // whose Cancel stops at the next step and keeps what was written
+    // complete.
+    //
+    // Writes what the output window shows at every step into an AVI file
+    // of the output window's normal size at 1000 / frame period frames per
+    // second, with the compressor the user chooses; a cancelled export also
+    // goes back to the position it started from. Without an "Output" type
+    // or any event of it, or when the user cancels a dialog, no file is
+    // written. Media errors pass to the error handler.
+    void ActionExportOutputVideoExecute();
     // Cuts the regions of one event type, camera and person out of the
     // cameras' pictures at every frame period into a ".bitmap" data file and
-    // its ".index" file. The command is hidden (its action stays disabled),
-    // so this is also its entry for callers that run it.
+    // its ".index" file.
     void ActionExportOutputRegionExecute();
 
     // --- Event and title lists -------------------------------------------

@@ -4,14 +4,21 @@
 
 #include "interchange/region_export.h"
 #include "interchange/ui/form_region.h"
+#include "media/avi/avi_file.h"
 #include "playback/playback_clock.h"
 #include "playback/ui/form_video_list.h"
+#include "views/core/output_picture.h"
+#include "views/form_output.h"
 #include "views/form_video.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QProgressDialog>
+
+#include <algorithm>
 
 namespace {
 
@@ -50,10 +57,140 @@ void ExportRegion(TFormVideoList& videos, const TEventRegion& region, int32_t po
     }
 }
 
+QString ClockText(int64_t ms) {
+    const int64_t seconds = ms / 1000;
+    return seconds >= 3600
+               ? QStringLiteral("%1:%2:%3")
+                     .arg(seconds / 3600)
+                     .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                     .arg(seconds % 60, 2, 10, QLatin1Char('0'))
+               : QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+// Audio the export never asks for would pile up in the reader of every
+// interleaved file for the whole recording (gigabytes over an hour of four
+// cameras); playback drains it the same way.
+void DrainUnreadAudio(TFormVideoList& videos) {
+    for (int32_t i = 0; i < videos.Count(); ++i) {
+        TAVFile* file = videos.Window(i).MediaFile();
+        if (file == nullptr || file->GetMode() != TAVFile::ModeRead ||
+            !(file->GetFlags() & TAVFile::FlagInterleaved) || !(file->GetStreams() & TAVFile::StreamAudio))
+            continue;
+        try {
+            file->SkipAudio();
+        } catch (const TAVFile::AVFileError&) {
+            // Damaged audio costs the export nothing: only the pictures are written.
+        }
+    }
+}
+
+// Steps the playback position from 0 to the playback length, one frame
+// period at a time, running step at every position, with a progress dialog
+// showing the position and the time left. Moving on by one frame period is
+// reading on in every medium, never a seek. False when the user cancelled;
+// errors of step or of the position change pass on.
+bool StepThroughRecording(TFormMain& form, const QString& title, const std::function<void()>& step) {
+    TPlaybackClock& clock = form.Clock();
+    const int32_t lengthMs = clock.TrackBar().Maximum;
+    if (clock.PositionMs() == 0)
+        clock.TrackBarChange(TPositionSender::TrackBar);
+    else
+        clock.SetPosition(0);
+    // An hour of several cameras takes a while: the user sees how far it is
+    // and may stop it.
+    QProgressDialog progress(QString(), QStringLiteral("Cancel"), 0, lengthMs, &form);
+    progress.setWindowTitle(title);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoReset(false);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (clock.PositionMs() < lengthMs) {
+        step();
+        const int32_t before = clock.PositionMs();
+        clock.SetPosition(int64_t{before} + clock.PageSizeMs());
+        DrainUnreadAudio(form.VideoList());
+        const int32_t positionMs = clock.PositionMs();
+        const int64_t leftMs = positionMs > 0 ? elapsed.elapsed() * (lengthMs - positionMs) / positionMs : 0;
+        // The label lays itself out again only when its text changes.
+        progress.setLabelText(QStringLiteral("%1 of %2, about %3 left")
+                                  .arg(ClockText(positionMs), ClockText(lengthMs), ClockText(leftMs + 999)));
+        progress.setValue(positionMs);
+        QCoreApplication::processEvents();
+        if (progress.wasCanceled())
+            return false;
+        if (positionMs == before)
+            break;
+    }
+    return true;
+}
+
+// Answers the writer's compressor question with what the user chose before
+// the file was created; the stored audio is never asked for.
+class TChosenCompressor final : public TAVIChooser {
+public:
+    explicit TChosenCompressor(const TAVICompressorOptions& options) : m_options(options) {}
+    bool ChooseCompressor(TAVICompressorOptions& options) override {
+        options = m_options;
+        return true;
+    }
+    bool ChooseAudioFormat(const std::vector<uint8_t>&, std::vector<uint8_t>&) override { return false; }
+
+private:
+    TAVICompressorOptions m_options;
+};
+
+bool HasEventOfType(const TEvents& events, int32_t type) {
+    return std::any_of(events.begin(), events.end(),
+                       [type](const auto& event) { return event->EventType == type; });
+}
+
 } // namespace
 
 void TFormMain::ConnectExports() {
+    ConnectCommand(Id::ActionExportOutputVideo, [this] { ActionExportOutputVideoExecute(); });
     ConnectCommand(Id::ActionExportOutputRegion, [this] { ActionExportOutputRegionExecute(); });
+}
+
+void TFormMain::ActionExportOutputVideoExecute() {
+    const std::optional<QString> fileName =
+        Dialogs().AskSaveExport(this, QStringLiteral("All (*.avi);;avi (*.avi)"), QStringLiteral("avi"));
+    if (!fileName)
+        return;
+    Clock().Stop(true);
+    const int32_t outputType = Project().EventTypes.FindBuiltInType(BuiltInOutput);
+    // Without a cut there is nothing to export: not even an empty file.
+    if (outputType < 0 || !HasEventOfType(Project().Events(), outputType))
+        return;
+    const bool wasOutputShown = IsToolWindowTicked(TToolWindow::Output);
+    if (!wasOutputShown)
+        SetToolWindowVisible(TToolWindow::Output, true);
+    const QSize size = FormOutput->NormalSize();
+    if (!FormOutput->isVisible() || size.isEmpty())
+        return;
+    // Asked before the file is created, so that Cancel leaves a file the
+    // user chose to overwrite as it was.
+    TAVICompressorOptions options;
+    if (!Dialogs().AskCompressor(this, options))
+        return;
+    const int32_t startMs = Clock().PositionMs();
+    TChosenCompressor chooser(options);
+    TAVIFile writer;
+    writer.SetChooser(&chooser);
+    writer.SetVideoFormat(size.width(), size.height(), static_cast<uint32_t>(1000 / Clock().PageSizeMs()), 1);
+    writer.Open(fileName->toStdString(), TAVFile::ModeWrite, TAVFile::StreamVideo, true);
+    QImage fitted;
+    const bool isComplete = StepThroughRecording(*this, QStringLiteral("Export output video"), [&] {
+        writer.PutFrame(FitOutputFrame(FormOutput->Picture(), size, fitted).constBits());
+    });
+    // A cancelled export keeps the frames written so far as a complete file
+    // that opens, and puts the editor back where the user left it.
+    writer.Close();
+    if (!isComplete) {
+        Clock().SetPosition(startMs);
+        if (!wasOutputShown)
+            SetToolWindowVisible(TToolWindow::Output, false);
+    }
 }
 
 void TFormMain::ActionExportOutputRegionExecute() {
@@ -74,30 +211,14 @@ void TFormMain::ActionExportOutputRegionExecute() {
         Dialogs().ShowError(this, QStringLiteral("Could not open file!"));
         return;
     }
-    TPlaybackClock& clock = Clock();
-    if (clock.PositionMs() == 0)
-        clock.TrackBarChange(TPositionSender::TrackBar);
-    else
-        clock.SetPosition(0);
-    // An hour of several cameras takes a while: the user sees how far it is
-    // and may stop it; what was written so far stays complete.
-    QProgressDialog progress(QStringLiteral("Exporting regions..."), QStringLiteral("Cancel"), 0,
-                             clock.TrackBar().Maximum, this);
-    progress.setWindowTitle(QStringLiteral("Export output region"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    while (clock.PositionMs() < clock.TrackBar().Maximum && !progress.wasCanceled()) {
+    // What was written before a Cancel stays complete.
+    StepThroughRecording(*this, QStringLiteral("Export output region"), [&] {
+        TPlaybackClock& clock = Clock();
         for (const TEvent* event : EventsAtStep(Project().Events(), EventCursor(), clock.CurrentTime())) {
             const TEventRegion region = ReadEventRegion(event->Parameters);
             if (RegionQualifies(event->EventType, region, query))
                 ExportRegion(VideoList(), region, clock.PositionMs(), files);
         }
-        const int32_t before = clock.PositionMs();
-        clock.SetPosition(int64_t{before} + clock.PageSizeMs());
-        progress.setValue(clock.PositionMs());
-        QCoreApplication::processEvents();
-        if (clock.PositionMs() == before)
-            break;
-    }
+    });
     files.Close();
 }

@@ -1,6 +1,7 @@
 #include "document/ui/main_dialogs.h"
 
 #include "document/ui/error_handler.h"
+#include "media/avi/ui/avi_dialogs.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -51,6 +52,10 @@ std::optional<QString> TFormMainDialogs::AskSaveExport(QWidget* parent, const QS
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().front();
+}
+
+bool TFormMainDialogs::AskCompressor(QWidget* parent, TAVICompressorOptions& options) {
+    return TAVIDialogChooser(parent).ChooseCompressor(options);
 }
 
 bool TFormMainDialogs::AskYesNo(QWidget* parent, const QString& question) {

@@ -12,6 +12,7 @@
 #include <optional>
 
 class QWidget;
+struct TAVICompressorOptions;
 
 class TFormMainDialogs {
 public:
@@ -34,6 +35,10 @@ public:
     // user cancels. The standard file dialog unless overridden.
     virtual std::optional<QString> AskSaveExport(QWidget* parent, const QString& filter,
                                                  const QString& suffix);
+    // The compressor of a video export ("Video Compression"): options arrive
+    // with the defaults and receive the choice; false when the user cancels.
+    // The AVI writer's own dialog unless overridden.
+    virtual bool AskCompressor(QWidget* parent, TAVICompressorOptions& options);
 };
 
 // QFileDialog and QMessageBox: filter "xml (*.xml)", default extension xml.

@@ -134,7 +134,7 @@ bool TAVIFile::OpenReadAudio(int32_t stream) {
     const TAVIReadStream& s = m_reader->Stream(stream);
     if (s.Format.size() < 16)
         return false;
-    TWaveFormat source{};
+    TWaveFormatEx source{};
     std::memcpy(&source, s.Format.data(), std::min(s.Format.size(), sizeof source));
     m_audioPosition = m_reader->Start(stream);
     m_converter = TAVIAudioConverter::Open(s.Format, AVIPCMFormat(source.nChannels, source.nSamplesPerSec));
@@ -249,7 +249,7 @@ bool TAVIFile::OpenWriteAudio() {
     std::vector<uint8_t> chosen;
     if (m_chooser == nullptr || !m_chooser->ChooseAudioFormat(source, chosen) || chosen.size() < 18)
         return false;
-    TWaveFormat wave;
+    TWaveFormatEx wave;
     std::memcpy(&wave, chosen.data(), sizeof wave);
     m_converter = TAVIAudioConverter::Open(source, chosen);
     if (!m_converter)

@@ -3,6 +3,7 @@
 // beforehand, what they were asked and what they showed is kept.
 
 #include "document/ui/main_dialogs.h"
+#include "media/avi/platform/avi_codecs.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,6 +16,8 @@ struct TDialogAnswers {
     bool IsYes = true;               // the answer to Yes/No questions
     QStringList Questions;           // the Yes/No questions asked
     QStringList Messages;            // the errors and messages shown
+    // The compressor of a video export; nullopt: the real dialog asks.
+    std::optional<TAVICompressorOptions> Compressor;
 };
 
 class TFakeMainDialogs final : public TFormMainDialogs {
@@ -26,6 +29,12 @@ public:
     QStringList AskMediaFiles(QWidget*) override { return m_answers.MediaFiles; }
     std::optional<QString> AskSaveExport(QWidget*, const QString&, const QString&) override {
         return m_answers.Document;
+    }
+    bool AskCompressor(QWidget* parent, TAVICompressorOptions& options) override {
+        if (!m_answers.Compressor)
+            return TFormMainDialogs::AskCompressor(parent, options);
+        options = *m_answers.Compressor;
+        return true;
     }
     bool AskYesNo(QWidget*, const QString& question) override {
         m_answers.Questions << question;

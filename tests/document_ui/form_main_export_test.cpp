@@ -1,13 +1,20 @@
-// The region export, run from its command over a generated BMP sequence.
+// The region export, run from its command over a generated BMP sequence, and
+// the output video export over two generated cameras, read back through the
+// AVI backend.
 
 #include "document/ui/form_main.h"
 
 #include "interchange/ui/form_region.h"
+#include "media/avi/avi_file.h"
+#include "media/avi/ui/avi_dialogs.h"
 #include "platform/fake_mm_timer.h"
+#include "playback/playback_clock.h"
 #include "playback/ui/form_video_list.h"
 #include "tests/document_ui/fake_main_dialogs.h"
 #include "tests/support/bmp_bytes.h"
+#include "tests/support/media_clips.h"
 #include "tests/support/temp_dir.h"
+#include "views/form_output.h"
 #include "views/form_video.h"
 
 #include <QAction>
@@ -15,6 +22,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -22,6 +30,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 
 namespace {
 
@@ -120,6 +130,175 @@ TEST_F(FormMainExport, ACameraThatIsNoNumberEndsTheExportWithItsMessage) {
     AnswerRegion("1");
     Export();
     EXPECT_EQ(m_answers.Messages, QStringList{QStringLiteral("Could not open file!")});
+}
+
+// Two cameras of 12 frames at 25 fps; camera 2 draws the numbers from 100 on.
+// The cut shows camera 1 up to 200 ms and camera 2 from there.
+class FormMainVideoExport : public ::testing::Test {
+protected:
+    static constexpr int Width = 160;
+    static constexpr int Height = 120;
+    static constexpr int Frames = 12;
+
+    void SetUp() override {
+        TFormMainOptions options;
+        options.SettingsFileName = m_dir.File("Scenemark.ini");
+        options.Dialogs = std::make_unique<TFakeMainDialogs>(m_answers);
+        options.Timer = std::make_unique<TFakeMMTimer>();
+        m_form = std::make_unique<TFormMain>(std::move(options));
+        m_form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
+        for (int camera = 1; camera <= 2; ++camera) {
+            TClipSpec spec;
+            spec.format = "avi";
+            spec.extension = "avi";
+            spec.videoCodec = "mjpeg";
+            spec.width = Width;
+            spec.height = Height;
+            spec.frameCount = Frames;
+            spec.maxBFrames = 0;
+            spec.firstFrameNumber = camera == 1 ? 0 : 100;
+            const std::string path = m_dir.File("cam" + std::to_string(camera) + ".avi");
+            WriteClip(path, spec);
+            ASSERT_TRUE(m_form->AddMedium(QString::fromStdString(path)));
+            m_form->VideoList().Window(camera - 1).Camera = camera;
+        }
+        m_answers.Document = QString::fromStdString(m_output);
+    }
+
+    void AddCut() {
+        const int32_t type = m_form->Project().EnsureBuiltInType(BuiltInOutput);
+        std::vector<std::unique_ptr<TEvent>> events;
+        for (const auto& [time, camera] : {std::pair{0, "Camera=1"}, {200, "Camera=2"}}) {
+            TParameters parameters;
+            parameters.ParametersFromLines({camera});
+            events.push_back(std::make_unique<TEvent>(type, time, QString(), parameters));
+        }
+        m_form->Project().InsertEvents(std::move(events));
+    }
+
+    void Export() {
+        m_form->Execute([this] { m_form->ActionExportOutputVideoExecute(); });
+    }
+
+    // The frame number drawn into each stored frame, checking every frame
+    // against the output window's picture at its time within maxError.
+    std::vector<int> ReadBack(double maxError) {
+        TAVIFile file;
+        file.Open(m_output, TAVFile::ModeRead, TAVFile::StreamVideo, true);
+        const TAVFile::TVideoFormat format = file.GetVideoFormat();
+        EXPECT_EQ(format.Width, Width);
+        EXPECT_EQ(format.Height, Height);
+        EXPECT_EQ(format.Rate, 25u);
+        EXPECT_EQ(format.Scale, 1u);
+        std::vector<int> numbers;
+        for (int32_t n = 0; n < file.GetVideoLength(); ++n) {
+            const uint8_t* frame = file.GetFrameAt(n);
+            m_form->Clock().SetPosition(n * 40);
+            const QImage& picture = m_form->FormOutput->Picture();
+            EXPECT_EQ(picture.size(), QSize(Width, Height));
+            EXPECT_LE(MeanAbsoluteError(frame, picture.constBits(), Width, Height), maxError)
+                << "frame " << n;
+            numbers.push_back(ReadFrameNumber(frame, Width, Height));
+        }
+        return numbers;
+    }
+
+    static std::vector<int> Cut(int frames) {
+        std::vector<int> numbers;
+        for (int n = 0; n < frames; ++n)
+            numbers.push_back(n < 5 ? n : 100 + n);
+        return numbers;
+    }
+
+    TTempDir m_dir;
+    std::string m_output = m_dir.File("cut.avi");
+    TDialogAnswers m_answers;
+    std::unique_ptr<TFormMain> m_form;
+};
+
+TEST_F(FormMainVideoExport, EveryFrameIsTheOutputPictureAtItsStep) {
+    AddCut();
+    struct TCase {
+        const char* compressor; // the dialog's item; null: answered without the dialog
+        uint32_t handler;
+        double maxError;
+    };
+    for (const TCase& c :
+         {TCase{"Full Frames (Uncompressed)", 0, 0.0}, TCase{nullptr, FourCCFromText("MJPG"), 3.0}}) {
+        SCOPED_TRACE(c.maxError);
+        if (c.compressor) {
+            m_answers.Compressor.reset();
+            QTimer::singleShot(0, [c] {
+                auto* dialog = dynamic_cast<TAVICompressorDialog*>(QApplication::activeModalWidget());
+                ASSERT_NE(dialog, nullptr);
+                dialog->ComboBoxCompressor->setCurrentIndex(
+                    dialog->ComboBoxCompressor->findText(c.compressor));
+                QTest::mouseClick(dialog->ButtonOK, Qt::LeftButton);
+            });
+        } else {
+            TAVICompressorOptions options;
+            options.Handler = c.handler;
+            m_answers.Compressor = options;
+        }
+        Export();
+        EXPECT_TRUE(m_answers.Messages.isEmpty()) << m_answers.Messages.join(' ').toStdString();
+        EXPECT_TRUE(m_form->FormOutput->isVisible());
+        EXPECT_EQ(ReadBack(c.maxError), Cut(Frames));
+    }
+}
+
+TEST_F(FormMainVideoExport, CancelKeepsTheFramesWrittenAndGoesBackToWhereTheUserWas) {
+    AddCut();
+    m_answers.Compressor = TAVICompressorOptions{};
+    m_form->Clock().SetPosition(120);
+    // Cancel as the user does, once the export is a few frames in.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [this, &poll] {
+        auto* progress = m_form->findChild<QProgressDialog*>();
+        if (progress == nullptr || !progress->isVisible() || progress->value() < 4 * 40)
+            return;
+        poll.stop();
+        QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    poll.start(0);
+    Export();
+    EXPECT_TRUE(m_answers.Messages.isEmpty());
+    EXPECT_EQ(m_form->Clock().PositionMs(), 120);
+    EXPECT_FALSE(m_form->FormOutput->isVisible());
+    m_form->SetToolWindowVisible(TToolWindow::Output, true);
+    const std::vector<int> numbers = ReadBack(0.0);
+    EXPECT_GE(numbers.size(), 4u);
+    EXPECT_LT(numbers.size(), static_cast<size_t>(Frames));
+    EXPECT_EQ(numbers, Cut(static_cast<int>(numbers.size())));
+}
+
+TEST_F(FormMainVideoExport, NothingToCutOrACancelledCompressorWritesNoFile) {
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"no Output type", [this] { m_answers.Compressor = TAVICompressorOptions{}; }},
+        {"no Output event",
+         [this] {
+             m_form->Project().EnsureBuiltInType(BuiltInOutput);
+             m_answers.Compressor = TAVICompressorOptions{};
+         }},
+        {"compressor cancelled",
+         [this] {
+             AddCut();
+             m_answers.Compressor.reset();
+             QTimer::singleShot(0, [] {
+                 auto* dialog = dynamic_cast<TAVICompressorDialog*>(QApplication::activeModalWidget());
+                 ASSERT_NE(dialog, nullptr);
+                 QTest::mouseClick(dialog->ButtonCancel, Qt::LeftButton);
+             });
+         }},
+    };
+    for (const auto& [name, prepare] : cases) {
+        SCOPED_TRACE(name);
+        prepare();
+        Export();
+        EXPECT_TRUE(m_answers.Messages.isEmpty());
+        EXPECT_FALSE(std::filesystem::exists(m_output));
+    }
 }
 
 } // namespace

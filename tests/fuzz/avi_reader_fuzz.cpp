@@ -53,7 +53,7 @@ void DecodeAudio(TAVIReader& reader, int32_t stream) {
     const TAVIReadStream& s = reader.Stream(stream);
     if (s.Format.size() < 16)
         return;
-    TWaveFormat wave{};
+    TWaveFormatEx wave{};
     std::memcpy(&wave, s.Format.data(), std::min(s.Format.size(), sizeof wave));
     auto converter = TAVIAudioConverter::Open(s.Format, AVIPCMFormat(wave.nChannels, wave.nSamplesPerSec));
     if (!converter)

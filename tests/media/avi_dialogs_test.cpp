@@ -77,7 +77,7 @@ TEST(AVIAudioFormatDialog, OffersTheSourceRateAndChannelsAndAnswersTheChosenForm
     });
     std::vector<uint8_t> chosen;
     ASSERT_TRUE(chooser.ChooseAudioFormat(source, chosen));
-    TWaveFormat wave;
+    TWaveFormatEx wave;
     ASSERT_GE(chosen.size(), sizeof wave);
     std::memcpy(&wave, chosen.data(), sizeof wave);
     EXPECT_EQ(wave.wFormatTag, WaveFormatMuLaw);

@@ -169,6 +169,49 @@ TEST(AVIReadEmptyChunks, ShowThePreviousPicture) {
             << "backwards " << n;
 }
 
+// The same with B pictures: the clip copied chunk by chunk with empty chunks
+// between them, each slot of an empty chunk showing the picture before it.
+TEST(AVIReadEmptyChunks, ShowThePreviousPictureWithBPictures) {
+    TClipSpec spec = Clip("Mpeg4BFrames", "mpeg4", "", 2);
+    spec.frameCount = 36;
+    const std::string source = Folder().File("bframes-source.avi");
+    WriteClip(source, spec);
+    const std::string path = Folder().File("bframes-empty-chunks.avi");
+    const std::vector<int> emptyAfter = {0, 3, 4, 12, 13, 20, 35}; // source entries
+    std::vector<int> expected;                                     // the frame number each sample shows
+    {
+        TAVIReader reader(OpenAVIFileSource(source));
+        const int32_t stream = reader.FindStream(FourCCVideo);
+        ASSERT_GE(stream, 0);
+        TAVIWriter writer(path);
+        const int32_t target = writer.AddStream(reader.Stream(stream).Header);
+        writer.SetFormat(target, reader.Stream(stream).Format);
+        std::vector<uint8_t> chunk;
+        for (int entry = 0, pictures = 0; entry < static_cast<int>(reader.Stream(stream).Index.size());
+             ++entry) {
+            ASSERT_TRUE(reader.ReadEntry(stream, entry, chunk));
+            writer.Write(target, chunk.data(), static_cast<uint32_t>(chunk.size()), 1,
+                         reader.Stream(stream).Index[entry].IsKey);
+            expected.push_back(pictures++);
+            for (int after : emptyAfter)
+                if (after == entry) {
+                    writer.Write(target, chunk.data(), 0, 1, false);
+                    expected.push_back(pictures - 1);
+                }
+        }
+        writer.Close();
+    }
+    TAVIFile file;
+    file.Open(path, TAVFile::ModeRead, TAVFile::StreamVideo, true);
+    ASSERT_EQ(file.GetVideoLength(), static_cast<int32_t>(expected.size()));
+    for (size_t n = 0; n < expected.size(); ++n)
+        EXPECT_EQ(ReadFrameNumber(file.GetFrame(), spec.width, spec.height), expected[n]) << "in order " << n;
+    for (size_t n = expected.size(); n-- > 0;)
+        EXPECT_EQ(ReadFrameNumber(file.GetFrameAt(static_cast<int32_t>(n)), spec.width, spec.height),
+                  expected[n])
+            << "backwards " << n;
+}
+
 } // namespace
 
 namespace {

@@ -130,7 +130,7 @@ TEST_P(AVIAudioRoundTrip, AudioWrittenReadsBackAsTheTone) {
             break;
         }
     }
-    TWaveFormat wave;
+    TWaveFormatEx wave;
     std::memcpy(&wave, GetParam().Format.data(), sizeof wave);
     const int64_t frames = static_cast<int64_t>(pcm.size()) / 2;
     if (wave.wFormatTag == WaveFormatPCM) {

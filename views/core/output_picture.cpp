@@ -78,3 +78,20 @@ void RenderOutputPicture(QImage& output, const QImage& source, const TOutputChoi
     // shrinks the target with it, so what lies outside stays black.
     painter.drawImage(QRectF(output.rect()), source, from);
 }
+
+const QImage& FitOutputFrame(const QImage& picture, QSize frameSize, QImage& frame) {
+    if (picture.size() == frameSize && picture.format() == QImage::Format_RGB32)
+        return picture;
+    if (frame.size() != frameSize || frame.format() != QImage::Format_RGB32)
+        frame = QImage(frameSize, QImage::Format_RGB32);
+    frame.fill(Qt::black);
+    if (picture.isNull() || picture.width() <= 0 || picture.height() <= 0)
+        return frame;
+    const QSize fitted = picture.size().scaled(frameSize, Qt::KeepAspectRatio);
+    const QRect target(
+        QPoint((frameSize.width() - fitted.width()) / 2, (frameSize.height() - fitted.height()) / 2), fitted);
+    QPainter painter(&frame);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(target, picture);
+    return frame;
+}

@@ -47,3 +47,10 @@ QRectF ZoomSourceRect(QSize pictureSize, double ratio, int32_t centerX, int32_t 
 // source's size and format with black outside the source. Reuses output's
 // storage when it already has that size and format.
 void RenderOutputPicture(QImage& output, const QImage& source, const TOutputChoice& choice);
+
+// The frame an export writes for the output picture: frameSize pixels in
+// QImage::Format_RGB32 (blue, green, red, 0xFF: the media library's frame
+// format). The picture itself when it already is that; else the picture
+// scaled to fit with its proportions kept, centred on black; all black for
+// a null picture (no camera shown). Reuses frame's storage.
+const QImage& FitOutputFrame(const QImage& picture, QSize frameSize, QImage& frame);

@@ -9,7 +9,7 @@
 namespace {
 
 struct TFormat {
-    TWaveFormat Wave{};
+    TWaveFormatEx Wave{};
     std::vector<uint8_t> Extra;
 };
 
@@ -42,22 +42,22 @@ bool ParseFormat(const std::vector<uint8_t>& bytes, TFormat& format) {
         format.Extra.erase(format.Extra.begin(), format.Extra.begin() + ExtensibleBytes);
         format.Wave.cbSize = static_cast<uint16_t>(format.Extra.size());
     }
-    const TWaveFormat& w = format.Wave;
+    const TWaveFormatEx& w = format.Wave;
     return w.nChannels >= 1 && w.nChannels <= 8 && w.nSamplesPerSec >= 1000 && w.nSamplesPerSec <= 384000 &&
            w.nBlockAlign >= 1;
 }
 
-bool IsPCM16(const TWaveFormat& w) {
+bool IsPCM16(const TWaveFormatEx& w) {
     return w.wFormatTag == WaveFormatPCM && w.wBitsPerSample == 16;
 }
 
-uint32_t AverageBytes(const TWaveFormat& w) {
+uint32_t AverageBytes(const TWaveFormatEx& w) {
     if (w.nAvgBytesPerSec > 0)
         return w.nAvgBytesPerSec;
     return std::max<uint32_t>(w.nChannels * 2 * w.nSamplesPerSec, 1);
 }
 
-AVCodecID DecoderId(const TWaveFormat& w) {
+AVCodecID DecoderId(const TWaveFormatEx& w) {
     if (w.wFormatTag == WaveFormatPCM) {
         switch (w.wBitsPerSample) {
         case 8:
@@ -246,7 +246,7 @@ private:
     bool m_isFinished = false;
 };
 
-const char* EncoderName(const TWaveFormat& w) {
+const char* EncoderName(const TWaveFormatEx& w) {
     switch (w.wFormatTag) {
     case WaveFormatPCM:
         return w.wBitsPerSample == 8 ? "pcm_u8" : w.wBitsPerSample == 16 ? "pcm_s16le" : nullptr;
@@ -400,8 +400,8 @@ public:
     void Reset() override { m_output.clear(); }
 };
 
-std::vector<uint8_t> FormatBytes(const TWaveFormat& wave, const std::vector<uint8_t>& extra) {
-    TWaveFormat w = wave;
+std::vector<uint8_t> FormatBytes(const TWaveFormatEx& wave, const std::vector<uint8_t>& extra) {
+    TWaveFormatEx w = wave;
     w.cbSize = static_cast<uint16_t>(extra.size());
     std::vector<uint8_t> bytes(sizeof w + extra.size());
     std::memcpy(bytes.data(), &w, sizeof w);
@@ -410,9 +410,9 @@ std::vector<uint8_t> FormatBytes(const TWaveFormat& wave, const std::vector<uint
     return bytes;
 }
 
-TWaveFormat MakeWave(uint16_t tag, int channels, int rate, uint16_t bits, uint16_t blockAlign,
-                     uint32_t average) {
-    TWaveFormat w{};
+TWaveFormatEx MakeWave(uint16_t tag, int channels, int rate, uint16_t bits, uint16_t blockAlign,
+                       uint32_t average) {
+    TWaveFormatEx w{};
     w.wFormatTag = tag;
     w.nChannels = static_cast<uint16_t>(channels);
     w.nSamplesPerSec = static_cast<uint32_t>(rate);

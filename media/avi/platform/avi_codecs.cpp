@@ -169,9 +169,10 @@ private:
 // Compressed pictures through libavcodec. Each packet carries its entry
 // number as pts. Codecs that never reorder deliver the picture of entry e as
 // sample e. For codecs that may reorder, samples count pictures in display
-// order: decoding from key entry k, the key picture is display number k plus
-// the B pictures that follow it in the file but show before it; later pictures
-// count on from there.
+// order: decoding from key entry k, the key picture comes after the pictures
+// of the chunks before k and the B pictures that follow it in the file but
+// show before it; later pictures count on from there. Either way the sample
+// of an empty chunk shows the picture before it.
 class TLavDecompressor : public TDecompressorBase {
 public:
     TLavDecompressor(TAVIReader& reader, int32_t stream, const TBitmapInfoHeader& format, TLavCodecPtr codec)
@@ -220,15 +221,22 @@ private:
     }
 
     bool GetInDisplayOrder(int32_t display) {
-        if (display == m_lastDisplay)
+        // Every chunk holding data gives one picture; the slot of an empty
+        // chunk (a dropped frame) shows the picture before it.
+        const int32_t shownPictures = PicturesBefore(display + 1);
+        if (shownPictures == 0)
+            return false;
+        const int32_t target = shownPictures - 1;
+        if (target == m_lastOrdinal)
             return true;
-        if (!(m_isDecoding && m_isSynced && display > m_lastDisplay && !KeyBetterThanGoingOn(display))) {
+        if (!(m_isDecoding && m_isSynced && target > m_lastOrdinal &&
+              !KeyBetterThanGoingOn(display, target))) {
             int32_t key = std::max(m_reader.KeyEntryAtOrBefore(m_stream, display), 0);
-            while (key > 0 && DisplayOfKey(key) > display)
+            while (key > 0 && OrdinalOfKey(key) > target)
                 key = std::max(m_reader.KeyEntryAtOrBefore(m_stream, key - 1), 0);
             Restart(key);
             m_isSynced = false;
-            m_nextDisplay = DisplayOfKey(key);
+            m_nextOrdinal = OrdinalOfKey(key);
         }
         while (true) {
             const int64_t pts = NextPicture();
@@ -239,30 +247,48 @@ private:
                     continue;
                 m_isSynced = true;
             }
-            const int32_t shown = m_nextDisplay++;
-            if (shown >= display) {
-                m_lastDisplay = shown;
+            const int32_t shown = m_nextOrdinal++;
+            if (shown >= target) {
+                m_lastOrdinal = shown;
                 return true;
             }
         }
     }
 
-    bool KeyBetterThanGoingOn(int32_t display) {
+    bool KeyBetterThanGoingOn(int32_t display, int32_t target) {
         const int32_t key = m_reader.KeyEntryAtOrBefore(m_stream, display);
-        return key > m_nextFeed && DisplayOfKey(key) <= display;
+        return key > m_nextFeed && OrdinalOfKey(key) <= target;
     }
 
-    int32_t DisplayOfKey(int32_t key) {
-        if (!m_leadingPicturesAfterKey)
-            return key;
-        PictureType(key);
-        int32_t leading = 0;
-        for (int32_t entry = key + 1; entry < EntryCount() && leading < 16; ++entry) {
-            if (PictureType(entry) != AV_PICTURE_TYPE_B)
-                break;
-            ++leading;
+    // Pictures of the chunks before entry (those holding data).
+    int32_t PicturesBefore(int32_t entry) {
+        const auto& index = m_reader.Stream(m_stream).Index;
+        if (m_picturesBefore.size() != index.size() + 1) {
+            m_picturesBefore.assign(index.size() + 1, 0);
+            for (size_t i = 0; i < index.size(); ++i)
+                m_picturesBefore[i + 1] = m_picturesBefore[i] + (index[i].Size > 0 ? 1 : 0);
         }
-        return key + leading;
+        return m_picturesBefore[static_cast<size_t>(std::clamp<int32_t>(entry, 0, EntryCount()))];
+    }
+
+    // The place in display order of the key picture: after every picture of
+    // the chunks before it and the B pictures that follow it in the file but
+    // show before it.
+    int32_t OrdinalOfKey(int32_t key) {
+        int32_t leading = 0;
+        if (m_leadingPicturesAfterKey) {
+            PictureType(key);
+            const auto& index = m_reader.Stream(m_stream).Index;
+            for (int32_t entry = key + 1; entry < EntryCount() && entry <= key + 32 && leading < 16;
+                 ++entry) {
+                if (index[entry].Size == 0)
+                    continue;
+                if (PictureType(entry) != AV_PICTURE_TYPE_B)
+                    break;
+                ++leading;
+            }
+        }
+        return PicturesBefore(key) + leading;
     }
 
     int PictureType(int32_t entry) {
@@ -292,7 +318,7 @@ private:
         m_isDecoding = true;
         m_isDraining = false;
         m_lastEntry = -1;
-        m_lastDisplay = -1;
+        m_lastOrdinal = -1;
         // Warm the parser on the key picture so picture types after it read.
         if (m_reorders && m_leadingPicturesAfterKey)
             PictureType(key);
@@ -382,8 +408,9 @@ private:
     int32_t m_nextFeed = 0;
     int32_t m_syncEntry = 0;
     int32_t m_lastEntry = -1;
-    int32_t m_lastDisplay = -1;
-    int32_t m_nextDisplay = 0;
+    int32_t m_lastOrdinal = -1; // in display order, counting pictures
+    int32_t m_nextOrdinal = 0;
+    std::vector<int32_t> m_picturesBefore; // by entry, PicturesBefore
 };
 
 TLavCodecPtr OpenVideoDecoder(const TAVIReadStream& stream, const TBitmapInfoHeader& format) {

@@ -71,7 +71,7 @@ struct TAVIStreamHeader { // "strh"
 static_assert(sizeof(TAVIStreamHeader) == 56);
 
 // WAVEFORMATEX; cbSize extra bytes follow it in a format block.
-struct TWaveFormat {
+struct TWaveFormatEx {
     uint16_t wFormatTag;
     uint16_t nChannels;
     uint32_t nSamplesPerSec;
@@ -80,7 +80,7 @@ struct TWaveFormat {
     uint16_t wBitsPerSample;
     uint16_t cbSize;
 };
-static_assert(sizeof(TWaveFormat) == 18);
+static_assert(sizeof(TWaveFormatEx) == 18);
 #pragma pack(pop)
 
 constexpr uint16_t WaveFormatPCM = 0x0001;

@@ -102,7 +102,7 @@ TAVICompressorOptions TAVICompressorDialog::Options() const {
 TAVIAudioFormatDialog::TAVIAudioFormatDialog(const std::vector<uint8_t>& source, QWidget* owner)
     : QDialog(owner) {
     setWindowTitle(QStringLiteral("Sound Selection"));
-    TWaveFormat wave{};
+    TWaveFormatEx wave{};
     if (source.size() >= 16)
         std::memcpy(&wave, source.data(), std::min(source.size(), sizeof wave));
     m_formats = AVIAudioFormatList(wave.nChannels, static_cast<int32_t>(wave.nSamplesPerSec));
