@@ -14,7 +14,6 @@
 #include <numbers>
 #include <optional>
 #include <typeinfo>
-#include <vector>
 
 namespace VideoOverlay {
 

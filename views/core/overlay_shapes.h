@@ -38,8 +38,8 @@ int32_t TruncToInt(double value);
 
 // The surface of the current paint and its scale against the video.
 // Raster, when given, is Surface's own pixels (TRasterSurface::Of(Surface)):
-// rectangles and labels are then written there directly, which draws the
-// same pixels as the painter for a fraction of the cost.
+// rectangle outlines are then written there directly, the same pixels the
+// painter would set for a fraction of the cost.
 struct TDrawContext {
     QPainter& Surface;
     double ScaleX;
