@@ -12,12 +12,15 @@
 //   window shows the new frame.
 // - memory: 4 cameras playing for 10 minutes (looping the clip, with a seek
 //   every 10 s): resident memory over time.
+// - overlays: 4 cameras with a tracker's 500 rectangles active at every tick
+//   (125 labelled ones per camera), playing 10 s at a time with "Draw" off
+//   and on in turn: frames dropped and the tick's cost either way.
 //
 // Every figure is printed with a baseline measured in the same run (the
 // machine is shared: read the ratios): decode capacity of the backend alone,
 // the frame period, and the bare backend seek.
 //
-// Usage: playback_bench [play|seek|memory] [clip folder]
+// Usage: playback_bench [play|seek|memory|overlays] [clip folder]
 // The clip is written once into the folder (default: a temporary folder).
 
 #include "bench/hard_clip.h"
@@ -26,6 +29,7 @@
 #include "platform/window_message.h"
 #include "playback/playback_clock.h"
 #include "playback/ui/form_video_list.h"
+#include "views/core/event_overlays.h"
 #include "views/list_grids.h"
 
 #include <QApplication>
@@ -155,6 +159,8 @@ public:
             panel = new QLabel(this);
     }
     void SetClock(TPlaybackClock* clock) { m_clock = clock; }
+    // The "Draw" check box of the event panel.
+    bool IsDrawChecked = false;
 
     void TrackBarChanged(const TTrackBar& trackBar) override {
         const QSignalBlocker blocker(m_slider);
@@ -169,7 +175,8 @@ public:
     }
     // The event and title lists of the main window's panels, over the
     // rig's project; the clock refreshes them at every tick.
-    void AttachLists(TProject& project, std::function<int32_t()> currentTime) {
+    void AttachLists(TProject& project, std::function<int32_t()> currentTime,
+                     TFormVideoList* overlaid = nullptr) {
         m_eventGrid = new QTableWidget(1, 4, this);
         m_eventGrid->resize(560, 400);
         m_eventBar = new QScrollBar(this);
@@ -179,6 +186,27 @@ public:
         hooks.Clock = [currentTime, this] {
             return TListClock{currentTime(), TTimeFormat::Milliseconds, std::max(m_slider->pageStep(), 1)};
         };
+        if (overlaid) {
+            // As the main window's hooks do: every window's shapes cleared,
+            // then built from the events while "Draw" is on.
+            hooks.IsDrawChecked = [this] { return IsDrawChecked; };
+            hooks.ClearOverlays = [overlaid] {
+                for (int32_t i = 0; i < overlaid->Count(); ++i)
+                    overlaid->Window(i).ClearOverlays();
+            };
+            hooks.BuildOverlays = [this, &project, overlaid, currentTime,
+                                   values = std::make_shared<TOverlayValues>()] {
+                const TListClock clock{currentTime(), TTimeFormat::Milliseconds,
+                                       std::max(m_slider->pageStep(), 1)};
+                const auto targetFor = [overlaid](double camera) -> TOverlayTarget* {
+                    for (int32_t i = 0; i < overlaid->Count(); ++i)
+                        if (overlaid->Window(i).Camera == camera)
+                            return &overlaid->Window(i);
+                    return nullptr;
+                };
+                BuildEventOverlays(project, m_eventList->State().Cursor(), clock, false, targetFor, *values);
+            };
+        }
         m_eventList = std::make_unique<TEventListGrid>(*m_eventGrid, *m_eventBar, project, std::move(hooks));
         m_titleList = std::make_unique<TTitleListGrid>(*m_titleGrid, *m_titleBar, project, currentTime,
                                                        std::function<void()>{});
@@ -241,16 +269,43 @@ void FillAnnotation(TProject& project) {
         project.Titles.InsertTitle(std::make_unique<TTitle>(QStringLiteral("Scene"), time));
 }
 
+// A tracker's output over the first 20 s: 500 rectangles per frame period,
+// 125 on each of cameras 1 to 4, labelled with their object number.
+void FillTrackerEvents(TProject& project) {
+    const int32_t type = project.AddEventType(TEventType(QStringLiteral("Person")));
+    std::vector<std::unique_ptr<TEvent>> events;
+    for (int32_t frame = 0; frame < 500; ++frame)
+        for (int32_t i = 0; i < 500; ++i) {
+            const int32_t x = (i * 37 + frame) % 1200;
+            const int32_t y = (i * 53) % 640;
+            TParameters parameters{{QStringLiteral("Camera"), QString::number(1 + i % 4)},
+                                   {QStringLiteral("MinX"), QString::number(x)},
+                                   {QStringLiteral("MinY"), QString::number(y)},
+                                   {QStringLiteral("MaxX"), QString::number(x + 60)},
+                                   {QStringLiteral("MaxY"), QString::number(y + 70)},
+                                   {QStringLiteral("Object"), QString::number(i)}};
+            events.push_back(std::make_unique<TEvent>(type, frame * static_cast<int32_t>(FramePeriodMs),
+                                                      QString(), std::move(parameters)));
+        }
+    project.InsertEvents(std::move(events));
+}
+
 struct TRig {
-    TRig(const std::string& clip, int cameras) : window(costs), list(nullptr, nullptr) {
+    TRig(const std::string& clip, int cameras, bool tracked = false) : window(costs), list(nullptr, nullptr) {
         for (int i = 0; i < cameras; ++i)
             if (list.AddFile(QString::fromStdString(clip)) < 0)
                 throw std::runtime_error("the clip does not open");
         timed = std::make_unique<TTimedList>(list, costs);
         FillAnnotation(project);
+        if (tracked) {
+            FillTrackerEvents(project);
+            for (int i = 0; i < cameras; ++i)
+                list.Window(i).Camera = i + 1;
+        }
         clock = std::make_unique<TPlaybackClock>(project, *timed, window, timer);
         window.SetClock(clock.get());
-        window.AttachLists(project, [this] { return clock->CurrentTime(); });
+        window.AttachLists(
+            project, [this] { return clock->CurrentTime(); }, tracked ? &list : nullptr);
         for (int i = 0; i < cameras; ++i)
             clock->MediumAdded(i);
     }
@@ -384,6 +439,52 @@ void MemorySection(const std::string& clip) {
     std::printf("  ratio resident at 10 min / at 1 min = %.3f\n", StatusMiB("VmRSS") / rssAtOneMinute);
 }
 
+// Draw off and on take turns, so a change in the load of the shared machine
+// touches both alike.
+void OverlaysSection(const std::string& clip) {
+    std::printf(
+        "\n4 cameras with 500 tracked rectangles active per tick, 10 s with \"Draw\" off and on in "
+        "turn, twice (drops after the first second of each turn; ratios against the 40 ms period):\n");
+    TRig rig(clip, 4, true);
+    struct TTotals {
+        int32_t Dropped = 0;
+        double Due = 0;
+        TCost Tick, Paint, Lists;
+    } totals[2];
+    for (int turn = 0; turn < 4; ++turn) {
+        const bool draw = turn % 2 == 1;
+        rig.window.IsDrawChecked = draw;
+        rig.clock->SetPosition(0);
+        rig.clock->Play();
+        RunEventsFor(1000);
+        const int32_t droppedAtOne = rig.clock->Groups()[0].Dropped;
+        rig.costs = TTickCosts{};
+        const auto started = TSteady::now();
+        RunEventsFor(9000);
+        const double seconds = MsSince(started) / 1000.0;
+        TTotals& sum = totals[draw];
+        sum.Dropped += rig.clock->Groups()[0].Dropped - droppedAtOne;
+        sum.Due += seconds * 25.0;
+        for (const auto& [into, from] :
+             {std::pair{&sum.Tick, &rig.costs.tick}, std::pair{&sum.Paint, &rig.costs.paint},
+              std::pair{&sum.Lists, &rig.costs.lists}}) {
+            into->totalMs += from->totalMs;
+            into->count += from->count;
+        }
+        rig.clock->Stop(false);
+    }
+    for (const bool draw : {false, true}) {
+        const TTotals& sum = totals[draw];
+        std::printf(
+            "  Draw %-3s: dropped %d of %.0f frames due (%.4f); tick %.2f ms (%.3f) of which paint %.2f ms "
+            "(4 windows) and list refresh %.2f ms (with the overlays' rebuild)\n",
+            draw ? "on" : "off", sum.Dropped, sum.Due, sum.Dropped / sum.Due, sum.Tick.Mean(),
+            sum.Tick.Mean() / FramePeriodMs, 4 * sum.Paint.Mean(), sum.Lists.Mean());
+    }
+    std::printf("  extra drops with Draw: %d; extra per tick: %.2f ms\n",
+                totals[1].Dropped - totals[0].Dropped, totals[1].Tick.Mean() - totals[0].Tick.Mean());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -410,5 +511,7 @@ int main(int argc, char** argv) {
         SeekSection(clip);
     if (only.empty() || only == "memory")
         MemorySection(clip);
+    if (only.empty() || only == "overlays")
+        OverlaysSection(clip);
     return 0;
 }

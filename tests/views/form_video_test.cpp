@@ -8,9 +8,11 @@
 #include "tests/views/video_test_media.h"
 
 #include <QAction>
+#include <QBackingStore>
 #include <QCoreApplication>
 #include <QFile>
 #include <QMenu>
+#include <QPainter>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -306,6 +308,42 @@ TEST_F(FormVideoTest, DoubleBufferingScalesOverlaysWithTheVideo) {
     EXPECT_EQ(At(doubled, 30, 40), 0x000000u);
     EXPECT_EQ(At(doubled, 30, 41), 0x000000u);
     EXPECT_EQ(At(doubled, 30, 5), SequenceColour(0));
+}
+
+// Shapes are written straight into the window's backing store: where the
+// picture area sits in it, and only inside the part being repainted.
+TEST_F(FormVideoTest, ShapesLandAtThePictureAreaAndOnlyInsideTheRepaintedPart) {
+    auto form = OpenSequence(160, 120, 1);
+    QBackingStore* backingStore = form->backingStore();
+    if (!backingStore || backingStore->paintDevice()->devType() != QInternal::Image)
+        GTEST_SKIP() << "this platform's backing store is no image";
+    const QImage& store = *static_cast<QImage*>(backingStore->paintDevice());
+    const QRect area(form->ImageVideo->mapTo(form.get(), QPoint(0, 0)), form->ImageVideo->size());
+    const auto shown = [&] { return store.copy(area).convertToFormat(QImage::Format_RGB32); };
+    const auto composed = [&] {
+        QImage picture(area.size(), QImage::Format_RGB32);
+        QPainter painter(&picture);
+        form->ImageVideoPaint(painter);
+        return picture;
+    };
+    form->AddRectangle(10, 30, 60, 80, QStringLiteral("Person - 3"), nullptr);
+    form->AddRectangle(100, 20, 150, 110, QString(), nullptr);
+    form->Paint();
+    const QImage before = shown();
+    ASSERT_EQ(before, composed());
+
+    // Moved away from the top-left corner, where its label was, and only
+    // that corner repainted.
+    form->ClearOverlays();
+    form->AddRectangle(60, 30, 120, 100, QStringLiteral("Moved"), nullptr);
+    const QRect corner(0, 0, 40, 30);
+    form->ImageVideo->repaint(corner);
+    const QImage after = shown();
+    const QImage now = composed();
+    ASSERT_NE(now.copy(corner), before.copy(corner));
+    for (int y = 0; y < after.height(); ++y)
+        for (int x = 0; x < after.width(); ++x)
+            ASSERT_EQ(after.pixel(x, y), (corner.contains(x, y) ? now : before).pixel(x, y)) << x << "," << y;
 }
 
 TEST_F(FormVideoTest, SaveWritesTheSurfaceSizeAsTwentyFourBits) {

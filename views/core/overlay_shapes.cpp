@@ -10,7 +10,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <memory>
 #include <numbers>
+#include <optional>
+#include <typeinfo>
 
 namespace VideoOverlay {
 
@@ -49,29 +52,45 @@ template <typename TOutline> void DrawTwoPasses(QPainter& surface, bool selected
 // A frame `thickness` pixels wide inside `outer`, as four filled bands:
 // the pixels a square pen of that width with mitred corners covers along an
 // axis-parallel rectangle, for a fraction of the cost of stroking (hundreds
-// of tracked rectangles are drawn at every tick). A solid fill of a colour
-// changes no painter state, the cheapest call there is.
-void FillFrame(QPainter& surface, const QRect& outer, int32_t thickness, Qt::GlobalColor colour) {
+// of tracked rectangles are drawn at every tick).
+template <typename TFill> void FillFrame(const QRect& outer, int32_t thickness, TFill fill) {
     if (outer.width() <= 2 * thickness || outer.height() <= 2 * thickness) {
-        surface.fillRect(outer, colour);
+        fill(outer);
         return;
     }
     const int32_t innerHeight = outer.height() - 2 * thickness;
-    surface.fillRect(QRect(outer.left(), outer.top(), outer.width(), thickness), colour);
-    surface.fillRect(QRect(outer.left(), outer.bottom() - thickness + 1, outer.width(), thickness), colour);
-    surface.fillRect(QRect(outer.left(), outer.top() + thickness, thickness, innerHeight), colour);
-    surface.fillRect(QRect(outer.right() - thickness + 1, outer.top() + thickness, thickness, innerHeight),
-                     colour);
+    fill(QRect(outer.left(), outer.top(), outer.width(), thickness));
+    fill(QRect(outer.left(), outer.bottom() - thickness + 1, outer.width(), thickness));
+    fill(QRect(outer.left(), outer.top() + thickness, thickness, innerHeight));
+    fill(QRect(outer.right() - thickness + 1, outer.top() + thickness, thickness, innerHeight));
 }
 
 // The outline runs through both corner pixels, so a rectangle and a shape
 // drawn to the same corners line up: the outer pass covers one pixel on
 // either side of that line, the inner pass the line itself. The colours
 // are those of OuterPen and InnerPen.
-void DrawBox(QPainter& surface, bool selected, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
-    FillFrame(surface, QRect(QPoint(x0 - 1, y0 - 1), QPoint(x1 + 1, y1 + 1)), 3,
-              selected ? Qt::red : Qt::white);
-    FillFrame(surface, QRect(QPoint(x0, y0), QPoint(x1, y1)), 1, Qt::black);
+QRect OuterBox(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    return QRect(QPoint(x0 - 1, y0 - 1), QPoint(x1 + 1, y1 + 1));
+}
+
+void DrawBox(const TDrawContext& context, bool selected, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    const Qt::GlobalColor outer = selected ? Qt::red : Qt::white;
+    const QRect outerBox = OuterBox(x0, y0, x1, y1);
+    const QRect innerBox(QPoint(x0, y0), QPoint(x1, y1));
+    if (const TRasterSurface* raster = context.Raster) {
+        if (!raster->Touches(outerBox))
+            return;
+        const QRgb outerColour = QColor(outer).rgb();
+        const QRgb innerColour = QColor(Qt::black).rgb();
+        FillFrame(outerBox, 3, [&](const QRect& band) { raster->Fill(band, outerColour); });
+        FillFrame(innerBox, 1, [&](const QRect& band) { raster->Fill(band, innerColour); });
+        return;
+    }
+    // A solid fill of a colour changes no painter state, the cheapest call
+    // there is.
+    QPainter& surface = context.Surface;
+    FillFrame(outerBox, 3, [&](const QRect& band) { surface.fillRect(band, outer); });
+    FillFrame(innerBox, 1, [&](const QRect& band) { surface.fillRect(band, Qt::black); });
 }
 
 // Margin around the text in a label picture: the outline and the glyphs'
@@ -88,6 +107,8 @@ struct TLabelPicture {
     int32_t TextHeight; // h
 };
 
+using TLabelPicturePointer = std::shared_ptr<const TLabelPicture>;
+
 // The box of the pixels a label picture covers, so blending skips its
 // transparent margin.
 QRect CoveredBox(const QImage& picture) {
@@ -103,7 +124,7 @@ QRect CoveredBox(const QImage& picture) {
 
 // The label, white outline and black text, drawn once into a transparent
 // picture, then cut to the pixels it covers.
-TLabelPicture MakeLabelPicture(const QString& label, int dpi) {
+TLabelPicturePointer MakeLabelPicture(const QString& label, int dpi) {
     QImage probe(1, 1, QImage::Format_ARGB32_Premultiplied);
     const int dotsPerMeter = qRound(dpi / 0.0254);
     probe.setDotsPerMeterX(dotsPerMeter);
@@ -124,16 +145,18 @@ TLabelPicture MakeLabelPicture(const QString& label, int dpi) {
         DrawTextAt(painter, LabelMargin, LabelMargin, label);
     }
     const QRect box = CoveredBox(picture);
-    return {picture.copy(box), box.topLeft() - QPoint(LabelMargin, LabelMargin), metrics.height()};
+    return std::make_shared<const TLabelPicture>(
+        TLabelPicture{picture.copy(box), box.topLeft() - QPoint(LabelMargin, LabelMargin), metrics.height()});
 }
 
 // Laying out text is what a label costs; the same labels come back at every
 // tick (the overlays are rebuilt from the events), so their pictures are
-// kept. Used from the UI thread only, like all drawing here.
-const TLabelPicture& LabelPicture(const QString& label, int dpi) {
+// kept. Shared, so a picture in use outlives a clearing of the cache. Used
+// from the UI thread only, like all drawing here.
+TLabelPicturePointer LabelPicture(const QString& label, int dpi) {
     struct TCache {
         int Dpi = 0;
-        QHash<QString, TLabelPicture> Pictures;
+        QHash<QString, TLabelPicturePointer> Pictures;
     };
     static TCache cache;
     constexpr qsizetype MaxPictures = 4096;
@@ -147,13 +170,47 @@ const TLabelPicture& LabelPicture(const QString& label, int dpi) {
     return *found;
 }
 
-// Sits just above the rectangle's top-left corner: the black text's box
-// starts at (x0, y0 - h - 1), h the text height.
-void DrawLabel(QPainter& surface, int32_t x0, int32_t y0, const QString& label) {
-    const int dpi = surface.device() ? surface.device()->logicalDpiY() : 96;
-    const TLabelPicture& picture = LabelPicture(label, dpi);
-    if (!picture.Picture.isNull())
-        surface.drawImage(QPoint(x0, y0 - picture.TextHeight - 1) + picture.Offset, picture.Picture);
+int SurfaceDpi(const QPainter& surface) {
+    return surface.device() ? surface.device()->logicalDpiY() : 96;
+}
+
+// Where a rectangle and its label land on the surface.
+struct TPlacedRectangle {
+    int32_t X0, Y0, X1, Y1;
+    TLabelPicturePointer Label; // none without a label
+    // The label's top-left: the black text's box starts at (x0, y0 - h - 1),
+    // h the text height, just above the rectangle's top-left corner.
+    QPoint LabelAt;
+};
+
+TPlacedRectangle Place(const TRectangle& rectangle, const TDrawContext& context, int dpi) {
+    TPlacedRectangle placed{};
+    placed.X0 = ToSurface(std::min(rectangle.MinX, rectangle.MaxX) * context.ScaleX);
+    placed.X1 = ToSurface(std::max(rectangle.MinX, rectangle.MaxX) * context.ScaleX);
+    placed.Y0 = ToSurface(std::min(rectangle.MinY, rectangle.MaxY) * context.ScaleY);
+    placed.Y1 = ToSurface(std::max(rectangle.MinY, rectangle.MaxY) * context.ScaleY);
+    if (!rectangle.Label.isEmpty()) {
+        placed.Label = LabelPicture(rectangle.Label, dpi);
+        placed.LabelAt = QPoint(placed.X0, placed.Y0 - placed.Label->TextHeight - 1) + placed.Label->Offset;
+    }
+    return placed;
+}
+
+void DrawPlaced(const TPlacedRectangle& placed, bool selected, const TDrawContext& context) {
+    DrawBox(context, selected, placed.X0, placed.Y0, placed.X1, placed.Y1);
+    if (placed.Label && !placed.Label->Picture.isNull())
+        context.Surface.drawImage(placed.LabelAt, placed.Label->Picture);
+}
+
+void Prefetch(const TPlacedRectangle& placed, const TRasterSurface& raster) {
+    FillFrame(OuterBox(placed.X0, placed.Y0, placed.X1, placed.Y1), 3,
+              [&](const QRect& band) { raster.Prefetch(band); });
+    if (placed.Label)
+        raster.Prefetch(QRect(placed.LabelAt, placed.Label->Picture.size()));
+}
+
+const TRectangle* AsRectangle(const TDrawable& shape) {
+    return typeid(shape) == typeid(TRectangle) ? static_cast<const TRectangle*>(&shape) : nullptr;
 }
 
 } // namespace
@@ -191,14 +248,38 @@ bool TDrawable::MoveTo(int32_t, int32_t) {
 }
 
 void TRectangle::Draw(const TDrawContext& context) const {
-    const int32_t x0 = ToSurface(std::min(MinX, MaxX) * context.ScaleX);
-    const int32_t x1 = ToSurface(std::max(MinX, MaxX) * context.ScaleX);
-    const int32_t y0 = ToSurface(std::min(MinY, MaxY) * context.ScaleY);
-    const int32_t y1 = ToSurface(std::max(MinY, MaxY) * context.ScaleY);
-    QPainter& surface = context.Surface;
-    DrawBox(surface, Selected, x0, y0, x1, y1);
-    if (!Label.isEmpty())
-        DrawLabel(surface, x0, y0, Label);
+    DrawPlaced(Place(*this, context, SurfaceDpi(context.Surface)), Selected, context);
+}
+
+void DrawShapes(std::span<const std::unique_ptr<TDrawable>> shapes, const TDrawContext& context) {
+    if (!context.Raster) {
+        for (const auto& shape : shapes)
+            shape->Draw(context);
+        return;
+    }
+    // Each rectangle asks for the pixels of the next one before it is drawn,
+    // so the memory brings them while it draws: right after a large frame
+    // was copied, most of the surface is out of the cache.
+    const int dpi = SurfaceDpi(context.Surface);
+    const auto placeAndPrefetch = [&](size_t index) -> std::optional<TPlacedRectangle> {
+        if (index >= shapes.size())
+            return std::nullopt;
+        const TRectangle* rectangle = AsRectangle(*shapes[index]);
+        if (!rectangle)
+            return std::nullopt;
+        TPlacedRectangle placed = Place(*rectangle, context, dpi);
+        Prefetch(placed, *context.Raster);
+        return placed;
+    };
+    std::optional<TPlacedRectangle> next = placeAndPrefetch(0);
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        const std::optional<TPlacedRectangle> current = std::move(next);
+        next = placeAndPrefetch(i + 1);
+        if (current)
+            DrawPlaced(*current, shapes[i]->Selected, context);
+        else
+            shapes[i]->Draw(context);
+    }
 }
 
 int32_t TRectangle::HitDistance(int32_t x, int32_t y) const {

@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -76,10 +77,10 @@ void ComposePicture(QPainter& surface, QSize surfaceSize, const TPictureContent&
         surface.drawImage(target, content.Frame);
     const double scaleX = content.VideoWidth > 0 ? double(surfaceSize.width()) / content.VideoWidth : 1.0;
     const double scaleY = content.VideoHeight > 0 ? double(surfaceSize.height()) / content.VideoHeight : 1.0;
-    const VideoOverlay::TDrawContext context{surface, scaleX, scaleY};
+    const std::optional<TRasterSurface> raster = TRasterSurface::Of(surface);
+    const VideoOverlay::TDrawContext context{surface, scaleX, scaleY, raster ? &*raster : nullptr};
     if (content.Overlays)
-        for (const auto& shape : *content.Overlays)
-            shape->Draw(context);
+        VideoOverlay::DrawShapes(*content.Overlays, context);
     if (content.Preview)
         content.Preview->Draw(context);
     if (!content.Caption.isEmpty())
