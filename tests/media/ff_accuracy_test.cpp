@@ -126,8 +126,9 @@ TEST_P(FFAccuracy, KeyFrameSeekLandsAtOrBeforeAndReadingOnIsExact) {
         // Indexed containers find the GOP's own key frame; the others seek
         // exactly, which is never wrong, only slower.
         const std::string& label = GetParam().clip.label;
-        if ((label == "H264Mp4" || label == "Mpeg4Avi" || label == "Mpeg4Mkv") && target < Frames() - 1)
+        if ((label == "H264Mp4" || label == "Mpeg4Avi" || label == "Mpeg4Mkv") && target < Frames() - 1) {
             EXPECT_EQ(key, target - target % GetParam().clip.gopSize) << "target " << target;
+        }
         EXPECT_EQ(m_file.GetVideoPosition(), key);
         ASSERT_EQ(FrameNumberAt(key), key) << "key frame for " << target;
         ASSERT_EQ(FrameNumberAt(key + 1 < Frames() ? key + 1 : key), key + 1 < Frames() ? key + 1 : key);
