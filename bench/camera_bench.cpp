@@ -127,7 +127,8 @@ void WritePhoneClip(const std::string& path, int32_t frames, int32_t camera) {
         codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "preset", "veryfast", 0);
-    if (avcodec_open2(codec, encoder, &options) < 0 || avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE) < 0)
+    if (avcodec_open2(codec, encoder, &options) < 0 ||
+        avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE) < 0)
         throw std::runtime_error("cannot open the encoder or " + path);
     av_dict_free(&options);
     avcodec_parameters_from_context(stream->codecpar, codec);
@@ -181,9 +182,9 @@ void WritePhoneClip(const std::string& path, int32_t frames, int32_t camera) {
 // recipe is already in the folder.
 std::string EnsurePhoneClip(const std::filesystem::path& folder, int32_t camera, int32_t seconds) {
     const std::string recipe = "phone-v2-" + std::to_string(PhoneWidth) + "x" + std::to_string(PhoneHeight) +
-                               "-" + std::to_string(PhoneRate) + "fps-gop" + std::to_string(PhoneGop) + "-b2-" +
-                               std::to_string(PhoneBitRate) + "-veryfast-" + std::to_string(seconds) + "s-cam" +
-                               std::to_string(camera);
+                               "-" + std::to_string(PhoneRate) + "fps-gop" + std::to_string(PhoneGop) +
+                               "-b2-" + std::to_string(PhoneBitRate) + "-veryfast-" +
+                               std::to_string(seconds) + "s-cam" + std::to_string(camera);
     const std::string path =
         (folder / ("camera-" + std::to_string(std::hash<std::string>{}(recipe) % 1000000007) + ".mp4"))
             .string();
@@ -328,11 +329,11 @@ TSplit MeasureSplit(const std::string& clip, int frames, QSize window) {
         while (avcodec_receive_frame(codec, picture) == 0) {
             decodeMs += MsSince(started);
             const auto format = static_cast<AVPixelFormat>(picture->format);
-            fullScaler = sws_getCachedContext(fullScaler, width, height, format, width, height, AV_PIX_FMT_BGRA,
-                                              SWS_BILINEAR, nullptr, nullptr, nullptr);
-            smallScaler = sws_getCachedContext(smallScaler, width, height, format, window.width(),
-                                               window.height(), AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr,
-                                               nullptr);
+            fullScaler = sws_getCachedContext(fullScaler, width, height, format, width, height,
+                                              AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+            smallScaler =
+                sws_getCachedContext(smallScaler, width, height, format, window.width(), window.height(),
+                                     AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr);
             uint8_t* fullPlanes[4] = {full.data(), nullptr, nullptr, nullptr};
             const int fullStrides[4] = {width * 4, 0, 0, 0};
             started = TSteady::now();
@@ -365,8 +366,8 @@ TSplit MeasureSplit(const std::string& clip, int frames, QSize window) {
     return split;
 }
 
-void PlaySection(const char* title, const std::vector<std::string>& clips, const std::filesystem::path& folder,
-                 int zoom, int seconds, double rate) {
+void PlaySection(const char* title, const std::vector<std::string>& clips,
+                 const std::filesystem::path& folder, int zoom, int seconds, double rate) {
     std::printf("\n%s: %d cameras at speed 100 for %d s from the start\n", title, Cameras, seconds);
     TEditor editor(clips, folder, zoom);
     TFormMain& form = *editor.form;
@@ -401,13 +402,15 @@ void PlaySection(const char* title, const std::vector<std::string>& clips, const
     const int64_t due = group.Frame - firstFrame;
     const int64_t shown = due - group.Dropped;
     const int64_t ticks = App()->Ticks;
-    std::printf("  frames due %lld, shown %lld, dropped %d: shown / due = %.3f (the clock's last rate %.2f fps "
-                "of %.0f)\n",
-                static_cast<long long>(due), static_cast<long long>(shown), group.Dropped,
-                due > 0 ? static_cast<double>(shown) / due : 0.0, group.Fps, rate);
-    std::printf("  shown frame behind the clock when painted, in frame periods: median %.2f, 95th %.2f, worst "
-                "%.2f\n",
-                Percentile(trailFrames, 0.5), Percentile(trailFrames, 0.95), Percentile(trailFrames, 1.0));
+    std::printf(
+        "  frames due %lld, shown %lld, dropped %d: shown / due = %.3f (the clock's last rate %.2f fps "
+        "of %.0f)\n",
+        static_cast<long long>(due), static_cast<long long>(shown), group.Dropped,
+        due > 0 ? static_cast<double>(shown) / due : 0.0, group.Fps, rate);
+    std::printf(
+        "  shown frame behind the clock when painted, in frame periods: median %.2f, 95th %.2f, worst "
+        "%.2f\n",
+        Percentile(trailFrames, 0.5), Percentile(trailFrames, 0.95), Percentile(trailFrames, 1.0));
     std::printf("  CPU share of the two cores %.3f\n", cpuShare);
     const double tickMs = ticks ? App()->TickMs / ticks : 0;
     const double paintMs = ticks ? App()->VideoPaintMs / ticks : 0;
@@ -422,14 +425,15 @@ void PlaySection(const char* title, const std::vector<std::string>& clips, const
                 "stretch = %.2f ms):\n"
                 "    decode %.2f (%.2f), full-size conversion %.2f (%.2f), stretch to window %.2f (%.2f), "
                 "one-pass conversion to window size %.2f (%.2f)\n",
-                window.width(), window.height(), bare, split.decodeMs, split.decodeMs / bare, split.fullConvertMs,
-                split.fullConvertMs / bare, split.stretchMs, split.stretchMs / bare, split.scaledConvertMs,
-                split.scaledConvertMs / bare);
+                window.width(), window.height(), bare, split.decodeMs, split.decodeMs / bare,
+                split.fullConvertMs, split.fullConvertMs / bare, split.stretchMs, split.stretchMs / bare,
+                split.scaledConvertMs, split.scaledConvertMs / bare);
     std::fflush(stdout);
 }
 
 void ScrubSection(const std::vector<std::string>& clips, const std::filesystem::path& folder, int zoom) {
-    std::printf("\nScrubbing with %d cameras: slider held and moved to 20 positions, then released\n", Cameras);
+    std::printf("\nScrubbing with %d cameras: slider held and moved to 20 positions, then released\n",
+                Cameras);
     TEditor editor(clips, folder, zoom);
     TFormMain& form = *editor.form;
     QSlider& slider = *form.TrackBar;
@@ -466,8 +470,9 @@ void ScrubSection(const std::vector<std::string>& clips, const std::filesystem::
                 "(goal 150 ms: ratio %.2f / %.2f)\n",
                 Percentile(moves, 0.5), Percentile(moves, 1.0), Percentile(moves, 0.5) / 150.0,
                 Percentile(moves, 1.0) / 150.0);
-    std::printf("  after the release, until every window shows the exact frame: median %.1f ms, worst %.1f ms\n",
-                Percentile(releases, 0.5), Percentile(releases, 1.0));
+    std::printf(
+        "  after the release, until every window shows the exact frame: median %.1f ms, worst %.1f ms\n",
+        Percentile(releases, 0.5), Percentile(releases, 1.0));
     std::printf("  bare accurate seek of one medium: median %.1f ms, worst %.1f ms; release median / bare "
                 "median = %.2f (goal 1.2)\n",
                 bareMedian, Percentile(seeks, 1.0), Percentile(releases, 0.5) / bareMedian);
@@ -483,8 +488,9 @@ int main(int argc, char** argv) {
     const std::string only = argc > 1 ? argv[1] : "";
     const int seconds = argc > 2 ? std::max(2, std::atoi(argv[2])) : 10;
     const int zoom = argc > 3 ? std::atoi(argv[3]) : -1;
-    const std::filesystem::path folder = argc > 4 ? std::filesystem::path(argv[4])
-                                                  : std::filesystem::temp_directory_path() / "scenemark-bench";
+    const std::filesystem::path folder = argc > 4
+                                             ? std::filesystem::path(argv[4])
+                                             : std::filesystem::temp_directory_path() / "scenemark-bench";
     std::filesystem::create_directories(folder);
     if (only.empty() || only == "play" || only == "scrub") {
         // One second more than is played, so the run ends before the clips.

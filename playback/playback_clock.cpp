@@ -121,7 +121,8 @@ void TPlaybackClock::SeekAll(int32_t positionMs) {
 
 void TPlaybackClock::SeekMedium(TPlaybackMedium& medium, int32_t positionMs, bool preview) {
     TAVFile* file = medium.MediaFile();
-    int64_t frame = static_cast<int64_t>(FramesFromMs(positionMs, file->GetVideoFormat())) - OffsetFrames(medium);
+    int64_t frame =
+        static_cast<int64_t>(FramesFromMs(positionMs, file->GetVideoFormat())) - OffsetFrames(medium);
     frame = std::max<int64_t>(frame, 0);
     try {
         if (file->GetStreams() & TAVFile::StreamVideo) {

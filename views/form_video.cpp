@@ -346,9 +346,8 @@ void TFormVideo::FitScaledFrame(QSize area) {
     // again without decoding.
     try {
         auto* fast = dynamic_cast<TFastFrameAccess*>(m_mediaFile.get());
-        m_currentFrame =
-            WrapFrame(fast->GetScaledFrameAt(m_currentFrameIndex, area.width(), area.height()), area.width(),
-                      area.height());
+        m_currentFrame = WrapFrame(fast->GetScaledFrameAt(m_currentFrameIndex, area.width(), area.height()),
+                                   area.width(), area.height());
     } catch (const TAVFile::AVFileError&) {
         // The picture fetched before stays, stretched.
     }

@@ -171,7 +171,8 @@ void TFormMain::ConnectPlayback() {
     ConnectCommand(Id::ActionStep, [this] { ActionStepExecute(); });
     connect(TrackBar, &QSlider::valueChanged, this,
             [this](int position) { Execute([this, position] { Clock().SetPosition(position); }); });
-    connect(TrackBar, &QSlider::sliderReleased, this, [this] { Execute([this] { Clock().TrackBarReleased(); }); });
+    connect(TrackBar, &QSlider::sliderReleased, this,
+            [this] { Execute([this] { Clock().TrackBarReleased(); }); });
     connect(MenuTimeFormatMilliseconds, &QAction::triggered, this,
             [this] { Execute([this] { MenuTimeFormatMillisecondsClick(TTimeFormat::Milliseconds); }); });
     connect(MenuTimeFormatFrames, &QAction::triggered, this,

@@ -103,7 +103,9 @@ protected:
         option.maximum = slider.maximum();
         option.sliderPosition = slider.sliderPosition();
         option.sliderValue = slider.value();
-        return slider.style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, &slider).center();
+        return slider.style()
+            ->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, &slider)
+            .center();
     }
 
     TTempDir m_dir;
