@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 namespace {
 
@@ -90,31 +91,67 @@ void TPlaybackClock::UpdateTrackBarRange() {
 }
 
 void TPlaybackClock::SeekAll(int32_t positionMs) {
-    // Both callers repaint once the new frames are in: painting the old ones
+    // Every caller repaints once the new frames are in: painting the old ones
     // first doubled the cost of every position change (and of every step of
     // an export).
     Stop(false);
-    for (int32_t i = 0; i < m_media.MediumCount(); ++i) {
-        TPlaybackMedium& medium = m_media.Medium(i);
-        TAVFile* file = medium.MediaFile();
-        if (!file)
-            continue;
-        int64_t frame =
-            static_cast<int64_t>(FramesFromMs(positionMs, file->GetVideoFormat())) - OffsetFrames(medium);
-        frame = std::max<int64_t>(frame, 0);
-        try {
-            if (file->GetStreams() & TAVFile::StreamVideo) {
-                const int32_t length = file->GetVideoLength();
-                if (frame >= length)
-                    frame = static_cast<int64_t>(length) - 1;
-                medium.FetchFrame(static_cast<int32_t>(frame));
-            } else {
-                file->Seek(static_cast<int32_t>(frame));
+    const bool preview = m_host.IsTrackBarHeld();
+    std::vector<TPlaybackMedium*> media;
+    for (int32_t i = 0; i < m_media.MediumCount(); ++i)
+        if (m_media.Medium(i).MediaFile())
+            media.push_back(&m_media.Medium(i));
+    // Each seek decodes up to a GOP on its own medium, so four cameras in a
+    // row would wait four times as long. Every medium is touched by one
+    // thread only, and this thread waits for all before it goes on, so the
+    // window thread's rules hold around the call.
+    std::vector<std::thread> workers;
+    workers.reserve(media.size());
+    for (size_t i = 1; i < media.size(); ++i)
+        workers.emplace_back([this, medium = media[i], positionMs, preview] {
+            try {
+                SeekMedium(*medium, positionMs, preview);
+            } catch (const std::exception&) {
+                // Nothing may leave a worker: like a media error, a failure
+                // costs this medium its new picture only.
             }
-        } catch (const TAVFile::AVFileError&) {
-            // The medium keeps its previous picture; the other media still move.
+        });
+    if (!media.empty())
+        SeekMedium(*media[0], positionMs, preview);
+    for (std::thread& worker : workers)
+        worker.join();
+    m_isPreviewShown = preview && !media.empty();
+}
+
+void TPlaybackClock::SeekMedium(TPlaybackMedium& medium, int32_t positionMs, bool preview) {
+    TAVFile* file = medium.MediaFile();
+    int64_t frame =
+        static_cast<int64_t>(FramesFromMs(positionMs, file->GetVideoFormat())) - OffsetFrames(medium);
+    frame = std::max<int64_t>(frame, 0);
+    try {
+        if (file->GetStreams() & TAVFile::StreamVideo) {
+            const int32_t length = file->GetVideoLength();
+            if (frame >= length)
+                frame = static_cast<int64_t>(length) - 1;
+            if (preview)
+                medium.PreviewFrame(static_cast<int32_t>(frame));
+            else
+                medium.FetchFrame(static_cast<int32_t>(frame));
+        } else {
+            file->Seek(static_cast<int32_t>(frame));
         }
+    } catch (const TAVFile::AVFileError&) {
+        // The medium keeps its previous picture; the other media still move.
     }
+}
+
+void TPlaybackClock::TrackBarReleased() {
+    if (!m_isPreviewShown || m_host.IsTrackBarHeld())
+        return;
+    // Stops (playback cannot run while the slider is held, but a command
+    // may have started it since) and shows the exact frames.
+    SeekAll(m_trackBar.Position);
+    RepaintAll();
+    m_host.RenderOutput();
 }
 
 void TPlaybackClock::GoToTime(int64_t value, bool fromUser) {

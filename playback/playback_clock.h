@@ -106,9 +106,13 @@ public:
     void TrackBarChange(TPositionSender sender);
     // Range and page size from the video media of the set.
     void UpdateTrackBarRange();
-    // Stops, then makes every medium's frame at positionMs its current one
-    // without painting it (the caller repaints).
+    // Stops, then shows every medium at positionMs: the exact frame, or a
+    // key frame near it while the host says the slider is held. The media
+    // are sought at once on worker threads; this returns when all are done.
     void SeekAll(int32_t positionMs);
+    // The slider's handle was let go: where pictures near the position were
+    // shown, every medium now shows its exact frame and the windows repaint.
+    void TrackBarReleased();
     // Moves to `value` in the project's unit and refreshes, even when the
     // position does not change.
     void GoToTime(int64_t value, bool fromUser);
@@ -168,6 +172,8 @@ private:
     void StartAudio(int32_t positionMs);
     void DrainUnplayedAudio(const std::vector<TPlaybackMedium*>& played);
     void RepaintAll();
+    // Positions one medium for SeekAll; errors are absorbed.
+    void SeekMedium(TPlaybackMedium& medium, int32_t positionMs, bool preview);
     void SetTrackBar(const TTrackBar& trackBar);
     uint32_t TickParam(int32_t groupIndex) const;
     void ArmOrPost(TMMTimer::TTimerId& timerId, double delayMs, uint32_t wParam);
@@ -189,4 +195,6 @@ private:
     std::vector<TTimerInfo> m_groups;
     std::vector<TMMTimer::TTimerId> m_audioStartTimers; // one per audio output
     uint32_t m_generation = 0;
+    // Some medium shows a preview picture rather than its exact frame.
+    bool m_isPreviewShown = false;
 };

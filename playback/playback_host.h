@@ -37,6 +37,9 @@ public:
     virtual void RepaintTimeline() = 0;
     // Enables or disables the commands that need open media.
     virtual void SetEditingEnabled(bool enabled) = 0;
+    // The user holds the slider's handle: positions are passing by, and a
+    // cheap picture near each one serves until the release.
+    virtual bool IsTrackBarHeld() const { return false; }
 
     // Queues the timer message (WM_TIMER, first parameter wParam, second 0)
     // for the window thread, which hands it back to

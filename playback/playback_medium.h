@@ -3,7 +3,8 @@
 // the set itself. The video windows implement these; the engine never owns a
 // medium.
 //
-// Threads: the window thread only.
+// Threads: the window thread only, except FetchFrame and PreviewFrame (see
+// there).
 
 #include "media/av_file.h"
 
@@ -19,8 +20,15 @@ public:
     // audio sample play; may be negative.
     virtual int32_t Offset() const = 0;
     // Makes frame `frame` the current frame without drawing. Media errors
-    // (TAVFile::AVFileError) pass to the caller.
+    // (TAVFile::AVFileError) pass to the caller. A seek of several media runs
+    // the fetches of different media on worker threads at once while the
+    // window thread waits for all of them, so a fetch may use the medium
+    // and read its window, but must not change widgets or post to them.
     virtual void FetchFrame(int32_t frame) = 0;
+    // A picture near `frame` that costs little to get (the key frame at or
+    // before it), for the slider while it is being dragged. Threads and
+    // errors as FetchFrame; by default the exact frame.
+    virtual void PreviewFrame(int32_t frame) { FetchFrame(frame); }
     // Draws the window with its current frame and overlays.
     virtual void Paint() = 0;
     // Records the region of a mouse-mode drag in progress at the current

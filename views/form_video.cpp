@@ -1,5 +1,6 @@
 #include "views/form_video.h"
 
+#include "media/fast_frame_access.h"
 #include "media/registry/registry.h"
 #include "views/video_host.h"
 
@@ -206,7 +207,9 @@ void TFormVideo::CloseFile() {
     // The frame pointer lives in the media file's block: drop it before the
     // file goes, so no later paint reads freed memory.
     m_currentBitmap = nullptr;
+    m_currentFrameIndex = -1;
     m_currentFrame = QImage();
+    m_isFrameScaled = false;
     std::unique_ptr<TAVFile> file = std::move(m_mediaFile);
     hide();
     setWindowTitle(QString());
@@ -243,7 +246,9 @@ void TFormVideo::FetchFrame(int32_t frame) {
     if (!HasVideo())
         return;
     m_currentBitmap = nullptr;
+    m_currentFrameIndex = -1;
     m_currentFrame = QImage();
+    m_isFrameScaled = false;
     if (!CheckBoxVideo->isChecked()) {
         // An interleaved file reads both streams from one demultiplexer; the
         // skipped picture keeps the audio flowing.
@@ -251,11 +256,60 @@ void TFormVideo::FetchFrame(int32_t frame) {
             m_mediaFile->SkipFrames(1);
         return;
     }
+    auto* fast = dynamic_cast<TFastFrameAccess*>(m_mediaFile.get());
+    const QSize scaled = ScaledFetchSize();
+    if (fast != nullptr && !scaled.isEmpty()) {
+        // Converting and scaling in one pass to the few pixels a window
+        // shows costs a fraction of a full-size conversion plus a stretch.
+        m_currentFrame = WrapFrame(fast->GetScaledFrameAt(frame, scaled.width(), scaled.height()),
+                                   scaled.width(), scaled.height());
+        m_currentFrameIndex = frame;
+        m_isFrameScaled = true;
+        return;
+    }
     // The top-down frame buffer draws without flipping rows; where the
     // backend decodes into it natively this costs no copy at all.
     const uint8_t* bitmap = m_mediaFile->GetFrameAt(frame);
     m_currentBitmap = bitmap;
+    m_currentFrameIndex = frame;
     m_currentFrame = WrapFrame(bitmap, m_videoWidth, m_videoHeight);
+}
+
+void TFormVideo::PreviewFrame(int32_t frame) {
+    auto* fast = dynamic_cast<TFastFrameAccess*>(m_mediaFile.get());
+    if (fast != nullptr && HasVideo() && CheckBoxVideo->isChecked())
+        frame = fast->SeekKeyFrame(frame);
+    FetchFrame(frame);
+}
+
+QSize TFormVideo::ScaledFetchSize() const {
+    // Double buffering composes at the video's own size, and the output
+    // window and the export read that picture.
+    const QSize area = ImageVideo->size();
+    if (m_doubleBuffered || area.isEmpty() || area == QSize(m_videoWidth, m_videoHeight))
+        return QSize();
+    return area;
+}
+
+const uint8_t* TFormVideo::CurrentBitmap() const {
+    if (m_currentBitmap == nullptr && m_isFrameScaled && m_mediaFile) {
+        try {
+            m_currentBitmap = m_mediaFile->GetFrameAt(m_currentFrameIndex);
+        } catch (const TAVFile::AVFileError&) {
+            return nullptr;
+        }
+    }
+    return m_currentBitmap;
+}
+
+void TFormVideo::UseFullSizeFrame() {
+    if (!m_isFrameScaled)
+        return;
+    const uint8_t* bitmap = CurrentBitmap();
+    m_currentFrame = WrapFrame(bitmap, m_videoWidth, m_videoHeight);
+    m_isFrameScaled = false;
+    if (bitmap == nullptr)
+        m_currentFrameIndex = -1;
 }
 
 void TFormVideo::Paint() {
@@ -278,6 +332,7 @@ TPictureContent TFormVideo::PictureContent() const {
 void TFormVideo::ComposeOffscreen() {
     if (m_offscreenPicture.isNull())
         return;
+    UseFullSizeFrame();
     QPainter painter(&m_offscreenPicture);
     const std::optional<TRectangle> preview = DragPreview();
     TPictureContent content = PictureContent();
@@ -285,7 +340,27 @@ void TFormVideo::ComposeOffscreen() {
     ComposePicture(painter, m_offscreenPicture.size(), content);
 }
 
+void TFormVideo::FitScaledFrame(QSize area) {
+    if (!m_isFrameScaled || m_currentFrame.size() == area)
+        return;
+    if (area == QSize(m_videoWidth, m_videoHeight)) {
+        UseFullSizeFrame();
+        return;
+    }
+    // The window was resized since the fetch: the held picture converts
+    // again without decoding.
+    try {
+        auto* fast = dynamic_cast<TFastFrameAccess*>(m_mediaFile.get());
+        m_currentFrame = WrapFrame(fast->GetScaledFrameAt(m_currentFrameIndex, area.width(), area.height()),
+                                   area.width(), area.height());
+    } catch (const TAVFile::AVFileError&) {
+        // The picture fetched before stays, stretched.
+    }
+}
+
 void TFormVideo::DrawDirect(QPainter& painter, QSize area) {
+    if (!area.isEmpty())
+        FitScaledFrame(area);
     if (!m_currentFrame.isNull())
         m_coveredSize = area;
     else if (area != m_coveredSize)
@@ -358,7 +433,7 @@ void TFormVideo::Save1Click() {
 
 bool TFormVideo::SavePicture(const QString& fileName) {
     Paint();
-    if (!m_currentBitmap)
+    if (m_currentFrameIndex < 0)
         return true;
     if (m_doubleBuffered) {
         // Composed again: a hidden window does not paint, and the file must

@@ -102,11 +102,23 @@ public:
     // decoded; an interleaved file still advances one frame so its audio
     // does not pile up. On an error the window has no current frame and the
     // error passes on. Draws nothing: the caller repaints.
+    // Where the window paints without double buffering and its backend
+    // offers it, the frame is converted straight to the picture area's size;
+    // the full-size frame is then made only when someone asks for it.
+    // May run on a worker thread while the UI thread waits for it (touches
+    // no widget state but reads).
     void FetchFrame(int32_t frame);
+    // A picture near frame, cheaply: the key frame at or before it where the
+    // backend can find one (decoding that picture only), else frame itself.
+    // Threads and errors as FetchFrame.
+    void PreviewFrame(int32_t frame);
     // The last fetched frame: the media file's top-down frame buffer (4
     // bytes per pixel), owned by the media file and valid until its next
-    // frame request; nullptr when none.
-    const uint8_t* CurrentBitmap() const { return m_currentBitmap; }
+    // frame request; nullptr when none. After a fetch at the window's size
+    // the full-size frame is converted now; nullptr if that fails.
+    const uint8_t* CurrentBitmap() const;
+    // Index of the last fetched frame; -1 when none.
+    int32_t CurrentFrameIndex() const { return m_currentFrameIndex; }
 
     // Draws the picture area now. A hidden window draws nothing, but with
     // double buffering still composes its off-screen picture, which the
@@ -220,6 +232,13 @@ private:
     // The frame, overlays, preview and caption for a surface.
     TPictureContent PictureContent() const;
     void ComposeOffscreen();
+    // The picture area's size when the window draws a frame scaled to it,
+    // else an empty size (full-size frames).
+    QSize ScaledFetchSize() const;
+    // Replaces a frame fetched at the window's size by the full-size one.
+    void UseFullSizeFrame();
+    // A frame fetched at the window's size made again for a new size.
+    void FitScaledFrame(QSize area);
     void DrawDirect(QPainter& painter, QSize area);
     TVideoPoint ToVideoPoint(int32_t x, int32_t y) const;
     std::optional<TRectangle> DragPreview() const;
@@ -239,9 +258,13 @@ private:
     QImage m_offscreenPicture;
     // Paint composed the off-screen picture for the paint event that follows.
     bool m_isOffscreenCurrent = false;
-    const uint8_t* m_currentBitmap = nullptr;
-    // m_currentBitmap wrapped for drawing (no copy); null with it.
+    // The full-size frame, made on demand after a fetch at the window's size.
+    mutable const uint8_t* m_currentBitmap = nullptr;
+    int32_t m_currentFrameIndex = -1;
+    // The frame wrapped for drawing (no copy): full size, or the picture
+    // area's size when m_isFrameScaled; null without a frame.
     QImage m_currentFrame;
+    bool m_isFrameScaled = false;
     // Size of the picture area when a frame last covered it: a paint without
     // a frame leaves such a picture in place, anything else is blacked out.
     QSize m_coveredSize;

@@ -77,6 +77,7 @@ public:
     void RefreshTimeline() override { m_form.FormTimeLine->RefreshTimeline(); }
     void RepaintTimeline() override { m_form.FormTimeLine->RepaintTimeline(); }
     void SetEditingEnabled(bool enabled) override { m_form.SetEditingEnabled(enabled); }
+    bool IsTrackBarHeld() const override { return m_form.TrackBar->isSliderDown(); }
     void PostTimerMessage(uint32_t wParam) override { PostWindowMessage(&m_form, WM_TIMER, wParam, 0); }
 
     // --- TVideoHost ---
@@ -170,6 +171,8 @@ void TFormMain::ConnectPlayback() {
     ConnectCommand(Id::ActionStep, [this] { ActionStepExecute(); });
     connect(TrackBar, &QSlider::valueChanged, this,
             [this](int position) { Execute([this, position] { Clock().SetPosition(position); }); });
+    connect(TrackBar, &QSlider::sliderReleased, this,
+            [this] { Execute([this] { Clock().TrackBarReleased(); }); });
     connect(MenuTimeFormatMilliseconds, &QAction::triggered, this,
             [this] { Execute([this] { MenuTimeFormatMillisecondsClick(TTimeFormat::Milliseconds); }); });
     connect(MenuTimeFormatFrames, &QAction::triggered, this,

@@ -64,7 +64,7 @@ bool TFFPictureConverter::Convert(const AVFrame* picture, uint8_t* target, int w
         width != m_targetWidth || height != m_targetHeight) {
         Reset();
         m_scaler.reset(sws_getContext(picture->width, picture->height, format, width, height, AV_PIX_FMT_BGRA,
-                                      SWS_BILINEAR, nullptr, nullptr, nullptr));
+                                      m_scalerFlags, nullptr, nullptr, nullptr));
         if (!m_scaler)
             return false;
         int* inverseTable = nullptr;

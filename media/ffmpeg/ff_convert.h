@@ -12,6 +12,8 @@
 // the same, so reading a file sets it up once.
 class TFFPictureConverter {
 public:
+    // scalerFlags: the swscale algorithm used when the size changes.
+    explicit TFFPictureConverter(int scalerFlags = SWS_BILINEAR) : m_scalerFlags(scalerFlags) {}
     // Scales when the picture's size differs from width x height (a stream
     // that changes size mid-way still fills the whole buffer). False when
     // the library cannot convert from the picture's format.
@@ -19,6 +21,7 @@ public:
     void Reset();
 
 private:
+    int m_scalerFlags;
     TFFScalerPtr m_scaler;
     int m_sourceWidth = 0;
     int m_sourceHeight = 0;

@@ -343,6 +343,9 @@ void TFFFile::Close() {
     context.audio.Close();
     context.demuxer.Close();
     context.pictureConverter.Reset();
+    context.scaledConverter.Reset();
+    context.scaledBuffer = {};
+    context.currentIsBlack = false;
     context.audioChunk.Release();
     // A failed flush cannot be reported from here (Close also runs in the
     // destructor); what could be written is in the file.

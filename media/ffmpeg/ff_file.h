@@ -31,6 +31,7 @@
 // still drain it (SkipFrames(1) per step, or SkipAudio()).
 
 #include "media/av_file.h"
+#include "media/fast_frame_access.h"
 
 #include <cstdint>
 #include <memory>
@@ -39,7 +40,7 @@
 class TFFFileI;
 struct AVFrame;
 
-class TFFFile : public TAVFile {
+class TFFFile : public TAVFile, public TFastFrameAccess {
 public:
     TFFFile();
     ~TFFFile() override;
@@ -58,6 +59,10 @@ public:
     int32_t GetAudioLength() override;
     int32_t SetAudioPosition(int32_t position) override;
     int32_t GetAudioOffset() override;
+
+    // TFastFrameAccess. Both keep the frame grid of GetFrameAt.
+    const uint8_t* GetScaledFrameAt(int32_t index, int32_t width, int32_t height) override;
+    int32_t SeekKeyFrame(int32_t index) override;
 
     // Decoder threads used from the next Open on: 1 decodes on the caller's
     // thread only, 0 (the default) lets the decoder choose.
@@ -91,10 +96,19 @@ private:
         int consumed = 0;            // pictures consumed
     };
     TGridStep AdvanceTo(int64_t frame);
+    // Makes frame `index` the current frame (m_lastDecodedIndex) without
+    // converting it.
+    void Reach(int32_t index);
     void Hold(const AVFrame* picture, int64_t index);
     void ForgetShown();
-    // Converts the held picture into the frame buffer unless it is there.
-    void ConvertShown();
+    // The held picture is the current frame; it is converted only when
+    // someone reads it (ConvertCurrent, or a scaled copy).
+    void ShowHeld();
+    // Converts the current frame into the frame buffer unless it is there.
+    void ConvertCurrent();
+    // The key frame at or before frame, decoded and held; -1 when it cannot
+    // be told cheaply.
+    int32_t DecodeKeyFrameBefore(int32_t frame, int64_t targetUs);
     TSeekOutcome SeekByTimestamp(int32_t frame, int64_t targetUs);
     TSeekOutcome SeekFromStart(int32_t frame, int64_t targetUs);
     TSeekOutcome SeekByCounting(int32_t frame, int64_t targetUs);

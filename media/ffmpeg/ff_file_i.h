@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 class TFFFileI {
 public:
@@ -37,6 +38,18 @@ public:
     TFFFramePtr shown;
     int64_t shownIndex = -1;
     bool bufferHoldsShown = false;
+    // The current frame (the one GetFrameAt returned or would return
+    // without decoding) is the held picture, or black. When neither, the
+    // frame buffer holds it and the held picture has moved on (skipping).
+    bool currentIsShown = false;
+    bool currentIsBlack = false;
+    // The current frame at a window's size, nearest pixel; valid while
+    // scaledHoldsCurrent.
+    TFFPictureConverter scaledConverter{SWS_POINT};
+    std::vector<uint8_t> scaledBuffer;
+    int scaledWidth = 0;
+    int scaledHeight = 0;
+    bool scaledHoldsCurrent = false;
 
     // Writing.
     TFFWriter writer;

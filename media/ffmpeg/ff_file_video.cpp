@@ -23,6 +23,12 @@ extern "C" {
 uint8_t* TFFFile::GetFrameAt(int32_t index) {
     RequireReading();
     RequireVideo();
+    Reach(index);
+    ConvertCurrent();
+    return m_frameBuffer;
+}
+
+void TFFFile::Reach(int32_t index) {
     if (index < 0 || index != m_lastDecodedIndex) {
         if (index >= 0 && index == m_nextDecodeIndex) {
             m_videoPosition = index;
@@ -41,7 +47,96 @@ uint8_t* TFFFile::GetFrameAt(int32_t index) {
         }
     }
     m_videoPosition = index + 1;
-    return m_frameBuffer;
+}
+
+const uint8_t* TFFFile::GetScaledFrameAt(int32_t index, int32_t width, int32_t height) {
+    RequireReading();
+    RequireVideo();
+    if (width <= 0 || height <= 0 || (width == m_width && height == m_height))
+        return GetFrameAt(index);
+    TFFFileI& context = *m_context;
+    Reach(index);
+    if (!context.currentIsShown && !context.currentIsBlack) {
+        // Only the full-size buffer still holds this frame (frames were
+        // skipped since); seeking back gets its picture again.
+        Seek(index);
+        m_videoPosition = index + 1;
+    }
+    if (context.scaledHoldsCurrent && context.scaledWidth == width && context.scaledHeight == height)
+        return context.scaledBuffer.data();
+    context.scaledBuffer.resize(static_cast<size_t>(width) * 4 * static_cast<size_t>(height));
+    context.scaledWidth = width;
+    context.scaledHeight = height;
+    if (context.currentIsBlack ||
+        !context.scaledConverter.Convert(context.shown.get(), context.scaledBuffer.data(), width, height))
+        std::fill(context.scaledBuffer.begin(), context.scaledBuffer.end(), uint8_t{0});
+    context.scaledHoldsCurrent = true;
+    return context.scaledBuffer.data();
+}
+
+int32_t TFFFile::SeekKeyFrame(int32_t index) {
+    RequireReading();
+    RequireVideo();
+    if (index >= 0 && index == m_lastDecodedIndex)
+        return index;
+    TFFFileI& context = *m_context;
+    // Without a trustworthy clock the key frame's index is not known, and
+    // the deinterlacer needs the picture before it: seek exactly instead.
+    if (index < 0 || index >= m_videoLength || !context.firstVideoTimestamp || !context.timestampsTrusted ||
+        m_parameters.Deinterlace) {
+        Seek(index);
+        return index;
+    }
+    context.demuxer.FlushQueues();
+    const int64_t targetUs = av_rescale_rnd(index, int64_t{m_scale} * 1000000, m_rate, AV_ROUND_DOWN);
+    m_lastDecodedIndex = -1;
+    m_nextDecodeIndex = -1;
+    const int32_t key = DecodeKeyFrameBefore(index, targetUs);
+    if (key < 0) {
+        Seek(index);
+        return index;
+    }
+    m_lastDecodedIndex = key;
+    m_nextDecodeIndex = key + 1;
+    m_videoPosition = key;
+    if (m_streams & StreamAudio)
+        m_audioPosition = static_cast<int32_t>(targetUs * m_samplesPerSecond / 1000000);
+    return key;
+}
+
+int32_t TFFFile::DecodeKeyFrameBefore(int32_t frame, int64_t targetUs) {
+    TFFFileI& context = *m_context;
+    if (!context.demuxer.SeekBackward(targetUs + FileStartUs()))
+        return -1;
+    RestartReading(targetUs, true);
+    // Pictures of an open GOP that refer to the one before come out ahead of
+    // the key frame (and damaged); the key frame is the first one due at or
+    // after the key packet's time.
+    constexpr int MaxPicturesBeforeKey = 16;
+    for (int i = 0; i < MaxPicturesBeforeKey; ++i) {
+        const AVFrame* picture = nullptr;
+        const TFFVideoDecoder::TResult result =
+            context.video.Next(context.demuxer, m_parameters.Deinterlace, &picture);
+        if (result == TFFVideoDecoder::TResult::End)
+            return -1;
+        if (result != TFFVideoDecoder::TResult::Picture)
+            continue;
+        const int64_t keyTimestamp = context.video.FirstKeyTimestamp();
+        const int64_t timestamp = picture->best_effort_timestamp;
+        if (timestamp == AV_NOPTS_VALUE || keyTimestamp == AV_NOPTS_VALUE)
+            return -1;
+        if (timestamp < keyTimestamp)
+            continue;
+        const int64_t index = PictureIndex(timestamp);
+        // Landed after the target (an index of decoding times): the exact
+        // seek knows how to go further back.
+        if (index < 0 || index > frame)
+            return -1;
+        Hold(picture, index);
+        ShowHeld();
+        return static_cast<int32_t>(index);
+    }
+    return -1;
 }
 
 TFFFile::TDecodeResult TFFFile::DecodeNextVideoFrame(bool skip) {
@@ -58,7 +153,7 @@ TFFFile::TDecodeResult TFFFile::DecodeNextVideoFrame(bool skip) {
                 return TDecodeResult::End;
             ++m_nextDecodeIndex;
             if (!skip)
-                ConvertShown();
+                ShowHeld();
             return TDecodeResult::Picture;
         }
     }
@@ -74,7 +169,7 @@ TFFFile::TDecodeResult TFFFile::DecodeNextVideoFrame(bool skip) {
     LearnFirstTimestamp(picture, index);
     Hold(picture, index);
     if (!skip)
-        ConvertShown();
+        ShowHeld();
     return TDecodeResult::Picture;
 }
 
@@ -119,6 +214,12 @@ TFFFile::TGridStep TFFFile::AdvanceTo(int64_t frame) {
 
 void TFFFile::Hold(const AVFrame* picture, int64_t index) {
     TFFFileI& context = *m_context;
+    // The current frame was never converted: once its picture is let go,
+    // only a seek can show it again.
+    if (context.currentIsShown && !context.bufferHoldsShown)
+        m_lastDecodedIndex = -1;
+    context.currentIsShown = false;
+    context.scaledHoldsCurrent = false;
     if (!context.shown)
         context.shown = FFNewFrame();
     av_frame_unref(context.shown.get());
@@ -133,14 +234,26 @@ void TFFFile::ForgetShown() {
     context.shown.reset();
     context.shownIndex = -1;
     context.bufferHoldsShown = false;
+    context.currentIsShown = false;
+    context.scaledHoldsCurrent = false;
 }
 
-void TFFFile::ConvertShown() {
+void TFFFile::ShowHeld() {
     TFFFileI& context = *m_context;
-    if (context.bufferHoldsShown)
+    if (!context.shown) {
+        ClearFrameBuffer();
         return;
-    if (!context.shown ||
-        !context.pictureConverter.Convert(context.shown.get(), m_frameBuffer, m_width, m_height)) {
+    }
+    context.currentIsShown = true;
+    context.currentIsBlack = false;
+    context.scaledHoldsCurrent = false;
+}
+
+void TFFFile::ConvertCurrent() {
+    TFFFileI& context = *m_context;
+    if (!context.currentIsShown || context.bufferHoldsShown)
+        return;
+    if (!context.pictureConverter.Convert(context.shown.get(), m_frameBuffer, m_width, m_height)) {
         ClearFrameBuffer();
         return;
     }
@@ -238,10 +351,11 @@ TFFFile::TSeekOutcome TFFFile::SeekByTimestamp(int32_t frame, int64_t targetUs) 
     // Program streams are searched by decoding times, which run ahead of
     // the presentation start; a second before it is surely before the file.
     const int64_t lowest = LowestSeekPointUs(start);
-    // Up to one second back, then decode forward. Some indexes hold decoding
-    // times and some formats have no index at all (MPEG program streams), so
-    // a seek can land after its target: then go back twice as far.
-    for (int64_t backUs = AV_TIME_BASE;; backUs *= 2) {
+    // First to the key frame at or before the target itself, which decodes
+    // the fewest pictures. Some indexes hold decoding times and some formats
+    // have no index at all (MPEG program streams), so a seek can land after
+    // its target: then one second back, and twice as far each time after.
+    for (int64_t backUs = 0;; backUs = backUs == 0 ? AV_TIME_BASE : backUs * 2) {
         const int64_t seekPoint = std::max(targetUs - backUs + start, lowest);
         if (!demuxer.SeekBackward(seekPoint))
             break;
@@ -284,7 +398,7 @@ TFFFile::TSeekOutcome TFFFile::SeekStep(int32_t frame, bool fromStart) {
         return TSeekOutcome::Overshot;
     if (!step.more && frame > context.shownIndex && frame >= m_videoLength)
         return TSeekOutcome::EndOfFile;
-    ConvertShown();
+    ShowHeld();
     return TSeekOutcome::Found;
 }
 
@@ -302,7 +416,7 @@ TFFFile::TSeekOutcome TFFFile::SeekByCounting(int32_t frame, int64_t targetUs) {
         if (index == frame) {
             if (result == TFFVideoDecoder::TResult::Picture) {
                 Hold(picture, index);
-                ConvertShown();
+                ShowHeld();
             } else {
                 ClearFrameBuffer();
             }
@@ -327,7 +441,11 @@ int64_t TFFFile::FileStartUs() const {
 }
 
 void TFFFile::ClearFrameBuffer() {
-    m_context->bufferHoldsShown = false;
+    TFFFileI& context = *m_context;
+    context.bufferHoldsShown = false;
+    context.currentIsShown = false;
+    context.currentIsBlack = true;
+    context.scaledHoldsCurrent = false;
     std::memset(m_frameBuffer, 0, FrameBytes());
 }
 

@@ -72,6 +72,7 @@ private:
         TAVFile* MediaFile() override { return Window->MediaFile(); }
         int32_t Offset() const override { return Window->Offset; }
         void FetchFrame(int32_t frame) override { Window->FetchFrame(frame); }
+        void PreviewFrame(int32_t frame) override { Window->PreviewFrame(frame); }
         void Paint() override { Window->Paint(); }
         void CommitMouseRegion() override { Window->CommitMouseRegion(); }
         bool IsAudioEnabled() const override { return Window->IsAudioTicked(); }

@@ -94,6 +94,48 @@ TEST_P(FFAccuracy, SkipFramesKeepsTheDecoderInStep) {
     EXPECT_EQ(FrameNumberAt(22), 22);
 }
 
+// Steps a window's fetches take: in order, skipping, seeking back, and the
+// full-size frame asked for after the scaled one, or after frames were
+// skipped past it.
+TEST_P(FFAccuracy, ScaledPicturesShowTheSameFramesAsFullSizeOnes) {
+    const TAVFile::TVideoFormat format = m_file.GetVideoFormat();
+    const int width = format.Width / 2;
+    const int height = format.Height / 2;
+    const auto scaledNumber = [&](int index) {
+        return ReadFrameNumber(m_file.GetScaledFrameAt(index, width, height), width, height);
+    };
+    for (int index : {0, 1, 2, 17, 9, Frames() - 1}) {
+        ASSERT_EQ(scaledNumber(index), index) << "scaled " << index;
+        EXPECT_EQ(m_file.GetVideoPosition(), index + 1);
+        ASSERT_EQ(FrameNumberAt(index), index) << "full-size after scaled " << index;
+    }
+    ASSERT_EQ(scaledNumber(20), 20);
+    m_file.SkipFrames(3);
+    ASSERT_EQ(scaledNumber(24), 24);
+    m_file.SkipFrames(2);
+    EXPECT_EQ(FrameNumberAt(24), 24) << "the frame skipped past was never converted";
+    ASSERT_EQ(FrameNumberAt(30), 30);
+    m_file.SkipFrames(2);
+    EXPECT_EQ(scaledNumber(30), 30) << "only the full-size buffer still held it";
+}
+
+TEST_P(FFAccuracy, KeyFrameSeekLandsAtOrBeforeAndReadingOnIsExact) {
+    for (int target : {40, 5, Frames() - 1, 12, 13}) {
+        const int key = m_file.SeekKeyFrame(target);
+        ASSERT_LE(key, target);
+        // Indexed containers find the GOP's own key frame; the others seek
+        // exactly, which is never wrong, only slower.
+        const std::string& label = GetParam().clip.label;
+        if ((label == "H264Mp4" || label == "Mpeg4Avi" || label == "Mpeg4Mkv") && target < Frames() - 1) {
+            EXPECT_EQ(key, target - target % GetParam().clip.gopSize) << "target " << target;
+        }
+        EXPECT_EQ(m_file.GetVideoPosition(), key);
+        ASSERT_EQ(FrameNumberAt(key), key) << "key frame for " << target;
+        ASSERT_EQ(FrameNumberAt(key + 1 < Frames() ? key + 1 : key), key + 1 < Frames() ? key + 1 : key);
+        ASSERT_EQ(FrameNumberAt(target), target) << "exact frame after the preview of " << target;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Codecs, FFAccuracy, ::testing::ValuesIn(AccuracyCases()),
                          [](const ::testing::TestParamInfo<TAccuracyCase>& info) {
                              return info.param.clip.label + "_threads" + std::to_string(info.param.threads);

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 namespace {
 
@@ -172,6 +175,51 @@ TEST_F(ClockPosition, ASeekErrorLeavesTheOtherMediaMoving) {
     rig.Clock.SetPosition(1000);
     EXPECT_EQ(fine.Fetched.back(), 25);
     EXPECT_EQ(rig.Clock.CurrentTime(), 1000);
+}
+
+// Four media seek at once, so a position change waits for one seek, not
+// four; while the slider is held they show previews, and the release brings
+// the exact frames.
+TEST_F(ClockPosition, MediaSeekTogetherPreviewWhileHeldAndShowExactFramesOnRelease) {
+    constexpr int Media = 4;
+    std::mutex mutex;
+    std::condition_variable arrived;
+    int waiting = 0;
+    bool isTogether = true;
+    for (int i = 0; i < Media; ++i)
+        rig.AddMedium(25, 1, 250, i * 400).OnFetch = [&] {
+            std::unique_lock<std::mutex> lock(mutex);
+            ++waiting;
+            arrived.notify_all();
+            // In a row, the first would wait for the others in vain.
+            if (!arrived.wait_for(lock, std::chrono::seconds(5), [&] { return waiting % Media == 0; }))
+                isTogether = false;
+        };
+    const struct {
+        bool held;
+        int32_t positionMs;
+    } steps[] = {{true, 2000}, {true, 3000}, {false, 3000}, {false, 1200}};
+    for (const auto& step : steps) {
+        rig.Host.TrackBarHeld = step.held;
+        if (step.held)
+            rig.Clock.SetPosition(step.positionMs);
+        else if (step.positionMs == rig.Clock.PositionMs())
+            rig.Clock.TrackBarReleased();
+        else
+            rig.Clock.SetPosition(step.positionMs);
+        for (int i = 0; i < Media; ++i) {
+            const TTestMedium& medium = rig.Media.At(i);
+            const std::vector<int32_t>& shown = step.held ? medium.Previewed : medium.Fetched;
+            ASSERT_FALSE(shown.empty());
+            EXPECT_EQ(shown.back(), std::max(0, (step.positionMs - i * 400) / 40)) << "medium " << i;
+        }
+    }
+    EXPECT_TRUE(isTogether);
+    // Without a preview on show, a release has nothing to mend.
+    const size_t fetches = rig.Media.At(0).Fetched.size();
+    rig.Clock.TrackBarReleased();
+    EXPECT_EQ(rig.Media.At(0).Fetched.size(), fetches);
+    EXPECT_EQ(rig.Media.At(0).Previewed.size(), 2u);
 }
 
 // Playback on the fake timer: every deadline and every message is visible.

@@ -1,5 +1,7 @@
 #include "tests/playback/playback_fakes.h"
 
+#include <mutex>
+
 TTestClip::TTestClip(uint32_t rate, uint32_t scale, int32_t frameCount, int32_t streams, int32_t flags)
     : m_frameCount(frameCount) {
     SetVideoFormat(8, 8, rate, scale);
@@ -63,11 +65,28 @@ TTestMedium::TTestMedium(std::unique_ptr<TTestClip> clip, int32_t offsetMs, TFak
                          int64_t fetchCostMs)
     : Clip(std::move(clip)), OffsetMs(offsetMs), FetchCostMs(fetchCostMs), m_clock(clock) {}
 
+namespace {
+// Media of one rig share its fake clock, and a seek fetches them on several
+// threads at once.
+std::mutex SharedClockMutex;
+} // namespace
+
 void TTestMedium::FetchFrame(int32_t frame) {
-    FetchedAtMs.push_back(m_clock.NowMs());
-    m_clock.AdvanceMs(FetchCostMs);
+    if (OnFetch)
+        OnFetch();
+    {
+        const std::lock_guard<std::mutex> lock(SharedClockMutex);
+        FetchedAtMs.push_back(m_clock.NowMs());
+        m_clock.AdvanceMs(FetchCostMs);
+    }
     Fetched.push_back(frame);
     Clip->GetBitmapAt(frame);
+}
+
+void TTestMedium::PreviewFrame(int32_t frame) {
+    if (OnFetch)
+        OnFetch();
+    Previewed.push_back(frame);
 }
 
 void TRecordingHost::SetStatusTexts(const QString& time, const QString& millisecond, const QString& frame) {

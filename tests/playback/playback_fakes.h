@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -51,6 +52,7 @@ public:
     TAVFile* MediaFile() override { return Clip.get(); }
     int32_t Offset() const override { return OffsetMs; }
     void FetchFrame(int32_t frame) override;
+    void PreviewFrame(int32_t frame) override;
     void Paint() override { ++Paints; }
     void CommitMouseRegion() override { ++Commits; }
     bool IsAudioEnabled() const override { return AudioEnabled; }
@@ -63,7 +65,10 @@ public:
     int32_t OffsetMs;
     bool AudioEnabled = false;
     std::vector<int32_t> Fetched;
+    std::vector<int32_t> Previewed;
     std::vector<int64_t> FetchedAtMs; // clock when each fetch began
+    // Runs inside every fetch and preview, on whichever thread does it.
+    std::function<void()> OnFetch;
     int32_t Paints = 0;
     int32_t Commits = 0;
     double Fps = -1;
@@ -100,7 +105,9 @@ public:
     void RepaintTimeline() override { Log.append("repaint timeline"); }
     void SetEditingEnabled(bool enabled) override { EditingEnabled.push_back(enabled); }
     void PostTimerMessage(uint32_t wParam) override { Posted.push_back(wParam); }
+    bool IsTrackBarHeld() const override { return TrackBarHeld; }
 
+    bool TrackBarHeld = false;
     TTrackBar Slider;
     QStringList Status;
     QStringList Log;
