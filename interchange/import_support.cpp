@@ -99,7 +99,7 @@ const QString& TNumberTexts::Int(int32_t value) {
 }
 
 const QString& TRecentTexts::Text(std::string_view utf8) {
-    TEntry& entry = m_entries[std::hash<std::string_view>{}(utf8) % Size];
+    TEntry& entry = m_entries[ShortTextHash(utf8) % Size];
     if (!entry.IsSet || entry.Key != utf8) {
         entry.Key.assign(utf8);
         entry.IsSet = true;

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -160,6 +161,19 @@ double CTextToDouble(std::string_view text);
 // nullopt when it is not a number or does not fit an int32.
 std::optional<int32_t> TruncatedTime(double ms);
 
-inline bool IsCSpace(int c) {
+constexpr bool IsCSpace(int c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// A hash for the short names and values records repeat, far cheaper than
+// the standard one on a few bytes; longer texts take the standard one.
+inline std::size_t ShortTextHash(std::string_view text) {
+    if (text.size() > 32)
+        return std::hash<std::string_view>{}(text);
+    uint64_t hash = 0xcbf29ce484222325u;
+    for (const char c : text)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+    // The multiplication carries only upward: fold the high bits into the
+    // low ones that pick a slot.
+    return static_cast<std::size_t>(hash ^ (hash >> 29));
 }
