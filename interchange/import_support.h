@@ -143,10 +143,19 @@ public:
     std::optional<float> ReadFloat();
     // A literal character of a pattern: consumed only when it is next.
     bool Match(char c);
+    // "%[^stop]" followed by the stop character: the characters before the
+    // next `stop`, which is consumed; nullopt when a line end or the end of
+    // the text comes first (consumed as well).
+    std::optional<std::string_view> ReadUntil(char stop);
+    // Up to and including the next line end; false when the text ends
+    // first.
+    bool SkipLine();
     std::size_t Position() const { return m_position; }
 
 private:
     std::size_t NumberEnd(std::size_t start, bool allowFraction) const;
+    std::optional<int32_t> ReadIntAnyForm();
+    std::optional<float> ReadFloatAnyForm();
 
     std::string_view m_text;
     std::size_t m_position = 0;
