@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -57,6 +58,12 @@ std::string ReadInputFile(const std::string& fileName) {
     if (!file)
         throw TException("Could not open file!");
     std::string bytes;
+    // Growing by doubling would copy a large file about twice over and fault
+    // in twice its size; a regular file says its size up front.
+    std::error_code sizeError;
+    const auto fileBytes = std::filesystem::file_size(fileName, sizeError);
+    if (!sizeError)
+        bytes.reserve(static_cast<std::size_t>(fileBytes));
     char block[65536];
     std::size_t count;
     while ((count = std::fread(block, 1, sizeof block, file.get())) > 0)
