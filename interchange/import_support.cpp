@@ -116,6 +116,19 @@ const QString& TRecentTexts::Text(std::string_view utf8) {
     return entry.Text;
 }
 
+int32_t TTypesByName::TypeOf(std::string_view utf8Name) {
+    if (m_lastType >= 0 && utf8Name == m_lastName)
+        return m_lastType;
+    auto found = m_types.find(utf8Name);
+    if (found == m_types.end()) {
+        const QString name = QString::fromUtf8(utf8Name.data(), static_cast<qsizetype>(utf8Name.size()));
+        found = m_types.emplace(utf8Name, m_project.EnsureEventType(name)).first;
+    }
+    m_lastName = found->first;
+    m_lastType = found->second;
+    return m_lastType;
+}
+
 void TCScanner::SkipSpace() {
     while (!AtEnd() && IsCSpace(Peek()))
         ++m_position;

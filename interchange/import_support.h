@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // The project importers add to and the refreshes recording asks for. The
@@ -123,6 +124,39 @@ private:
     std::vector<TEntry> m_entries = std::vector<TEntry>(Size);
 };
 
+// A hash for the short names and values records repeat, far cheaper than
+// the standard one on a few bytes; longer texts take the standard one.
+inline std::size_t ShortTextHash(std::string_view text) {
+    if (text.size() > 32)
+        return std::hash<std::string_view>{}(text);
+    uint64_t hash = 0xcbf29ce484222325u;
+    for (const char c : text)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+    // The multiplication carries only upward: fold the high bits into the
+    // low ones that pick a slot.
+    return static_cast<std::size_t>(hash ^ (hash >> 29));
+}
+
+// Event types by UTF-8 name (EnsureEventType once per name) for readers
+// that meet the same few names record after record, mostly the previous
+// record's.
+class TTypesByName {
+public:
+    explicit TTypesByName(TProject& project) : m_project(project) {}
+    int32_t TypeOf(std::string_view utf8Name);
+
+private:
+    struct THash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return ShortTextHash(text); }
+    };
+
+    TProject& m_project;
+    std::unordered_map<std::string, int32_t, THash, std::equal_to<>> m_types;
+    std::string_view m_lastName; // a key of m_types
+    int32_t m_lastType = -1;
+};
+
 // Reads text the way the C formatted-input functions do in the "C" locale:
 // white space, optional sign, digits, "." as decimal separator. Integers
 // outside the int32 range are refused rather than wrapped.
@@ -172,17 +206,4 @@ std::optional<int32_t> TruncatedTime(double ms);
 
 constexpr bool IsCSpace(int c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-// A hash for the short names and values records repeat, far cheaper than
-// the standard one on a few bytes; longer texts take the standard one.
-inline std::size_t ShortTextHash(std::string_view text) {
-    if (text.size() > 32)
-        return std::hash<std::string_view>{}(text);
-    uint64_t hash = 0xcbf29ce484222325u;
-    for (const char c : text)
-        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
-    // The multiplication carries only upward: fold the high bits into the
-    // low ones that pick a slot.
-    return static_cast<std::size_t>(hash ^ (hash >> 29));
 }

@@ -1,9 +1,7 @@
 #include "interchange/text_imports.h"
 
 #include <array>
-#include <functional>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -59,37 +57,6 @@ TParameters RecordParameters(const TRecord& record, TNumberTexts& numbers, TRece
     return parameters;
 }
 
-// Tracking output repeats a few object names, mostly the previous record's.
-class TObjectTypes {
-public:
-    explicit TObjectTypes(TProject& project) : m_project(project) {}
-
-    int32_t TypeOf(std::string_view name) {
-        if (m_lastType >= 0 && name == m_lastName)
-            return m_lastType;
-        auto found = m_types.find(name);
-        if (found == m_types.end())
-            found = m_types
-                        .emplace(name, m_project.EnsureEventType(QString::fromUtf8(
-                                           name.data(), static_cast<qsizetype>(name.size()))))
-                        .first;
-        m_lastName = found->first;
-        m_lastType = found->second;
-        return m_lastType;
-    }
-
-private:
-    struct THash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const { return ShortTextHash(text); }
-    };
-
-    TProject& m_project;
-    std::unordered_map<std::string, int32_t, THash, std::equal_to<>> m_types;
-    std::string_view m_lastName;
-    int32_t m_lastType = -1;
-};
-
 } // namespace
 
 void ImportObjects(const std::string& fileName, const TImportTarget& target) {
@@ -99,7 +66,7 @@ void ImportObjects(const std::string& fileName, const TImportTarget& target) {
 
 void ImportObjectsText(std::string_view text, const TImportTarget& target) {
     std::vector<std::unique_ptr<TEvent>> events;
-    TObjectTypes types(target.Project);
+    TTypesByName types(target.Project);
     TCScanner in(text);
     TRecord record;
     TNumberTexts numbers;

@@ -6,9 +6,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -31,11 +29,6 @@ bool StartsWithEvent(std::string_view name) {
     }
     return true;
 }
-
-struct TTextHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const { return ShortTextHash(text); }
-};
 
 // What the fact reader looks for in a run of characters: the character that
 // ends a token, and those the character reader treats specially.
@@ -205,7 +198,8 @@ private:
         parameters.Reserve(m_pairs.size());
         for (const auto& [pname, value] : m_pairs)
             parameters.AddParameter({m_texts.Text(pname), ValueText(value)});
-        Keep(std::make_unique<TEvent>(TypeOf(name.substr(6)), time, QString(), std::move(parameters)));
+        Keep(
+            std::make_unique<TEvent>(m_types.TypeOf(name.substr(6)), time, QString(), std::move(parameters)));
         return at;
     }
 
@@ -359,7 +353,7 @@ private:
             if (c != '(') {
                 m_name += c;
             } else if (StartsWithEvent(m_name)) {
-                m_type = TypeOf(std::string_view(m_name).substr(6));
+                m_type = m_types.TypeOf(std::string_view(m_name).substr(6));
                 m_parameters = TParameters();
                 // Facts of one file mostly carry the same number of pairs.
                 m_parameters.Reserve(m_lastParameterCount);
@@ -448,21 +442,6 @@ private:
         m_state = TState::Next;
     }
 
-    int32_t TypeOf(std::string_view name) {
-        // Files are mostly grouped by type: the last one is the likely one.
-        if (m_lastType >= 0 && name == m_lastTypeName)
-            return m_lastType;
-        auto found = m_types.find(name);
-        if (found == m_types.end())
-            found = m_types
-                        .emplace(name, m_project.EnsureEventType(QString::fromUtf8(
-                                           name.data(), static_cast<qsizetype>(name.size()))))
-                        .first;
-        m_lastTypeName = found->first;
-        m_lastType = found->second;
-        return m_lastType;
-    }
-
     TProject& m_project;
     TState m_state = TState::Name;
     TQuote m_quote = TQuote::None;
@@ -476,9 +455,7 @@ private:
     int32_t m_time = 0;
     TParameters m_parameters;
     std::vector<std::unique_ptr<TEvent>> m_events;
-    std::unordered_map<std::string, int32_t, TTextHash, std::equal_to<>> m_types;
-    std::string_view m_lastTypeName;
-    int32_t m_lastType = -1;
+    TTypesByName m_types{m_project};
     std::vector<std::pair<std::string_view, std::string_view>> m_pairs;
     TRecentTexts m_texts;
     std::size_t m_lastParameterCount = 0;
