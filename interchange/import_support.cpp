@@ -179,9 +179,9 @@ std::optional<int32_t> TCScanner::ReadInt() {
     const char* const end = m_text.data() + m_text.size();
     const char* c = begin;
     int32_t value = 0;
-    while (c != end && c - begin < 10 && IsDigit(static_cast<unsigned char>(*c)))
+    while (c != end && c - begin < 9 && IsDigit(static_cast<unsigned char>(*c)))
         value = value * 10 + (*c++ - '0');
-    if (c == begin || c - begin == 10)
+    if (c == begin || (c != end && IsDigit(static_cast<unsigned char>(*c))))
         return ReadIntAnyForm();
     m_position += static_cast<std::size_t>(c - begin);
     return value;
