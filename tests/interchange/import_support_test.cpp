@@ -51,6 +51,7 @@ TEST(CScannerTest, NumbersReadAsTheCConversionFunctionsReadThem) {
                              "\n\t 8.25,",
                              "123456789",
                              "1234567890",
+                             "4444444444",
                              "2147483647",
                              "2147483648",
                              "-2147483648",
