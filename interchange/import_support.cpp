@@ -2,11 +2,13 @@
 
 #include "base/exception.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -56,6 +58,12 @@ std::string ReadInputFile(const std::string& fileName) {
     if (!file)
         throw TException("Could not open file!");
     std::string bytes;
+    // Growing by doubling would copy a large file about twice over and fault
+    // in twice its size; a regular file says its size up front.
+    std::error_code sizeError;
+    const auto fileBytes = std::filesystem::file_size(fileName, sizeError);
+    if (!sizeError)
+        bytes.reserve(static_cast<std::size_t>(fileBytes));
     char block[65536];
     std::size_t count;
     while ((count = std::fread(block, 1, sizeof block, file.get())) > 0)
@@ -99,13 +107,26 @@ const QString& TNumberTexts::Int(int32_t value) {
 }
 
 const QString& TRecentTexts::Text(std::string_view utf8) {
-    TEntry& entry = m_entries[std::hash<std::string_view>{}(utf8) % Size];
+    TEntry& entry = m_entries[ShortTextHash(utf8) % Size];
     if (!entry.IsSet || entry.Key != utf8) {
         entry.Key.assign(utf8);
         entry.IsSet = true;
         entry.Text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
     }
     return entry.Text;
+}
+
+int32_t TTypesByName::TypeOf(std::string_view utf8Name) {
+    if (m_lastType >= 0 && utf8Name == m_lastName)
+        return m_lastType;
+    auto found = m_types.find(utf8Name);
+    if (found == m_types.end()) {
+        const QString name = QString::fromUtf8(utf8Name.data(), static_cast<qsizetype>(utf8Name.size()));
+        found = m_types.emplace(utf8Name, m_project.EnsureEventType(name)).first;
+    }
+    m_lastName = found->first;
+    m_lastType = found->second;
+    return m_lastType;
 }
 
 void TCScanner::SkipSpace() {
@@ -149,8 +170,24 @@ std::size_t TCScanner::NumberEnd(std::size_t start, bool allowFraction) const {
     return i;
 }
 
+// Tracking results are nearly all short unsigned numbers: those convert in
+// the one pass that finds their end. Up to nine digits cannot leave the
+// int32 range.
 std::optional<int32_t> TCScanner::ReadInt() {
     SkipSpace();
+    const char* const begin = m_text.data() + m_position;
+    const char* const end = m_text.data() + m_text.size();
+    const char* c = begin;
+    int32_t value = 0;
+    while (c != end && c - begin < 9 && IsDigit(static_cast<unsigned char>(*c)))
+        value = value * 10 + (*c++ - '0');
+    if (c == begin || (c != end && IsDigit(static_cast<unsigned char>(*c))))
+        return ReadIntAnyForm();
+    m_position += static_cast<std::size_t>(c - begin);
+    return value;
+}
+
+std::optional<int32_t> TCScanner::ReadIntAnyForm() {
     const std::size_t end = NumberEnd(m_position, false);
     if (end == m_position)
         return std::nullopt;
@@ -165,8 +202,42 @@ std::optional<int32_t> TCScanner::ReadInt() {
     return value;
 }
 
+// Digits with an optional fraction and no exponent, whose digits make an
+// integer of at most 2^24 with at most ten of them after the point, divide
+// exactly representable floats once: IEEE division rounds that quotient
+// correctly, so it is the value the full conversion finds.
 std::optional<float> TCScanner::ReadFloat() {
+    static constexpr float PowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                            1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    static constexpr uint32_t LargestExact = 1u << 24;
     SkipSpace();
+    const char* const begin = m_text.data() + m_position;
+    const char* const end = m_text.data() + m_text.size();
+    const char* c = begin;
+    uint32_t digits = 0;
+    int digitCount = 0;
+    int fractionCount = -1;
+    for (; c != end; ++c) {
+        if (IsDigit(static_cast<unsigned char>(*c))) {
+            digits = digits * 10 + static_cast<uint32_t>(*c - '0');
+            ++digitCount;
+            if (fractionCount >= 0)
+                ++fractionCount;
+            if (digits > LargestExact || fractionCount > 10)
+                return ReadFloatAnyForm();
+        } else if (*c == '.' && fractionCount < 0) {
+            fractionCount = 0;
+        } else {
+            break;
+        }
+    }
+    if (digitCount == 0 || (c != end && (*c == 'e' || *c == 'E')))
+        return ReadFloatAnyForm();
+    m_position += static_cast<std::size_t>(c - begin);
+    return static_cast<float>(digits) / PowersOfTen[std::max(fractionCount, 0)];
+}
+
+std::optional<float> TCScanner::ReadFloatAnyForm() {
     const std::size_t end = NumberEnd(m_position, true);
     if (end == m_position)
         return std::nullopt;
@@ -195,6 +266,28 @@ bool TCScanner::Match(char c) {
         return false;
     ++m_position;
     return true;
+}
+
+std::optional<std::string_view> TCScanner::ReadUntil(char stop) {
+    const std::size_t begin = m_position;
+    for (std::size_t i = begin; i < m_text.size(); ++i) {
+        if (m_text[i] == stop) {
+            m_position = i + 1;
+            return m_text.substr(begin, i - begin);
+        }
+        if (m_text[i] == '\n') {
+            m_position = i + 1;
+            return std::nullopt;
+        }
+    }
+    m_position = m_text.size();
+    return std::nullopt;
+}
+
+bool TCScanner::SkipLine() {
+    const std::size_t lineEnd = m_text.find('\n', m_position);
+    m_position = lineEnd == std::string_view::npos ? m_text.size() : lineEnd + 1;
+    return lineEnd != std::string_view::npos;
 }
 
 double CTextToDouble(std::string_view text) {

@@ -11,10 +11,12 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // The project importers add to and the refreshes recording asks for. The
@@ -122,6 +124,39 @@ private:
     std::vector<TEntry> m_entries = std::vector<TEntry>(Size);
 };
 
+// A hash for the short names and values records repeat, far cheaper than
+// the standard one on a few bytes; longer texts take the standard one.
+inline std::size_t ShortTextHash(std::string_view text) {
+    if (text.size() > 32)
+        return std::hash<std::string_view>{}(text);
+    uint64_t hash = 0xcbf29ce484222325u;
+    for (const char c : text)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+    // The multiplication carries only upward: fold the high bits into the
+    // low ones that pick a slot.
+    return static_cast<std::size_t>(hash ^ (hash >> 29));
+}
+
+// Event types by UTF-8 name (EnsureEventType once per name) for readers
+// that meet the same few names record after record, mostly the previous
+// record's.
+class TTypesByName {
+public:
+    explicit TTypesByName(TProject& project) : m_project(project) {}
+    int32_t TypeOf(std::string_view utf8Name);
+
+private:
+    struct THash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return ShortTextHash(text); }
+    };
+
+    TProject& m_project;
+    std::unordered_map<std::string, int32_t, THash, std::equal_to<>> m_types;
+    std::string_view m_lastName; // a key of m_types
+    int32_t m_lastType = -1;
+};
+
 // Reads text the way the C formatted-input functions do in the "C" locale:
 // white space, optional sign, digits, "." as decimal separator. Integers
 // outside the int32 range are refused rather than wrapped.
@@ -142,10 +177,19 @@ public:
     std::optional<float> ReadFloat();
     // A literal character of a pattern: consumed only when it is next.
     bool Match(char c);
+    // "%[^stop]" followed by the stop character: the characters before the
+    // next `stop`, which is consumed; nullopt when a line end or the end of
+    // the text comes first (consumed as well).
+    std::optional<std::string_view> ReadUntil(char stop);
+    // Up to and including the next line end; false when the text ends
+    // first.
+    bool SkipLine();
     std::size_t Position() const { return m_position; }
 
 private:
     std::size_t NumberEnd(std::size_t start, bool allowFraction) const;
+    std::optional<int32_t> ReadIntAnyForm();
+    std::optional<float> ReadFloatAnyForm();
 
     std::string_view m_text;
     std::size_t m_position = 0;
@@ -160,6 +204,6 @@ double CTextToDouble(std::string_view text);
 // nullopt when it is not a number or does not fit an int32.
 std::optional<int32_t> TruncatedTime(double ms);
 
-inline bool IsCSpace(int c) {
+constexpr bool IsCSpace(int c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }

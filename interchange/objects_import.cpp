@@ -1,7 +1,7 @@
 #include "interchange/text_imports.h"
 
 #include <array>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -15,26 +15,12 @@ const std::array<QString, 6> ArrowNames = {QStringLiteral("Camera"), QStringLite
                                            QStringLiteral("EndX"),   QStringLiteral("EndY")};
 
 struct TRecord {
-    std::string Name;
+    std::string_view Name;
     int32_t Integers[3] = {};
     float Numbers[6] = {};
     int Count = 0; // values converted
-    std::string Person;
+    std::string_view Person;
 };
-
-// Characters up to `stop`; false when a line end or the end of the text
-// comes first.
-bool ReadUntil(TCScanner& in, char stop, std::string& text) {
-    text.clear();
-    for (;;) {
-        const int c = in.Get();
-        if (c < 0 || c == '\n')
-            return false;
-        if (c == stop)
-            return true;
-        text += static_cast<char>(c);
-    }
-}
 
 // "%d,%d,%d,%f,%f,%f,%f,%f,%f": how many values converted before the first
 // mismatch.
@@ -57,18 +43,7 @@ int ReadValues(TCScanner& in, TRecord& record) {
     return 9;
 }
 
-// The rest of the line; false when the text ended instead.
-bool SkipLine(TCScanner& in) {
-    for (;;) {
-        const int c = in.Get();
-        if (c < 0)
-            return false;
-        if (c == '\n')
-            return true;
-    }
-}
-
-TParameters RecordParameters(const TRecord& record, TNumberTexts& numbers) {
+TParameters RecordParameters(const TRecord& record, TNumberTexts& numbers, TRecentTexts& texts) {
     TParameters parameters;
     const bool isRegion = record.Count == 9;
     parameters.Reserve(isRegion ? RegionNames.size() : ArrowNames.size());
@@ -78,7 +53,7 @@ TParameters RecordParameters(const TRecord& record, TNumberTexts& numbers) {
     for (int i = 0; i < record.Count - 3; ++i)
         parameters.AddParameter({names[2 + i], numbers.Float(record.Numbers[i])});
     if (isRegion)
-        parameters.AddParameter({names[8], QString::fromStdString(record.Person)});
+        parameters.AddParameter({names[8], texts.Text(record.Person)});
     return parameters;
 }
 
@@ -91,32 +66,29 @@ void ImportObjects(const std::string& fileName, const TImportTarget& target) {
 
 void ImportObjectsText(std::string_view text, const TImportTarget& target) {
     std::vector<std::unique_ptr<TEvent>> events;
-    std::unordered_map<std::string, int32_t> types;
-    const auto typeOf = [&](const std::string& name) {
-        const auto found = types.find(name);
-        if (found != types.end())
-            return found->second;
-        const int32_t type = target.Project.EnsureEventType(QString::fromStdString(name));
-        types.emplace(name, type);
-        return type;
-    };
+    TTypesByName types(target.Project);
     TCScanner in(text);
     TRecord record;
     TNumberTexts numbers;
+    TRecentTexts texts;
     for (bool isLast = false; !isLast;) {
-        if (!ReadUntil(in, '(', record.Name))
+        const std::optional<std::string_view> name = in.ReadUntil('(');
+        if (!name)
             break;
+        record.Name = *name;
         record.Count = ReadValues(in, record);
         if (record.Count != 9 && record.Count != 7)
             break;
         const int next = in.Get();
         if (next >= 0 && next != ',')
             in.Unget();
-        if (!ReadUntil(in, ')', record.Person))
+        const std::optional<std::string_view> person = in.ReadUntil(')');
+        if (!person)
             break;
-        isLast = !SkipLine(in);
-        events.push_back(std::make_unique<TEvent>(typeOf(record.Name), record.Integers[0], QString(),
-                                                  RecordParameters(record, numbers)));
+        record.Person = *person;
+        isLast = !in.SkipLine();
+        events.push_back(std::make_unique<TEvent>(types.TypeOf(record.Name), record.Integers[0], QString(),
+                                                  RecordParameters(record, numbers, texts)));
     }
     InsertImported(target.Project, std::move(events));
     target.Host.EventListChanged();

@@ -2,9 +2,11 @@
 
 #include "base/exception.h"
 
+#include <array>
 #include <charconv>
 #include <cstdio>
-#include <unordered_map>
+#include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -14,7 +16,7 @@ enum class TState { Name, Time, List, Pair, PName, PValue, Next, Close, End, Sto
 // Where a quoted atom's characters go and how far its escape has come.
 enum class TQuote { None, Open, Escape, Hex, ClosePending };
 
-bool StartsWithEvent(const std::string& name) {
+bool StartsWithEvent(std::string_view name) {
     static constexpr char Prefix[] = "event_";
     if (name.size() < 6)
         return false;
@@ -28,6 +30,25 @@ bool StartsWithEvent(const std::string& name) {
     return true;
 }
 
+// What the fact reader looks for in a run of characters: the character that
+// ends a token, and those the character reader treats specially.
+enum TCharClass : uint8_t { Plain = 0, Special = 1, OpenParenthesis = 2, Comma = 4, CloseParenthesis = 8 };
+
+constexpr std::array<uint8_t, 256> CharClasses = [] {
+    std::array<uint8_t, 256> classes{};
+    for (int c = 0; c < 256; ++c)
+        if (IsCSpace(c) || c == '%' || c == '\'')
+            classes[static_cast<std::size_t>(c)] = Special;
+    classes['('] = OpenParenthesis;
+    classes[','] = Comma;
+    classes[')'] = CloseParenthesis;
+    return classes;
+}();
+
+uint8_t ClassOf(char c) {
+    return CharClasses[static_cast<unsigned char>(c)];
+}
+
 struct TFileClose {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -39,13 +60,24 @@ public:
     explicit TImpl(TProject& project) : m_project(project) {}
 
     bool Feed(const char* data, std::size_t size) {
-        for (std::size_t i = 0; i < size && m_state != TState::Stopped;) {
-            const std::size_t run = PlainRun(data + i, size - i);
+        const char* at = data;
+        const char* const end = data + size;
+        while (at != end && m_state != TState::Stopped) {
+            if (IsBetweenFacts()) {
+                at = SkipBlanks(at, end);
+                if (at == end)
+                    break;
+                if (const char* next = ReadWholeFact(at, end)) {
+                    at = next;
+                    continue;
+                }
+            }
+            const std::size_t run = PlainRun(at, static_cast<std::size_t>(end - at));
             if (run > 0) {
-                TokenBuffer().append(data + i, run);
-                i += run;
+                TokenBuffer().append(at, run);
+                at += run;
             } else {
-                Take(data[i++]);
+                Take(*at++);
             }
         }
         return m_state != TState::Stopped;
@@ -88,6 +120,139 @@ public:
     }
 
 private:
+    bool IsBetweenFacts() const {
+        return m_state == TState::Name && m_name.empty() && m_quote == TQuote::None && !m_isInComment;
+    }
+
+    static const char* SkipBlanks(const char* at, const char* end) {
+        while (at != end && IsCSpace(static_cast<unsigned char>(*at)))
+            ++at;
+        return at;
+    }
+
+    // The end of the run of characters before the first of class `stop`, or
+    // null when the run holds something the character reader treats
+    // specially (white space it drops, a comment, a quote) or the block ends
+    // first. Other stops within the run pass as they do there.
+    static const char* PlainTokenEnd(const char* at, const char* end, TCharClass stop) {
+        for (; at != end; ++at) {
+            const uint8_t charClass = ClassOf(*at);
+            if (charClass == stop)
+                return at;
+            if (charClass == Special)
+                return nullptr;
+        }
+        return nullptr;
+    }
+
+    // Up to nine digits cannot leave the int32 range; longer runs go through
+    // the full conversion.
+    static bool ReadTime(const char* begin, const char* end, int32_t& time) {
+        if (begin == end)
+            return false;
+        if (end - begin > 9) {
+            const auto result = std::from_chars(begin, end, time);
+            return result.ec == std::errc() && result.ptr == end;
+        }
+        int32_t value = 0;
+        for (const char* c = begin; c != end; ++c)
+            value = value * 10 + (*c - '0');
+        time = value;
+        return true;
+    }
+
+    // Facts as the exporter writes them make up nearly every file: this reads
+    // one that lies whole in the block, has no comment and no quoted atom,
+    // and is well formed, and returns where it ends. Anything else returns
+    // null before changing a thing, and the character reader takes the fact
+    // from its start, so both give the same events, types and errors.
+    const char* ReadWholeFact(const char* at, const char* end) {
+        const char* const nameBegin = at;
+        at = PlainTokenEnd(at, end, OpenParenthesis);
+        if (at == nullptr)
+            return nullptr;
+        const std::string_view name(nameBegin, static_cast<std::size_t>(at - nameBegin));
+        if (!StartsWithEvent(name)) {
+            const void* lineEnd = std::memchr(at, '\n', static_cast<std::size_t>(end - at));
+            return lineEnd == nullptr ? nullptr : static_cast<const char*>(lineEnd) + 1;
+        }
+        const char* const digits = ++at;
+        while (at != end && static_cast<unsigned char>(*at - '0') < 10)
+            ++at;
+        int32_t time = 0;
+        if (at == end || *at != ',' || !ReadTime(digits, at, time))
+            return nullptr;
+        at = SkipBlanks(at + 1, end);
+        if (at == end || *at != '[')
+            return nullptr;
+        at = ReadPairs(at + 1, end);
+        if (at == nullptr)
+            return nullptr;
+        for (const char expected : {')', '.'}) {
+            at = SkipBlanks(at, end);
+            if (at == end || *at != expected)
+                return nullptr;
+            ++at;
+        }
+        TParameters parameters;
+        parameters.Reserve(m_pairs.size());
+        for (const auto& [pname, value] : m_pairs)
+            parameters.AddParameter({m_texts.Text(pname), ValueText(value)});
+        Keep(
+            std::make_unique<TEvent>(m_types.TypeOf(name.substr(6)), time, QString(), std::move(parameters)));
+        return at;
+    }
+
+    // The pairs of a list after its "[" into m_pairs; where the "]" ends, or
+    // null as ReadWholeFact.
+    const char* ReadPairs(const char* at, const char* end) {
+        m_pairs.clear();
+        for (at = SkipBlanks(at, end); at != end && *at == '(';) {
+            const char* const nameBegin = at + 1;
+            at = PlainTokenEnd(nameBegin, end, Comma);
+            if (at == nullptr)
+                return nullptr;
+            const char* const valueBegin = SkipBlanks(at + 1, end);
+            const char* const valueEnd = PlainTokenEnd(valueBegin, end, CloseParenthesis);
+            if (valueEnd == nullptr)
+                return nullptr;
+            m_pairs.push_back({{nameBegin, static_cast<std::size_t>(at - nameBegin)},
+                               {valueBegin, static_cast<std::size_t>(valueEnd - valueBegin)}});
+            at = SkipBlanks(valueEnd + 1, end);
+            if (at != end && *at == ',')
+                at = SkipBlanks(at + 1, end);
+            else if (at == end || *at != ']')
+                return nullptr;
+        }
+        return at != end && *at == ']' ? at + 1 : nullptr;
+    }
+
+    // While the facts come in time order after the project's events (as
+    // exported files do) each goes straight into the project, while it is
+    // still in the cache; from the first one out of order on they wait for
+    // Finish, whose batch insert gives the order of inserting one by one.
+    void Keep(std::unique_ptr<TEvent> event) {
+        if (m_events.empty()) {
+            const TEvents& existing = m_project.Events();
+            if (existing.IsEmpty() || existing[existing.Count() - 1]->Time <= event->Time) {
+                m_project.InsertEvent(std::move(event));
+                return;
+            }
+        }
+        m_events.push_back(std::move(event));
+    }
+
+    // Values use "," where Prolog writes ".".
+    const QString& ValueText(std::string_view value) {
+        if (value.find('.') == std::string_view::npos)
+            return m_texts.Text(value);
+        m_pvalue.assign(value);
+        for (char& c : m_pvalue)
+            if (c == '.')
+                c = ',';
+        return m_texts.Text(m_pvalue);
+    }
+
     void Take(char c) {
         if (m_quote != TQuote::None && TakeQuoted(c))
             return;
@@ -188,7 +353,7 @@ private:
             if (c != '(') {
                 m_name += c;
             } else if (StartsWithEvent(m_name)) {
-                m_type = TypeOf(m_name.substr(6));
+                m_type = m_types.TypeOf(std::string_view(m_name).substr(6));
                 m_parameters = TParameters();
                 // Facts of one file mostly carry the same number of pairs.
                 m_parameters.Reserve(m_lastParameterCount);
@@ -243,8 +408,7 @@ private:
         case TState::End:
             if (c == '.') {
                 m_lastParameterCount = m_parameters.Count();
-                m_events.push_back(
-                    std::make_unique<TEvent>(m_type, m_time, QString(), std::move(m_parameters)));
+                Keep(std::make_unique<TEvent>(m_type, m_time, QString(), std::move(m_parameters)));
                 m_parameters = TParameters();
                 m_state = TState::Name;
             } else {
@@ -278,15 +442,6 @@ private:
         m_state = TState::Next;
     }
 
-    int32_t TypeOf(const std::string& name) {
-        const auto found = m_types.find(name);
-        if (found != m_types.end())
-            return found->second;
-        const int32_t type = m_project.EnsureEventType(QString::fromStdString(name));
-        m_types.emplace(name, type);
-        return type;
-    }
-
     TProject& m_project;
     TState m_state = TState::Name;
     TQuote m_quote = TQuote::None;
@@ -300,7 +455,8 @@ private:
     int32_t m_time = 0;
     TParameters m_parameters;
     std::vector<std::unique_ptr<TEvent>> m_events;
-    std::unordered_map<std::string, int32_t> m_types;
+    TTypesByName m_types{m_project};
+    std::vector<std::pair<std::string_view, std::string_view>> m_pairs;
     TRecentTexts m_texts;
     std::size_t m_lastParameterCount = 0;
 };

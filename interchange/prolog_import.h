@@ -16,6 +16,9 @@
 //
 // Events are inserted in time order (after those of equal or earlier time)
 // without the recording rules; the event list is refreshed once at the end.
+// Facts that arrive in time order after the project's events go into the
+// project as they are read, the others when reading ends; the final order is
+// that of inserting every event one by one.
 
 #include "interchange/import_support.h"
 
@@ -27,7 +30,8 @@
 void ImportProlog(const std::string& fileName, const TImportTarget& target);
 
 // The reader behind ImportProlog, fed block by block (a fact may span
-// blocks). Finish inserts the events read; call it also after Feed threw.
+// blocks). Finish inserts the events read and not yet inserted; call it also
+// after Feed threw.
 class TPrologReader {
 public:
     explicit TPrologReader(TProject& project);

@@ -112,6 +112,18 @@ TEST_F(PrologTest, StopsAtTheFirstMalformedFactKeepingTheEarlierOnes) {
     EXPECT_EQ(EventRows(), (Rows{"1|x||"})) << "the events before a conversion error stay";
 }
 
+// Facts in time order go into the project as they are read, the rest when
+// reading ends; the result must be the order of inserting one by one.
+TEST_F(PrologTest, FactsOutOfOrderAmongExistingEventsLandWhereSingleInsertsWould) {
+    AddEvent("pre", 50);
+    AddEvent("pre", 5);
+    Import(
+        "event_a(50, []). event_a(60, []). event_a(10, [(n, 1)]). event_a(70, []). event_a(10, [(n, 2)]).\n");
+    EXPECT_EQ(EventRows(),
+              (Rows{"5|pre||", "10|a||n=1", "10|a||n=2", "50|pre||", "50|a||", "60|a||", "70|a||"}));
+    EXPECT_EQ(Host.EventListRefreshes, 1);
+}
+
 TEST_F(PrologTest, AFactSplitAcrossTwoReadBlocksImports) {
     const std::string fact = "event_split(42, [(name, value)]).\n";
     std::string text = "% padding\n" + std::string(131072 - 10 - fact.size() / 2 - 1, ' ') + "\n" + fact;
