@@ -68,6 +68,8 @@ const THandlerEntry Handlers[] = {
     {Id::ActionKeepPitch, [](TFormMain& f) { f.ActionKeepPitchExecute(); }},
     {Id::ActionHelp, [](TFormMain& f) { f.ActionHelpExecute(); }},
     {Id::ActionAbout, [](TFormMain& f) { f.ActionAboutExecute(); }},
+    {Id::ActionUndo, [](TFormMain& f) { f.ActionUndoRedoExecute(true); }},
+    {Id::ActionRedo, [](TFormMain& f) { f.ActionUndoRedoExecute(false); }},
 };
 
 struct TIconEntry {
@@ -129,6 +131,7 @@ TFormMain::TFormMain(TFormMainOptions options)
     ConnectEditing();
     ConnectExports();
     CreateKeys();
+    CreateHistory();
 }
 
 TFormMain::~TFormMain() {
@@ -161,6 +164,7 @@ void TFormMain::FormShow() {
 }
 
 void TFormMain::FormDestroy() {
+    DestroyHistory();
     DestroyKeys();
     DestroyPlayback();
     m_captureSide.reset();
@@ -238,7 +242,7 @@ void TFormMain::CreateMenus() {
 
     MenuEvents = menuBar()->addMenu(QStringLiteral("&Events"));
     AddCommands(MenuEvents,
-                {Id::ActionEventsInserting, Id::ActionEventsInsertText, Id::ActionEventsModify,
+                {Id::ActionUndo, Id::ActionRedo, Separator, Id::ActionEventsInserting, Id::ActionEventsInsertText, Id::ActionEventsModify,
                  Id::ActionEventsDelete, Id::ActionEventsClear, Id::ActionEventsOffset, Separator,
                  Id::ActionEventMouse, Separator, Id::ActionEventsFilter, Id::ActionEventsShowAll});
 
@@ -388,6 +392,8 @@ void TFormMain::SetDocumentFileName(const std::string& fileName) {
 }
 
 void TFormMain::ResetProject() {
+    if (m_sessionHooks.Replacing)
+        m_sessionHooks.Replacing();
     Clock().Stop(true);
     SetToolWindowVisible(TToolWindow::TimeLine, false);
     SetDocumentFileName(std::string());
@@ -413,6 +419,8 @@ void TFormMain::ResetProject() {
     MouseTemplate = TMouseTemplate{};
     MouseTemplate.Parameters = TParameters{{QStringLiteral("Width"), QStringLiteral("64")},
                                            {QStringLiteral("Height"), QStringLiteral("64")}};
+    if (m_sessionHooks.Replaced)
+        m_sessionHooks.Replaced();
 }
 
 void TFormMain::SetEditingEnabled(bool on) {

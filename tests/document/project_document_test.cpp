@@ -103,8 +103,8 @@ protected:
             MakeEvent(0, 1000, QStringLiteral("a & b < c"), {{"Camera", "1"}, {"MinX", "1,5"}}));
         project.InsertEvent(MakeEvent(1, 1000, QStringLiteral("  leading"), {}));
         project.InsertEvent(MakeEvent(0, -40, QString::fromUtf8("Grüße\r\nzwei"), {{"Note", ""}}));
-        project.Titles.InsertTitle(std::make_unique<TTitle>(QStringLiteral("<title> & more "), 500));
-        project.Titles.InsertTitle(std::make_unique<TTitle>(QString(), 500));
+        project.InsertTitle(std::make_unique<TTitle>(QStringLiteral("<title> & more "), 500));
+        project.InsertTitle(std::make_unique<TTitle>(QString(), 500));
     }
 
     TTempDir dir;

@@ -254,7 +254,7 @@ TEST_F(FormMainEditing, ModifyOfAnEventRemovedWhileTheDialogIsOpenChangesNothing
 TEST_F(FormMainEditing, OffsetShiftsEventsAndTitlesClampingAtZero) {
     Add(0, 500);
     Add(1, 2000);
-    m_form->Project().Titles.InsertTitle(std::make_unique<TTitle>(QStringLiteral("t"), 300));
+    m_form->Project().InsertTitle(std::make_unique<TTitle>(QStringLiteral("t"), 300));
     const auto answer = [](const QString& number) {
         return [number](QWidget* modal) {
             auto* dialog = static_cast<TFormOffset*>(modal);
@@ -333,7 +333,7 @@ TEST_F(FormMainEditing, TitlesAreInsertedAtTheCurrentTimeAndModifiedInTheDialog)
     EXPECT_EQ(title->Text, QStringLiteral("Hello"));
     EXPECT_EQ(m_form->EditTitleText->selectedText(), QStringLiteral("Hello"));
 
-    m_form->Project().Titles.InsertTitle(std::make_unique<TTitle>(QStringLiteral("earlier"), 1000));
+    m_form->Project().InsertTitle(std::make_unique<TTitle>(QStringLiteral("earlier"), 1000));
     m_form->RefreshTitleList(false, false);
     SelectTitle(1);
     WhenModal([](QWidget* modal) {

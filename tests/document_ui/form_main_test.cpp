@@ -116,7 +116,7 @@ protected:
         TProject& project = m_form->Project();
         const int32_t type = project.AddEventType(TEventType(QStringLiteral("Smile")));
         project.InsertEvent(std::make_unique<TEvent>(type, 100));
-        project.Titles.InsertTitle(std::make_unique<TTitle>(QStringLiteral("Hello"), 50));
+        project.InsertTitle(std::make_unique<TTitle>(QStringLiteral("Hello"), 50));
     }
 
     TTempDir m_dir;

@@ -203,7 +203,7 @@ TEST_F(ProjectWithFiveTypes, ListenersMayLeaveWhileBeingTold) {
 TEST_F(ProjectWithFiveTypes, ResetEmptiesEverything) {
     project.Groups.EnsureGroup("G");
     project.FilteredTypes = {1};
-    project.Titles.InsertTitle(std::make_unique<TTitle>("hello", 0));
+    project.InsertTitle(std::make_unique<TTitle>("hello", 0));
     project.TimeFormat = TTimeFormat::Frames;
     project.Reset();
     EXPECT_TRUE(project.Events().IsEmpty());

@@ -141,7 +141,7 @@ TEST(TitleListTest, TitlesFollowOnlyWhenAskedAndNeverShowTheFuture) {
     TProject project;
     TTitleListState list(project);
     for (int32_t i = 0; i < 6; ++i)
-        project.Titles.InsertTitle(std::make_unique<TTitle>(QString::number(i), i * 100));
+        project.InsertTitle(std::make_unique<TTitle>(QString::number(i), i * 100));
     list.Refresh(-1, 3, false, true);
     EXPECT_EQ(Shown(list.Grid()), std::vector<int32_t>{-1});
     list.Refresh(250, 3, false, true);
