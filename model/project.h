@@ -145,8 +145,28 @@ public:
     int32_t EnsureBuiltInType(int32_t row);
     int32_t AddGroup(const TEventTypeGroup& group);
     int32_t EnsureGroup(const QString& name);
+    // Edit a copy of type (group) `index` and put it in place as one change;
+    // false for an index outside the list.
+    template <typename F> bool EditEventType(int32_t index, F&& edit) {
+        if (!m_types.IsValidIndex(index))
+            return false;
+        TEventType type = m_types[index];
+        edit(type);
+        return ChangeEventType(index, std::move(type));
+    }
+    template <typename F> bool EditGroup(int32_t index, F&& edit) {
+        if (!m_groups.IsValidIndex(index))
+            return false;
+        TEventTypeGroup group = m_groups[index];
+        edit(group);
+        return ChangeGroup(index, std::move(group));
+    }
     // Indexes outside EventTypes are dropped.
     void SetFilteredTypes(std::set<int32_t> filtered);
+    // The unit alone, no time rewritten (a document read in that unit).
+    void SetTimeFormat(TTimeFormat format) {
+        SwitchTimeFormat(format, [](int32_t time) { return time; });
+    }
 
     void NotifyTypesChanged();
     void NotifyGroupsChanged();

@@ -81,8 +81,10 @@ public:
             m_items.push_back(std::move(item));
             return m_items.size() - 1;
         }
-        const auto position = m_items.begin() + static_cast<std::ptrdiff_t>(UpperBound(item->Time));
-        return static_cast<std::size_t>(m_items.insert(position, std::move(item)) - m_items.begin());
+        const std::size_t index = UpperBound(item->Time);
+        // The insertion may reallocate: the index is taken before it.
+        m_items.insert(m_items.begin() + static_cast<std::ptrdiff_t>(index), std::move(item));
+        return index;
     }
 
     // The same order as inserting the items one by one in the given order,

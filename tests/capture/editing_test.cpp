@@ -143,7 +143,7 @@ TEST_F(EditingTest, RemoveEventsOfTypeRenumbersAndClearsTheTimeline) {
     Add(1, 200);
     Add(2, 300);
     Add(1, 400);
-    project.FilteredTypes = {2};
+    project.SetFilteredTypes({2});
     ASSERT_TRUE(RemoveEventsOfType(project, host, 1));
     ASSERT_EQ(project.Events().Count(), 2u);
     EXPECT_EQ(project.Events()[1]->EventType, 1);

@@ -193,8 +193,8 @@ TEST_F(FormMainEditing, TheShownTimeLineFollowsModifyInsertTextAndDelete) {
     TProject& project = m_form->Project();
     project.AddGroup(TEventTypeGroup{QStringLiteral("People")});
     for (int32_t type = 0; type < 2; ++type) {
-        project.EventTypes[type].Group = 0;
-        project.EventTypes[type].GroupIndex = type;
+        project.EditEventType(type, [&](TEventType& edited) { edited.Group = 0; });
+        project.EditEventType(type, [&](TEventType& edited) { edited.GroupIndex = type; });
     }
     project.NotifyTypesChanged();
     m_form->RefreshTypeList();
@@ -364,7 +364,7 @@ TEST_F(FormMainEditing, TitlesAreInsertedAtTheCurrentTimeAndModifiedInTheDialog)
 }
 
 TEST_F(FormMainEditing, FilterHidesTheUnselectedTypesOnOkOnly) {
-    m_form->Project().FilteredTypes = {1};
+    m_form->Project().SetFilteredTypes({1});
     Add(0, 100);
     Add(1, 200);
     Add(2, 300);

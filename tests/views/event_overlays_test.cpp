@@ -207,7 +207,7 @@ TEST_F(BuildOverlaysTest, CamerasFilterAndRectangleParameters) {
     Add(993, QStringLiteral("BeginX=1 BeginY=2 EndX=3 EndY=4"));
     Add(994, QStringLiteral("Camera=1.5 BeginX=1 BeginY=2 EndX=3 EndY=4"));
     Add(995, QStringLiteral("Camera=1 BeginX=9 BeginY=9 EndX=3 EndY=4"), m_hidden);
-    m_project.FilteredTypes.insert(m_hidden);
+    m_project.SetFilteredTypes({m_hidden});
     const auto shapes = Build(1000);
     EXPECT_EQ(shapes.at(1), QStringList{QStringLiteral("rect 1 2 3 4 Face")});
     EXPECT_EQ(shapes.at(2), QStringList{QStringLiteral("arrow 1 2 3 4")});

@@ -108,7 +108,7 @@ TEST_F(EventListTest, ShowAllWithFollowSelectsTheCursorRowAndListsLaterEvents) {
 TEST_F(EventListTest, FilteredTypesAreNotCountedWhenScrolling) {
     for (int32_t i = 0; i < 8; ++i)
         Add(i * 100, QString(), i % 2); // odd indexes are hidden
-    project.FilteredTypes.insert(1);
+    project.SetFilteredTypes({1});
     list.Refresh(At(700), 2, false, true);
     EXPECT_EQ(Shown(list.Grid()), (std::vector<int32_t>{4, 6}));
     ASSERT_TRUE(list.ScrollTowardsOlder());
