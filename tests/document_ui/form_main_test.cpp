@@ -245,7 +245,7 @@ TEST_F(FormMainTest, MenusHoldTheCommandsInOrderWithTheirKeys) {
     EXPECT_EQ(MenuEntries(*m_form->MenuMedia),
               (std::vector<std::string>{"&Add", "&Remove", "-", "&Show", "&Cameras", "&Offset"}));
     EXPECT_EQ(MenuEntries(*m_form->MenuEvents),
-              (std::vector<std::string>{"Inserting", "Insert text", "Modify", "Delete", "Clear", "Offset",
+              (std::vector<std::string>{"Undo\tCtrl+Z", "Redo\tShift+Ctrl+Z", "-", "Inserting", "Insert text", "Modify", "Delete", "Clear", "Offset",
                                         "-", "Mouse mode", "-", "Filter", "Show all"}));
     EXPECT_EQ(MenuEntries(*m_form->MenuTitles),
               (std::vector<std::string>{"Inserting", "Insert text", "Modify", "Delete", "Clear", "Offset"}));

@@ -88,6 +88,9 @@ public:
 
     std::vector<TRecorded> Recorded;
     std::vector<bool> GridRefills; // moveCursor of each FillEventGrid
+    // When set, ChangeEventParameters gives the event its list there, as
+    // the main window does.
+    TProject* Project = nullptr;
     // Each ChangeEventParameters: the event and the list in text form.
     std::vector<std::pair<const TEvent*, QString>> ChangedParameters;
     // Run inside RecordEventNow / FillEventGrid, as the real main window may
