@@ -36,7 +36,8 @@ int main(int argc, char* argv[]) {
         TMainJournal journal(form, document);
         form.show();
         // Asked once the window is up.
-        QTimer::singleShot(0, &form, [&form, &journal] { form.Execute([&journal] { journal.RecoverAtStartUp(); }); });
+        QTimer::singleShot(0, &form,
+                           [&form, &journal] { form.Execute([&journal] { journal.RecoverAtStartUp(); }); });
         return QApplication::exec();
     } catch (const std::exception& error) {
         ShowErrorMessage(nullptr, QString::fromUtf8(error.what()));

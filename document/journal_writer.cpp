@@ -83,7 +83,8 @@ void TJournalWriter::Post(TCommand command) {
         m_wake.notify_one();
 }
 
-void TJournalWriter::Start(const std::string& journalPath, const std::string& markerPath, std::string header) {
+void TJournalWriter::Start(const std::string& journalPath, const std::string& markerPath,
+                           std::string header) {
     Post({TOp::Start, std::move(header), journalPath, markerPath, 0});
 }
 
@@ -217,8 +218,7 @@ void TJournalWriter::Open() {
     if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0)
         return Fail("lock");
     if (m_isContinuing) {
-        if (::ftruncate(m_fd, static_cast<off_t>(m_continueAt)) != 0 ||
-            ::lseek(m_fd, 0, SEEK_END) < 0)
+        if (::ftruncate(m_fd, static_cast<off_t>(m_continueAt)) != 0 || ::lseek(m_fd, 0, SEEK_END) < 0)
             return Fail("truncate");
         m_isContinuing = false;
     } else {

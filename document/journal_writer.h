@@ -56,10 +56,10 @@ private:
     enum class TOp { Start, Continue, Append, Sync, Detach, End };
     struct TCommand {
         TOp Op;
-        std::string Bytes;   // Append: the bytes; Start: the header
-        std::string Path;    // Start, Continue
-        std::string Marker;  // Start, Continue
-        std::size_t At = 0;  // Continue
+        std::string Bytes;  // Append: the bytes; Start: the header
+        std::string Path;   // Start, Continue
+        std::string Marker; // Start, Continue
+        std::size_t At = 0; // Continue
     };
     void Run();
     void Post(TCommand command);

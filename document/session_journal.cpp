@@ -65,10 +65,9 @@ TSessionJournal::~TSessionJournal() {
 void TSessionJournal::Begin(const std::string& projectPath) {
     std::error_code error;
     std::filesystem::create_directories(SessionsFolder(m_stateFolder), error);
-    std::string journalPath = projectPath.empty()
-                                  ? m_stateFolder + "/unsaved-" + std::to_string(::getpid()) + "-" +
-                                        std::to_string(WallClockMs()) + ".journal"
-                                  : JournalPathFor(projectPath);
+    std::string journalPath = projectPath.empty() ? m_stateFolder + "/unsaved-" + std::to_string(::getpid()) +
+                                                        "-" + std::to_string(WallClockMs()) + ".journal"
+                                                  : JournalPathFor(projectPath);
     TJournalBase base = ProjectIdentity(projectPath);
     base.StartedMs = WallClockMs();
     const std::string marker = MarkerPathFor(m_stateFolder, journalPath);

@@ -22,29 +22,29 @@
 #include <vector>
 
 enum class TChangeKind : uint8_t {
-    EventInsert,   // Event; Index: where it went
-    EventsInsert,  // Events (a batch, as InsertEvents)
-    EventDelete,   // Index; Event: the removed one
-    EventMove,     // Index, Time (new); OtherIndex: where it went
-    EventChange,   // Index; Event holds the type, text and parameters
-    EventsClear,   // Events: the removed list
-    EventsOffset,  // Delta; Times: the times before
-    TypeAdd,       // Type
-    TypeEdit,      // Index, Type
-    TypeDelete,    // Index; Type, Taken events, Filter: what it removed
-    GroupAdd,      // Group
-    GroupEdit,     // Index, Group
-    GroupDelete,   // Index; Group, TypeIndexes: the types that had it
-    Filter,        // Filter: the type indexes the event filter hides
-    TitleInsert,   // Title; Index
-    TitlesInsert,  // Titles
-    TitleDelete,   // Index; Title
-    TitleMove,     // Index, Time; OtherIndex
-    TitleText,     // Index; Title holds the text
-    TitlesClear,   // Titles
-    TitlesOffset,  // Delta; Times
-    TimeFormat,    // Format; Times: every stored time in the new unit
-    Compound,      // Children, applied in order and taken back in reverse
+    EventInsert,  // Event; Index: where it went
+    EventsInsert, // Events (a batch, as InsertEvents)
+    EventDelete,  // Index; Event: the removed one
+    EventMove,    // Index, Time (new); OtherIndex: where it went
+    EventChange,  // Index; Event holds the type, text and parameters
+    EventsClear,  // Events: the removed list
+    EventsOffset, // Delta; Times: the times before
+    TypeAdd,      // Type
+    TypeEdit,     // Index, Type
+    TypeDelete,   // Index; Type, Taken events, Filter: what it removed
+    GroupAdd,     // Group
+    GroupEdit,    // Index, Group
+    GroupDelete,  // Index; Group, TypeIndexes: the types that had it
+    Filter,       // Filter: the type indexes the event filter hides
+    TitleInsert,  // Title; Index
+    TitlesInsert, // Titles
+    TitleDelete,  // Index; Title
+    TitleMove,    // Index, Time; OtherIndex
+    TitleText,    // Index; Title holds the text
+    TitlesClear,  // Titles
+    TitlesOffset, // Delta; Times
+    TimeFormat,   // Format; Times: every stored time in the new unit
+    Compound,     // Children, applied in order and taken back in reverse
 };
 
 struct TProjectChange {

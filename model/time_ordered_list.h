@@ -47,16 +47,30 @@ public:
         explicit const_iterator(typename TItems::const_iterator at) : m_at(at) {}
         TConstItem<T> operator*() const { return TConstItem<T>(m_at->get()); }
         TConstItem<T> operator[](difference_type n) const { return TConstItem<T>(m_at[n].get()); }
-        const_iterator& operator++() { ++m_at; return *this; }
+        const_iterator& operator++() {
+            ++m_at;
+            return *this;
+        }
         const_iterator operator++(int) { return const_iterator(m_at++); }
-        const_iterator& operator--() { --m_at; return *this; }
+        const_iterator& operator--() {
+            --m_at;
+            return *this;
+        }
         const_iterator operator--(int) { return const_iterator(m_at--); }
-        const_iterator& operator+=(difference_type n) { m_at += n; return *this; }
-        const_iterator& operator-=(difference_type n) { m_at -= n; return *this; }
+        const_iterator& operator+=(difference_type n) {
+            m_at += n;
+            return *this;
+        }
+        const_iterator& operator-=(difference_type n) {
+            m_at -= n;
+            return *this;
+        }
         friend const_iterator operator+(const_iterator a, difference_type n) { return a += n; }
         friend const_iterator operator+(difference_type n, const_iterator a) { return a += n; }
         friend const_iterator operator-(const_iterator a, difference_type n) { return a -= n; }
-        friend difference_type operator-(const const_iterator& a, const const_iterator& b) { return a.m_at - b.m_at; }
+        friend difference_type operator-(const const_iterator& a, const const_iterator& b) {
+            return a.m_at - b.m_at;
+        }
         friend bool operator==(const const_iterator&, const const_iterator&) = default;
         friend auto operator<=>(const const_iterator&, const const_iterator&) = default;
 

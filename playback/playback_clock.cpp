@@ -516,7 +516,8 @@ void TPlaybackClock::MediumAdded(int32_t index) {
     if (IsSameRate(VideoFormatOf(m_media.Medium(index)), first))
         return;
     // Frame times are only kept while all media share one frame rate.
-    m_project.SwitchTimeFormat(TTimeFormat::Milliseconds, [first](int32_t t) { return MsFromFrames(t, first); });
+    m_project.SwitchTimeFormat(TTimeFormat::Milliseconds,
+                               [first](int32_t t) { return MsFromFrames(t, first); });
     m_host.RefreshEventList(false, false);
     m_host.RefreshTitleList(false, false);
     m_host.RefreshTimeline();

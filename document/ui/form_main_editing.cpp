@@ -15,9 +15,9 @@
 #include "playback/ui/form_video_list.h"
 #include "views/form_video.h"
 
-#include <set>
 #include <QAction>
 #include <QLineEdit>
+#include <set>
 
 namespace {
 

@@ -11,15 +11,17 @@ TMainJournal::TMainJournal(TFormMain& form, TMainDocument& document, std::string
     : m_form(form), m_document(document),
       m_stateFolder(stateFolder.empty() ? StateFolder() : std::move(stateFolder)) {
     QPointer<TFormMain> target(&form);
-    m_journal = std::make_unique<TSessionJournal>(form.Project(), m_stateFolder, [target](const std::string& message) {
-        // From the writer's thread: shown by the UI thread.
-        QMetaObject::invokeMethod(
-            target.data(), [target, text = QString::fromStdString(message)] {
-                if (target)
-                    target->ShowMessage(text);
-            },
-            Qt::QueuedConnection);
-    });
+    m_journal = std::make_unique<TSessionJournal>(form.Project(), m_stateFolder,
+                                                  [target](const std::string& message) {
+                                                      // From the writer's thread: shown by the UI thread.
+                                                      QMetaObject::invokeMethod(
+                                                          target.data(),
+                                                          [target, text = QString::fromStdString(message)] {
+                                                              if (target)
+                                                                  target->ShowMessage(text);
+                                                          },
+                                                          Qt::QueuedConnection);
+                                                  });
     m_journal->Begin(form.DocumentFileName());
     TSessionHooks hooks;
     hooks.Replacing = [this] { Replacing(); };

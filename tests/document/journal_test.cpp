@@ -13,7 +13,8 @@ namespace {
 std::string Snapshot(const TProject& p) {
     std::string out = std::to_string(p.EventTypes.Count()) + "|";
     for (const auto& e : p.Events())
-        out += std::to_string(e->EventType) + "/" + std::to_string(e->Time) + "/" + e->Text.toStdString() + ",";
+        out +=
+            std::to_string(e->EventType) + "/" + std::to_string(e->Time) + "/" + e->Text.toStdString() + ",";
     return out;
 }
 
@@ -21,7 +22,8 @@ std::string Snapshot(const TProject& p) {
 // the project the session ended with; a journal cut anywhere inside its last
 // frame replays every frame before it.
 TEST(JournalTest, ReplayRestoresTheSessionAndACutLastFrameIsDropped) {
-    const auto folder = std::filesystem::temp_directory_path() / ("journal-test-" + std::to_string(::getpid()));
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("journal-test-" + std::to_string(::getpid()));
     std::filesystem::remove_all(folder);
     TProject session;
     std::string journalPath;

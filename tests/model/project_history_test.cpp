@@ -20,8 +20,8 @@ std::string Snapshot(const TProject& p) {
         out += std::to_string(f) + ",";
     out += "|";
     for (const auto& e : p.Events())
-        out += std::to_string(e->EventType) + "/" + std::to_string(e->Time) + "/" + e->Text.toStdString() + "/" +
-               e->Parameters.ParametersToText().toStdString() + ",";
+        out += std::to_string(e->EventType) + "/" + std::to_string(e->Time) + "/" + e->Text.toStdString() +
+               "/" + e->Parameters.ParametersToText().toStdString() + ",";
     out += "|";
     for (const auto& t : p.Titles)
         out += std::to_string(t->Time) + "/" + t->Text.toStdString() + ",";
@@ -83,7 +83,10 @@ const TChangeCase Cases[] = {
      }},
     {"Delete", [](TProject& p) { p.DeleteEvent(p.Events()[3]); }},
     {"Move", [](TProject& p) { p.MoveEventToTime(p.Events()[1], 200); }},
-    {"Change", [](TProject& p) { p.ChangeEvent(p.Events()[2], 2, "changed", TParameters{{"X", "1"}}); }},
+    {"Change",
+     [](TProject& p) {
+         p.ChangeEvent(p.Events()[2], 2, "changed", TParameters{{"X", "1"}});
+     }},
     {"Clear", [](TProject& p) { p.ClearEvents(); }},
     {"OffsetSaturating", [](TProject& p) { p.OffsetEvents(-150); }},
     {"DeleteTypeRenumbers", [](TProject& p) { p.DeleteEventType(1); }},
@@ -92,7 +95,10 @@ const TChangeCase Cases[] = {
     {"EditType", [](TProject& p) { p.EditEventType(0, [](TEventType& t) { t.Name = "Run"; }); }},
     {"EditGroup", [](TProject& p) { p.EditGroup(1, [](TEventTypeGroup& g) { g.Enabled = false; }); }},
     {"BuiltInTypeWithItsGroup", [](TProject& p) { p.EnsureBuiltInType(BuiltInStartSpeaking); }},
-    {"Filter", [](TProject& p) { p.SetFilteredTypes({0, 1}); }},
+    {"Filter",
+     [](TProject& p) {
+         p.SetFilteredTypes({0, 1});
+     }},
     {"TitleMove", [](TProject& p) { p.MoveTitleToTime(p.Titles[1], 10); }},
     {"TitleText", [](TProject& p) { p.ChangeTitleText(p.Titles[0], "z"); }},
     {"TitlesClear", [](TProject& p) { p.ClearTitles(); }},

@@ -100,8 +100,9 @@ TEST_F(FormVideoMouseTest, ClicksCountInVideoPixels) {
 }
 
 TEST_F(FormVideoMouseTest, MovingAnEventsRectangleRewritesItAndRefillsTheGrid) {
-    const TEvent event(0, 0, QString(),
-                       TParameters{{"Camera", "1"}, {"MinX", "10"}, {"MaxX", "30"}, {"MinY", "10"}, {"MaxY", "30"}});
+    const TEvent event(
+        0, 0, QString(),
+        TParameters{{"Camera", "1"}, {"MinX", "10"}, {"MaxX", "30"}, {"MinY", "10"}, {"MaxY", "30"}});
     form.AddRectangle(10, 10, 30, 30, QStringLiteral("e"), &event);
     form.ImageVideoMouseDown(Qt::RightButton, 25, 25);
     ASSERT_EQ(host.ChangedParameters.size(), 1u);

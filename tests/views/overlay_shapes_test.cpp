@@ -254,8 +254,9 @@ TEST_F(RectangleHitTest, MoveCentresAndAnOddExtentLosesAPixel) {
 }
 
 TEST_F(RectangleHitTest, MoveRewritesTheEventsPairsThatExist) {
-    const TEvent event(0, 0, QString(),
-                       TParameters{{"Person", "A"}, {"centerx", "1"}, {"MaxX", "2"}, {"MinX", "3"}, {"CenterY", "4"}});
+    const TEvent event(
+        0, 0, QString(),
+        TParameters{{"Person", "A"}, {"centerx", "1"}, {"MaxX", "2"}, {"MinX", "3"}, {"CenterY", "4"}});
     TRectangle rectangle(10, 10, 20, 30, QStringLiteral("A"), &event);
     EXPECT_TRUE(rectangle.MoveTo(100, 200));
     // Order and names kept; MinY and MaxY are not added.
