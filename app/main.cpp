@@ -1,10 +1,12 @@
 #include "document/ui/error_handler.h"
 #include "document/ui/form_main.h"
 #include "document/ui/main_document.h"
+#include "document/ui/main_journal.h"
 #include "interchange/ui/main_interchange.h"
 #include "media/registry/registry.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <exception>
 
@@ -31,7 +33,11 @@ int main(int argc, char* argv[]) {
         TFormMain form;
         TMainDocument document(form);
         TMainInterchange interchange(form);
+        TMainJournal journal(form, document);
         form.show();
+        // Asked once the window is up.
+        QTimer::singleShot(0, &form,
+                           [&form, &journal] { form.Execute([&journal] { journal.RecoverAtStartUp(); }); });
         return QApplication::exec();
     } catch (const std::exception& error) {
         ShowErrorMessage(nullptr, QString::fromUtf8(error.what()));

@@ -128,7 +128,7 @@ void FillProject(TProject& project, long long eventCount, long long titleCount) 
     }
     project.InsertEvents(std::move(events));
     for (long long i = 0; i < titleCount; ++i)
-        project.Titles.InsertTitle(std::make_unique<TTitle>(QStringLiteral("Title line %1 & more").arg(i),
+        project.InsertTitle(std::make_unique<TTitle>(QStringLiteral("Title line %1 & more").arg(i),
                                                             static_cast<int32_t>(i * 30)));
 }
 

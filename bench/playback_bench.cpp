@@ -266,7 +266,7 @@ void FillAnnotation(TProject& project) {
                                      TParameters{{QStringLiteral("Person"), QStringLiteral("Ann")}}));
     project.InsertEvents(std::move(events));
     for (int32_t time = 0; time < 600'000; time += 10'000)
-        project.Titles.InsertTitle(std::make_unique<TTitle>(QStringLiteral("Scene"), time));
+        project.InsertTitle(std::make_unique<TTitle>(QStringLiteral("Scene"), time));
 }
 
 // A tracker's output over the first 20 s: 500 rectangles per frame period,

@@ -167,7 +167,7 @@ private:
                                             [](const auto& item, int32_t time) { return item->Time < time; });
         int32_t index = -1;
         for (auto item = first; item != events.end() && (*item)->Time == event->Time; ++item) {
-            if (item->get() == event) {
+            if ((*item).get() == event) {
                 index = static_cast<int32_t>(item - events.begin());
                 break;
             }
@@ -327,8 +327,8 @@ int main(int argc, char* argv[]) {
     form.activateWindow();
 
     TProject& project = form.Project();
-    const int32_t groupA = project.Groups.AddGroup(TEventTypeGroup{QStringLiteral("People")});
-    const int32_t groupB = project.Groups.AddGroup(TEventTypeGroup{QStringLiteral("Objects")});
+    const int32_t groupA = project.AddGroup(TEventTypeGroup{QStringLiteral("People")});
+    const int32_t groupB = project.AddGroup(TEventTypeGroup{QStringLiteral("Objects")});
     constexpr int32_t BackgroundTypes = 8;
     for (int32_t i = 0; i < BackgroundTypes; ++i) {
         TEventType type(QStringLiteral("Type %1").arg(i));

@@ -6,17 +6,6 @@
 
 namespace {
 
-// Saturating so that a large offset cannot wrap a late time around to an
-// early one and break the order of the list.
-int32_t OffsetTime(int32_t time, int32_t delta) {
-    const int64_t shifted = static_cast<int64_t>(time) + delta;
-    if (shifted < 0)
-        return 0;
-    if (shifted > std::numeric_limits<int32_t>::max())
-        return std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(shifted);
-}
-
 void GiveParametersToBareEvents(TProject& project, const TEvent& edited) {
     if (edited.Parameters.IsEmpty())
         return;
@@ -33,17 +22,13 @@ void GiveParametersToBareEvents(TProject& project, const TEvent& edited) {
 } // namespace
 
 void OffsetEvents(TProject& project, TCaptureHost& host, int32_t delta) {
-    // A monotone change of every time keeps the list sorted, so the times
-    // may be rewritten in place.
-    for (const auto& event : project.Events())
-        event->Time = OffsetTime(event->Time, delta);
+    project.OffsetEvents(delta);
     host.EventListChanged();
     host.RepaintTimeline();
 }
 
-void OffsetTitles(TTitles& titles, TCaptureHost& host, int32_t delta) {
-    for (const auto& title : titles)
-        title->Time = OffsetTime(title->Time, delta);
+void OffsetTitles(TProject& project, TCaptureHost& host, int32_t delta) {
+    project.OffsetTitles(delta);
     host.TitleListChanged();
 }
 
@@ -66,6 +51,7 @@ bool ModifyEvent(TProject& project, TCaptureHost& host, const TEvent* event, con
     if (index < 0)
         return false;
     const TEvent* edited = project.Events()[static_cast<std::size_t>(index)];
+    const TProject::TChangeScope scope(project);
     // The dialog's list is empty when there are no types; an event must keep
     // a valid type, so such an answer leaves the type as it was.
     const int32_t type = project.EventTypes.IsValidIndex(edit.TypeIndex) ? edit.TypeIndex : edited->EventType;
@@ -114,26 +100,23 @@ bool RemoveEventsOfType(TProject& project, TCaptureHost& host, int32_t typeIndex
     return true;
 }
 
-const TTitle* InsertTitle(TTitles& titles, TCaptureHost& host, bool isInserting, int32_t currentTime,
+const TTitle* InsertTitle(TProject& project, TCaptureHost& host, bool isInserting, int32_t currentTime,
                           const QString& text) {
     if (!isInserting)
         return nullptr;
-    auto title = std::make_unique<TTitle>(text, currentTime);
-    const TTitle* inserted = title.get();
-    titles.InsertTitle(std::move(title));
+    const TTitle* inserted = project.InsertTitle(std::make_unique<TTitle>(text, currentTime));
     host.TitleListChanged();
     return inserted;
 }
 
-bool ModifyTitle(TTitles& titles, TCaptureHost& host, const TTitle* title, int32_t time,
+bool ModifyTitle(TProject& project, TCaptureHost& host, const TTitle* title, int32_t time,
                  const QString& text) {
-    const std::ptrdiff_t index = titles.IndexOf(title);
-    if (index < 0)
+    if (project.Titles.IndexOf(title) < 0)
         return false;
-    TTitle* edited = titles[static_cast<std::size_t>(index)];
-    edited->Text = text;
-    if (time != edited->Time)
-        titles.MoveToTime(edited, time);
+    const TProject::TChangeScope scope(project);
+    project.ChangeTitleText(title, text);
+    if (time != title->Time)
+        project.MoveTitleToTime(title, time);
     host.TitleListChanged();
     return true;
 }

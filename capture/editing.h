@@ -21,7 +21,7 @@
 // list is refreshed and the timeline repainted.
 void OffsetEvents(TProject& project, TCaptureHost& host, int32_t delta);
 // The same for the titles, followed by a title list refresh.
-void OffsetTitles(TTitles& titles, TCaptureHost& host, int32_t delta);
+void OffsetTitles(TProject& project, TCaptureHost& host, int32_t delta);
 
 // The newest event strictly before currentTime; none when there is none.
 std::optional<int32_t> PreviousEventTime(const TEvents& events, int32_t currentTime);
@@ -61,6 +61,7 @@ bool RemoveEventsOfType(TProject& project, TCaptureHost& host, int32_t typeIndex
 // Titles: insertion at the current time while "Inserting" is on, and an
 // accepted title dialog (a changed time moves the title after the titles of
 // its new time).
-const TTitle* InsertTitle(TTitles& titles, TCaptureHost& host, bool isInserting, int32_t currentTime,
+const TTitle* InsertTitle(TProject& project, TCaptureHost& host, bool isInserting, int32_t currentTime,
                           const QString& text);
-bool ModifyTitle(TTitles& titles, TCaptureHost& host, const TTitle* title, int32_t time, const QString& text);
+bool ModifyTitle(TProject& project, TCaptureHost& host, const TTitle* title, int32_t time,
+                 const QString& text);

@@ -48,7 +48,9 @@ std::size_t IndexOfEvent(const TEvents& events, const TEvent* event) {
 
 const TEvent* RecordEvent(TProject& project, TCaptureHost& host, int32_t time, int32_t typeIndex,
                           const TParameters& parameters, const QString& text, const TRecordOptions& options) {
-    TEvent* recorded = project.InsertEvent(std::make_unique<TEvent>(typeIndex, time, text, parameters));
+    // The new event and the one it replaces are one step to take back.
+    const TProject::TChangeScope scope(project);
+    const TEvent* recorded = project.InsertEvent(std::make_unique<TEvent>(typeIndex, time, text, parameters));
     const TEvents& events = project.Events();
     const TEvent* replaced = nullptr;
     if (options.EndPointsType && options.EndPointsType->CheckEndPoints)

@@ -73,6 +73,8 @@ constexpr std::array<TAppCommandInfo, AppCommandCount> Table{{
     {Id::ActionStep, "ActionStep", "Playback", "Forward/backward step", "", false, false},
     {Id::ActionDevices, "ActionDevices", "Options", "Input devices", "", false, false},
     {Id::ActionKeepPitch, "ActionKeepPitch", "Options", "Keep pitch", "", false, Ticked},
+    {Id::ActionUndo, "ActionUndo", "Events", "Undo", "Ctrl+Z", false, false},
+    {Id::ActionRedo, "ActionRedo", "Events", "Redo", "Shift+Ctrl+Z", false, false},
 }};
 
 constexpr bool IdsFollowTableOrder() {

@@ -76,9 +76,11 @@ enum class TAppCommandId : int32_t {
     ActionStep,
     ActionDevices,
     ActionKeepPitch,
+    ActionUndo,
+    ActionRedo,
 };
 
-inline constexpr std::size_t AppCommandCount = 56;
+inline constexpr std::size_t AppCommandCount = 58;
 
 struct TAppCommandInfo {
     TAppCommandId Id;

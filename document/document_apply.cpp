@@ -168,12 +168,12 @@ public:
         if (m_content.HasFile) {
             if (m_mode == TReadMode::Open) {
                 OpenSources();
-                m_project.TimeFormat = m_content.TimeFormat;
+                m_project.SwitchTimeFormat(m_content.TimeFormat, [](int32_t time) { return time; });
             }
             auto events = TranslateEvents();
             auto titles = TranslateTitles();
             m_project.InsertEvents(std::move(events));
-            m_project.Titles.InsertMany(std::move(titles));
+            m_project.InsertTitles(std::move(titles));
         }
         if (m_mode == TReadMode::Open && m_context.Layout && m_content.Editor)
             TLayoutReader(*m_context.Layout).Apply(m_content.Editor);
@@ -302,15 +302,13 @@ private:
         });
     }
 
+    // The working copies only ever append to the project's lists, so what
+    // they hold past the project's counts is what the document adds.
     void CommitTypes() {
-        const bool hasNewGroups = m_groups.Count() != m_project.Groups.Count();
-        const bool hasNewTypes = m_types.Count() != m_project.EventTypes.Count();
-        m_project.Groups = std::move(m_groups);
-        m_project.EventTypes = std::move(m_types);
-        if (hasNewGroups)
-            m_project.NotifyGroupsChanged();
-        if (hasNewTypes)
-            m_project.NotifyTypesChanged();
+        for (int32_t index = m_project.Groups.Count(); index < m_groups.Count(); ++index)
+            m_project.AddGroup(m_groups[index]);
+        for (int32_t index = m_project.EventTypes.Count(); index < m_types.Count(); ++index)
+            m_project.AddEventType(m_types[index]);
     }
 
     void OpenSources() {
@@ -349,7 +347,7 @@ private:
         if (m_context.Media.MediaCount() > 0)
             return toFrames ? TConversion::ToFramesByMedium : TConversion::ToMsByMedium;
         if (m_project.Events().IsEmpty() && m_project.Titles.IsEmpty()) {
-            m_project.TimeFormat = documentUnit;
+            m_project.SwitchTimeFormat(documentUnit, [](int32_t time) { return time; });
             return TConversion::None;
         }
         return toFrames ? TConversion::ToFramesBy40 : TConversion::ToMsBy40;
@@ -429,6 +427,9 @@ void ReadDocument(const std::string& path, TReadMode mode, int32_t importOffset,
     const THeapReservation reservation(sizeError ? 0 : HeapBytesForDocument(documentBytes));
     TDocumentContent content = ParseDocument(path);
     if (mode == TReadMode::Import) {
+        // However many types and events it brings, an import is one step
+        // to take back.
+        const TProject::TChangeScope scope(context.Project);
         TDocumentApplier(content, mode, importOffset, context, path).Apply();
         return;
     }
@@ -436,6 +437,8 @@ void ReadDocument(const std::string& path, TReadMode mode, int32_t importOffset,
         context.ResetProject();
     try {
         TDocumentApplier(content, mode, importOffset, context, path).Apply();
+        // What was opened is where Undo stops.
+        context.Project.ClearHistory();
     } catch (...) {
         if (context.ResetProject)
             context.ResetProject();

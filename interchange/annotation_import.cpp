@@ -74,11 +74,12 @@ private:
             if (!content)
                 continue;
             const int32_t type = m_project.EnsureEventType(trackName + u'.' + *content);
-            TEventType& eventType = m_project.EventTypes[type];
-            if (eventType.Group != group || eventType.GroupIndex != type) {
-                eventType.Group = group;
-                eventType.GroupIndex = type;
-                m_project.NotifyTypesChanged();
+            if (const TEventType& eventType = m_project.EventTypes[type];
+                eventType.Group != group || eventType.GroupIndex != type) {
+                TEventType grouped = eventType;
+                grouped.Group = group;
+                grouped.GroupIndex = type;
+                m_project.ChangeEventType(type, std::move(grouped));
             }
             RecordEvent(m_project, m_host, *time, type, {}, QString());
         }

@@ -29,3 +29,8 @@ void TEventTypeGroups::RemoveAt(int32_t index) {
     if (IsValidIndex(index))
         m_groups.erase(m_groups.begin() + index);
 }
+
+void TEventTypeGroups::InsertAt(int32_t index, TEventTypeGroup group) {
+    const int32_t at = index >= 0 && index <= Count() ? index : Count();
+    m_groups.insert(m_groups.begin() + at, std::move(group));
+}

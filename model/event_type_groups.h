@@ -36,6 +36,9 @@ public:
     // Removes one group without touching the types that refer to groups by
     // index: TProject::DeleteGroup removes groups and renumbers the types.
     void RemoveAt(int32_t index);
+    // Puts a group back at `index` (0..Count()) without renumbering; an
+    // index outside that range appends.
+    void InsertAt(int32_t index, TEventTypeGroup group);
     void Clear() { m_groups.clear(); }
 
     int32_t Count() const { return static_cast<int32_t>(m_groups.size()); }

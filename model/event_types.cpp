@@ -62,3 +62,8 @@ void TEventTypes::RemoveAt(int32_t index) {
     if (IsValidIndex(index))
         m_types.erase(m_types.begin() + index);
 }
+
+void TEventTypes::InsertAt(int32_t index, TEventType type) {
+    const int32_t at = index >= 0 && index <= Count() ? index : Count();
+    m_types.insert(m_types.begin() + at, std::move(type));
+}

@@ -86,6 +86,9 @@ public:
     // Removes one type without renumbering the events that refer to types by
     // index: TProject::DeleteEventType does both.
     void RemoveAt(int32_t index);
+    // Puts a type back at `index` (0..Count()) without renumbering; an
+    // index outside that range appends.
+    void InsertAt(int32_t index, TEventType type);
     void Clear() { m_types.clear(); }
 
     int32_t Count() const { return static_cast<int32_t>(m_types.size()); }

@@ -9,17 +9,74 @@
 // mutable items so their other fields can be edited in place.
 
 #include <algorithm>
+#include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
+// What iterating a const list yields: reads like the owning pointer
+// (`->`, `*`, get()) but gives const access only.
+template <typename T> class TConstItem {
+public:
+    explicit TConstItem(const T* item) : m_item(item) {}
+    const T* get() const { return m_item; }
+    const T* operator->() const { return m_item; }
+    const T& operator*() const { return *m_item; }
+
+private:
+    const T* m_item;
+};
+
 template <typename T> class TTimeOrderedList {
 public:
     using TItems = std::vector<std::unique_ptr<T>>;
-    using const_iterator = typename TItems::const_iterator;
+
+    class const_iterator {
+    public:
+        using iterator_category = std::random_access_iterator_tag;
+        using value_type = TConstItem<T>;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = TConstItem<T>;
+
+        const_iterator() = default;
+        explicit const_iterator(typename TItems::const_iterator at) : m_at(at) {}
+        TConstItem<T> operator*() const { return TConstItem<T>(m_at->get()); }
+        TConstItem<T> operator[](difference_type n) const { return TConstItem<T>(m_at[n].get()); }
+        const_iterator& operator++() {
+            ++m_at;
+            return *this;
+        }
+        const_iterator operator++(int) { return const_iterator(m_at++); }
+        const_iterator& operator--() {
+            --m_at;
+            return *this;
+        }
+        const_iterator operator--(int) { return const_iterator(m_at--); }
+        const_iterator& operator+=(difference_type n) {
+            m_at += n;
+            return *this;
+        }
+        const_iterator& operator-=(difference_type n) {
+            m_at -= n;
+            return *this;
+        }
+        friend const_iterator operator+(const_iterator a, difference_type n) { return a += n; }
+        friend const_iterator operator+(difference_type n, const_iterator a) { return a += n; }
+        friend const_iterator operator-(const_iterator a, difference_type n) { return a -= n; }
+        friend difference_type operator-(const const_iterator& a, const const_iterator& b) {
+            return a.m_at - b.m_at;
+        }
+        friend bool operator==(const const_iterator&, const const_iterator&) = default;
+        friend auto operator<=>(const const_iterator&, const const_iterator&) = default;
+
+    private:
+        typename TItems::const_iterator m_at;
+    };
 
     TTimeOrderedList() = default;
     TTimeOrderedList(const TTimeOrderedList&) = delete;
@@ -38,8 +95,10 @@ public:
             m_items.push_back(std::move(item));
             return m_items.size() - 1;
         }
-        const auto position = m_items.begin() + static_cast<std::ptrdiff_t>(UpperBound(item->Time));
-        return static_cast<std::size_t>(m_items.insert(position, std::move(item)) - m_items.begin());
+        const std::size_t index = UpperBound(item->Time);
+        // The insertion may reallocate: the index is taken before it.
+        m_items.insert(m_items.begin() + static_cast<std::ptrdiff_t>(index), std::move(item));
+        return index;
     }
 
     // The same order as inserting the items one by one in the given order,
@@ -55,13 +114,35 @@ public:
         std::inplace_merge(m_items.begin(), middle, m_items.end(), IsEarlier);
     }
 
+    // Puts the item exactly at `index` (0..Count()), for taking a removal
+    // back: the caller guarantees the order holds there. Throws
+    // std::out_of_range for an index past the end.
+    void InsertAt(std::size_t index, std::unique_ptr<T> item) {
+        if (index > m_items.size())
+            throw std::out_of_range("time-ordered list index out of range");
+        m_items.insert(m_items.begin() + static_cast<std::ptrdiff_t>(index), std::move(item));
+    }
+
+    // Hands every item over (the list is empty afterwards), and takes a list
+    // handed over that way back into an empty list: no item is copied.
+    TItems TakeAll() { return std::exchange(m_items, {}); }
+    void AdoptAll(TItems items) {
+        if (m_items.empty()) {
+            m_items = std::move(items);
+            return;
+        }
+        InsertMany(std::move(items));
+    }
+
     void Clear() { m_items.clear(); }
 
     std::size_t Count() const { return m_items.size(); }
     bool IsEmpty() const { return m_items.empty(); }
-    T* operator[](std::size_t index) const { return m_items[index].get(); }
-    const_iterator begin() const { return m_items.begin(); }
-    const_iterator end() const { return m_items.end(); }
+    const T* operator[](std::size_t index) const { return m_items[index].get(); }
+    // For the owner of the list only; see the header comment.
+    T* MutableAt(std::size_t index) { return m_items[index].get(); }
+    const_iterator begin() const { return const_iterator(m_items.begin()); }
+    const_iterator end() const { return const_iterator(m_items.end()); }
 
     // The index of the first item whose Time is greater than `time`, or
     // Count().
@@ -112,14 +193,20 @@ public:
     bool Delete(const T* item) { return Take(item) != nullptr; }
 
     // Calls shouldRemove(item) once for every item, in list order, and then
-    // destroys, in one pass, the items for which it returned true. The
-    // callback may change anything but Time in the items it keeps.
-    template <typename Predicate> std::size_t RemoveIf(Predicate shouldRemove) {
-        TItems removed;
+    // removes, in one pass, the items for which it returned true. The
+    // callback may change anything but Time in the items it keeps. The
+    // removed items come back in list order with the index each had, so
+    // InsertAt in that order restores the list exactly.
+    struct TTaken {
+        std::size_t Index;
+        std::unique_ptr<T> Item;
+    };
+    template <typename Predicate> std::vector<TTaken> TakeIf(Predicate shouldRemove) {
+        std::vector<TTaken> removed;
         auto kept = m_items.begin();
         for (auto item = m_items.begin(); item != m_items.end(); ++item) {
             if (shouldRemove(**item)) {
-                removed.push_back(std::move(*item));
+                removed.push_back({static_cast<std::size_t>(item - m_items.begin()), std::move(*item)});
                 continue;
             }
             if (kept != item)
@@ -127,7 +214,23 @@ public:
             ++kept;
         }
         m_items.erase(kept, m_items.end());
-        return removed.size();
+        return removed;
+    }
+    // Puts items taken by TakeIf back where they were, in one pass.
+    void RestoreTaken(std::vector<TTaken> taken) {
+        TItems merged;
+        merged.reserve(m_items.size() + taken.size());
+        auto kept = m_items.begin();
+        for (TTaken& item : taken) {
+            while (merged.size() < item.Index && kept != m_items.end())
+                merged.push_back(std::move(*kept++));
+            merged.push_back(std::move(item.Item));
+        }
+        merged.insert(merged.end(), std::make_move_iterator(kept), std::make_move_iterator(m_items.end()));
+        m_items = std::move(merged);
+    }
+    template <typename Predicate> std::size_t RemoveIf(Predicate shouldRemove) {
+        return TakeIf(shouldRemove).size();
     }
 
     // Replaces every item's Time by convert(Time), for a change of time unit.

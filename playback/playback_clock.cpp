@@ -540,8 +540,7 @@ bool TPlaybackClock::SwitchTimeFormat(TTimeFormat target) {
             convert = [first](int32_t t) { return MsFromFrames(t, first); };
         }
     }
-    m_project.ConvertTimes(convert);
-    m_project.TimeFormat = target;
+    m_project.SwitchTimeFormat(target, convert);
     m_host.RefreshEventList(false, false);
     m_host.RepaintTimeline();
     m_host.RefreshTitleList(false, false);
@@ -557,8 +556,8 @@ void TPlaybackClock::MediumAdded(int32_t index) {
     if (IsSameRate(VideoFormatOf(m_media.Medium(index)), first))
         return;
     // Frame times are only kept while all media share one frame rate.
-    m_project.ConvertTimes([first](int32_t t) { return MsFromFrames(t, first); });
-    m_project.TimeFormat = TTimeFormat::Milliseconds;
+    m_project.SwitchTimeFormat(TTimeFormat::Milliseconds,
+                               [first](int32_t t) { return MsFromFrames(t, first); });
     m_host.RefreshEventList(false, false);
     m_host.RefreshTitleList(false, false);
     m_host.RefreshTimeline();

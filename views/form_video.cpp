@@ -458,8 +458,8 @@ void TFormVideo::ClearOverlays() {
 }
 
 void TFormVideo::AddRectangle(int32_t minX, int32_t minY, int32_t maxX, int32_t maxY, const QString& label,
-                              TParameters* eventParameters) {
-    m_overlays.push_back(std::make_unique<TRectangle>(minX, minY, maxX, maxY, label, eventParameters));
+                              const TEvent* event) {
+    m_overlays.push_back(std::make_unique<TRectangle>(minX, minY, maxX, maxY, label, event));
 }
 
 void TFormVideo::AddPolygon(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,

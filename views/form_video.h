@@ -153,11 +153,11 @@ public:
     // --- Overlay shapes (video pixels; the caller repaints) -----------------
 
     void ClearOverlays();
-    // eventParameters: the event the rectangle shows, rewritten when the
+    // event: the event the rectangle shows, whose bounds follow when the
     // user moves the rectangle with the right button; not owned, must live
     // until the next ClearOverlays.
     void AddRectangle(int32_t minX, int32_t minY, int32_t maxX, int32_t maxY, const QString& label,
-                      TParameters* eventParameters) override;
+                      const TEvent* event) override;
     void AddPolygon(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3, int32_t x4,
                     int32_t y4) override;
     void AddArrow(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override;

@@ -69,8 +69,10 @@ void TFormVideo::ImageVideoMouseUp(Qt::MouseButton button, int32_t x, int32_t y)
 // The grid refill may rebuild this window's overlays (and so destroy the
 // moved shape): nothing touches the shape after it.
 void TFormVideo::MoveSelectedOverlay(int32_t x, int32_t y) {
-    if (m_selectedOverlay->MoveTo(x, y) && m_host)
+    if (m_selectedOverlay->MoveTo(x, y) && m_host) {
+        m_host->ChangeEventParameters(m_selectedOverlay->Event, m_selectedOverlay->Rewritten);
         m_host->FillEventGrid(false);
+    }
     Paint();
 }
 

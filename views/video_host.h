@@ -42,6 +42,10 @@ public:
     virtual void RecordEventNow(int32_t typeIndex, const QString& text, const TParameterNames* ignoredNames,
                                 bool replaceSameTime, const TParameters& parameters) = 0;
 
+    // Gives the event (of the project's list) a new parameter list, as one
+    // change that can be taken back.
+    virtual void ChangeEventParameters(const TEvent* event, const TParameters& parameters) = 0;
+
     // Refills the event grid from the events; with moveCursor false the grid's
     // cursor stays where it is. Called after a moved rectangle rewrote its
     // event's parameters.

@@ -151,8 +151,6 @@ void TFormEventList::RefreshTypeList() {
     // Like any grid of this editor, one row is always current: the first
     // until the user picks another.
     StringGridEventTypes->setCurrentCell(std::clamp(row, 0, StringGridEventTypes->rowCount() - 1), 0);
-
-    std::erase_if(m_project.FilteredTypes, [&types](int32_t type) { return !types.IsValidIndex(type); });
 }
 
 int32_t TFormEventList::SelectedTypeIndex() const {
@@ -166,6 +164,8 @@ void TFormEventList::ButtonNewClick() {
     TEventTypeFields fields;
     if (!m_typeEditor->Edit(fields))
         return;
+    // A group named in the editor may be created on the way: one step.
+    const TProject::TChangeScope scope(m_project);
     TEventType type;
     ApplyEventTypeFields(m_project, fields, type);
     m_project.AddEventType(type);
@@ -179,8 +179,12 @@ void TFormEventList::ButtonModifyClick() {
     TEventTypeFields fields = FieldsOfEventType(m_project.EventTypes[index], m_project.Groups);
     if (!m_typeEditor->Edit(fields) || !m_project.EventTypes.IsValidIndex(index))
         return;
-    ApplyEventTypeFields(m_project, fields, m_project.EventTypes[index]);
-    m_project.NotifyTypesChanged();
+    {
+        const TProject::TChangeScope scope(m_project);
+        TEventType type = m_project.EventTypes[index];
+        ApplyEventTypeFields(m_project, fields, type);
+        m_project.ChangeEventType(index, std::move(type));
+    }
     TypesChanged();
     if (m_hooks.RefreshEventViews)
         m_hooks.RefreshEventViews();

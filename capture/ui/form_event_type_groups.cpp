@@ -100,11 +100,11 @@ void TFormEventTypeGroups::ListViewGroupsItemChanged(QTreeWidgetItem* item, int 
     if (!m_project.Groups.IsValidIndex(index))
         return;
     const bool isEnabled = item->checkState(0) == Qt::Checked;
-    TEventTypeGroup& group = m_project.Groups[index];
-    if (group.Enabled == isEnabled)
+    if (m_project.Groups[index].Enabled == isEnabled)
         return;
+    TEventTypeGroup group = m_project.Groups[index];
     group.Enabled = isEnabled;
-    m_project.NotifyGroupsChanged();
+    m_project.ChangeGroup(index, std::move(group));
     GroupsChanged();
 }
 
@@ -130,10 +130,10 @@ void TFormEventTypeGroups::ButtonModifyClick() {
     // across it.
     if (!m_groupEditor->Edit(name, meaning) || !m_project.Groups.IsValidIndex(index))
         return;
-    TEventTypeGroup& group = m_project.Groups[index];
+    TEventTypeGroup group = m_project.Groups[index];
     group.Name = name;
     group.Meaning = meaning;
-    m_project.NotifyGroupsChanged();
+    m_project.ChangeGroup(index, std::move(group));
     RefreshGroupList();
     GroupsChanged();
 }

@@ -110,6 +110,7 @@ TFormMain::TFormMain(TFormMainOptions options)
     ConnectEditing();
     ConnectExports();
     CreateKeys();
+    CreateHistory();
 }
 
 TFormMain::~TFormMain() {
@@ -142,6 +143,7 @@ void TFormMain::FormShow() {
 }
 
 void TFormMain::FormDestroy() {
+    DestroyHistory();
     DestroyKeys();
     DestroyPlayback();
     m_captureSide.reset();
@@ -186,6 +188,8 @@ void TFormMain::CreateActions() {
         {Id::ActionKeepPitch, [](TFormMain& f) { f.ActionKeepPitchExecute(); }},
         {Id::ActionHelp, [](TFormMain& f) { f.ActionHelpExecute(); }},
         {Id::ActionAbout, [](TFormMain& f) { f.ActionAboutExecute(); }},
+        {Id::ActionUndo, [](TFormMain& f) { f.ActionUndoRedoExecute(true); }},
+        {Id::ActionRedo, [](TFormMain& f) { f.ActionUndoRedoExecute(false); }},
     };
     for (const THandlerEntry& entry : handlers)
         ConnectCommand(entry.Command, [this, run = entry.Run] { run(*this); });
@@ -238,7 +242,7 @@ void TFormMain::CreateMenus() {
 
     MenuEvents = menuBar()->addMenu(QStringLiteral("&Events"));
     AddCommands(MenuEvents,
-                {Id::ActionEventsInserting, Id::ActionEventsInsertText, Id::ActionEventsModify,
+                {Id::ActionUndo, Id::ActionRedo, Separator, Id::ActionEventsInserting, Id::ActionEventsInsertText, Id::ActionEventsModify,
                  Id::ActionEventsDelete, Id::ActionEventsClear, Id::ActionEventsOffset, Separator,
                  Id::ActionEventMouse, Separator, Id::ActionEventsFilter, Id::ActionEventsShowAll});
 
@@ -388,6 +392,8 @@ void TFormMain::SetDocumentFileName(const std::string& fileName) {
 }
 
 void TFormMain::ResetProject() {
+    if (m_sessionHooks.Replacing)
+        m_sessionHooks.Replacing();
     Clock().Stop(true);
     SetToolWindowVisible(TToolWindow::TimeLine, false);
     SetDocumentFileName(std::string());
@@ -413,6 +419,8 @@ void TFormMain::ResetProject() {
     MouseTemplate = TMouseTemplate{};
     MouseTemplate.Parameters = TParameters{{QStringLiteral("Width"), QStringLiteral("64")},
                                            {QStringLiteral("Height"), QStringLiteral("64")}};
+    if (m_sessionHooks.Replaced)
+        m_sessionHooks.Replaced();
 }
 
 void TFormMain::SetEditingEnabled(bool on) {

@@ -120,6 +120,17 @@ using TDocumentReader = std::function<void(const std::string& path, bool asImpor
 // failure.
 using TDocumentWriter = std::function<void(const std::string& path)>;
 
+// What the session journal hears of the document's life; any member may be
+// null. Replacing and Replaced bracket a reset or an Open (they nest: an
+// Open resets first); Saving comes before a save is written, Saved with the
+// file's name once it is in place.
+struct TSessionHooks {
+    std::function<void()> Replacing;
+    std::function<void()> Replaced;
+    std::function<void()> Saving;
+    std::function<void(const std::string& path)> Saved;
+};
+
 class TFormMain : public QMainWindow {
     Q_OBJECT
 
@@ -193,6 +204,7 @@ public:
     // only with a reader, Save and Save As only with a writer.
     void SetDocumentReader(TDocumentReader reader);
     void SetDocumentWriter(TDocumentWriter writer);
+    void SetSessionHooks(TSessionHooks hooks) { m_sessionHooks = std::move(hooks); }
     // Receives the playback timer and audio messages posted to this window;
     // null (the default) ignores them. Not owned.
     void SetWindowMessageHandler(TWindowMessageHandler* handler) { m_messageHandler = handler; }
@@ -449,6 +461,12 @@ private:
     // Opens the Hot keys dialog on the command table; OK takes its keys into
     // the table and the menus and writes them to the settings file.
     void ActionOptionsHotKeysExecute();
+    // Takes the newest change back (Undo) or makes it again, then refreshes
+    // every view that shows the annotation (form_main_history.cpp).
+    void ActionUndoRedoExecute(bool isUndo);
+    // Brings every list, the type windows, the time line and the overlays up
+    // to date after the project changed under them (undo, a journal replay).
+    void RefreshAnnotationViews();
 
     // --- Controls -------------------------------------------------------
     QAction* MenuTimeFormatMilliseconds;
@@ -501,6 +519,8 @@ private:
     void ConnectExports();
     void CreateKeys();
     void DestroyKeys();
+    void CreateHistory();
+    void DestroyHistory();
     void ResetTrackBar();
     void CreateLists();
     void ConnectOutputAndGraph();
@@ -541,4 +561,7 @@ private:
     TEventCommandTable m_eventCommands;
     std::vector<QAction*> m_eventActions;
     std::unique_ptr<TKeyFilter> m_keyFilter;
+    // Greys Undo and Redo when there is nothing to take back or make again.
+    std::unique_ptr<TProjectListener> m_historyWatch;
+    TSessionHooks m_sessionHooks;
 };

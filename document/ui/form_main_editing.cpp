@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <set>
 
 namespace {
 
@@ -130,8 +131,10 @@ void TFormMain::ActionEventsOffsetExecute() {
 }
 
 void TFormMain::ActionEventsFilterExecute() {
-    if (!FormFilter->AskFilteredTypes(m_project->FilteredTypes))
+    std::set<int32_t> filtered = m_project->FilteredTypes;
+    if (!FormFilter->AskFilteredTypes(filtered))
         return;
+    m_project->SetFilteredTypes(std::move(filtered));
     CaptureHost().EventListChanged();
     CaptureHost().RepaintAll();
 }
@@ -147,7 +150,7 @@ void TFormMain::ActionNextEventExecute() {
 }
 
 void TFormMain::ActionTitlesInsertTextExecute() {
-    if (InsertTitle(m_project->Titles, CaptureHost(), Action(Id::ActionTitlesInserting)->isChecked(),
+    if (InsertTitle(*m_project, CaptureHost(), Action(Id::ActionTitlesInserting)->isChecked(),
                     Clock().CurrentTime(), EditTitleText->text()))
         EditTitleText->selectAll();
 }
@@ -159,20 +162,20 @@ void TFormMain::ActionTitlesModifyExecute() {
     int32_t time = title->Time;
     QString text = title->Text;
     if (FormTitle->EditTitle(time, text))
-        ModifyTitle(m_project->Titles, CaptureHost(), title, time, text);
+        ModifyTitle(*m_project, CaptureHost(), title, time, text);
 }
 
 void TFormMain::ActionTitlesDeleteExecute() {
     if (!Dialogs().AskYesNo(this, QStringLiteral("Delete selected title?")))
         return;
-    if (m_project->Titles.Delete(TitleAt(*m_project, SelectedTitleIndex())))
+    if (m_project->DeleteTitle(TitleAt(*m_project, SelectedTitleIndex())))
         CaptureHost().TitleListChanged();
 }
 
 void TFormMain::ActionTitlesClearExecute() {
     if (!Dialogs().AskYesNo(this, QStringLiteral("Clear all titles?")))
         return;
-    m_project->Titles.ClearTitles();
+    m_project->ClearTitles();
     // The cursor pointed into the list just emptied.
     CaptureHost().TitleListChanged();
 }
@@ -180,7 +183,7 @@ void TFormMain::ActionTitlesClearExecute() {
 void TFormMain::ActionTitlesOffsetExecute() {
     int32_t delta = 0;
     if (FormOffset->AskInteger(delta, QStringLiteral("Offset")))
-        OffsetTitles(m_project->Titles, CaptureHost(), delta);
+        OffsetTitles(*m_project, CaptureHost(), delta);
 }
 
 void TFormMain::ActionEventMouseExecute() {

@@ -12,7 +12,22 @@ void TFormMain::ActionOpenImportExecute(TAppCommandId command) {
     const std::optional<QString> chosen = m_dialogs->AskOpenDocument(this);
     if (!chosen)
         return;
-    m_readDocument(QFile::encodeName(*chosen).toStdString(), command == TAppCommandId::ActionImport);
+    const bool isOpen = command == TAppCommandId::ActionOpen;
+    if (!isOpen) {
+        m_readDocument(QFile::encodeName(*chosen).toStdString(), true);
+        return;
+    }
+    if (m_sessionHooks.Replacing)
+        m_sessionHooks.Replacing();
+    try {
+        m_readDocument(QFile::encodeName(*chosen).toStdString(), false);
+    } catch (...) {
+        if (m_sessionHooks.Replaced)
+            m_sessionHooks.Replaced();
+        throw;
+    }
+    if (m_sessionHooks.Replaced)
+        m_sessionHooks.Replaced();
 }
 
 void TFormMain::ActionSaveExecute(TAppCommandId command) {
@@ -28,13 +43,19 @@ void TFormMain::ActionSaveExecute(TAppCommandId command) {
     // A failure leaves the document name as it was: the project has not
     // reached the new file. When only the folder's flush failed the file is
     // there under its new name, and the warning is still shown.
+    if (m_sessionHooks.Saving)
+        m_sessionHooks.Saving();
     try {
         SafeSave(target, m_writeDocument);
     } catch (const TFolderSyncError&) {
         SetDocumentFileName(target);
+        if (m_sessionHooks.Saved)
+            m_sessionHooks.Saved(target);
         throw;
     }
     SetDocumentFileName(target);
+    if (m_sessionHooks.Saved)
+        m_sessionHooks.Saved(target);
 }
 
 void TFormMain::ActionCloseExecute() {

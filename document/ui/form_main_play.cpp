@@ -95,6 +95,10 @@ public:
         m_form.RecordEventNow(typeIndex, text, ignoredNames, replaceSameTime, parameters);
     }
     // A moved rectangle rewrote its event's parameters in place.
+    void ChangeEventParameters(const TEvent* event, const TParameters& parameters) override {
+        if (event)
+            m_form.Project().ChangeEvent(event, event->EventType, event->Text, parameters);
+    }
     void FillEventGrid(bool follow) override {
         m_form.FillEventGrid(follow);
         m_form.FormTimeLine->LabelsChanged();

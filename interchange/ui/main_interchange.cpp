@@ -78,6 +78,9 @@ template <typename F> void TMainInterchange::RunImport(F&& import) {
         m_form.Clock().RefreshAtPosition();
     };
     try {
+        // One step to take back, whatever the file brought, also when it
+        // stopped at a bad record.
+        const TProject::TChangeScope scope(m_form.Project());
         import(TImportTarget{m_form.Project(), m_form.CaptureHost()});
     } catch (...) {
         refresh();

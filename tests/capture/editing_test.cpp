@@ -61,9 +61,9 @@ TEST_F(EditingTest, LargeOffsetSaturatesInsteadOfWrapping) {
 }
 
 TEST_F(EditingTest, TitleOffsetClampsAtZero) {
-    InsertTitle(project.Titles, host, true, 500, QStringLiteral("a"));
-    InsertTitle(project.Titles, host, true, 2000, QStringLiteral("b"));
-    OffsetTitles(project.Titles, host, -1000);
+    InsertTitle(project, host, true, 500, QStringLiteral("a"));
+    InsertTitle(project, host, true, 2000, QStringLiteral("b"));
+    OffsetTitles(project, host, -1000);
     EXPECT_EQ(project.Titles[0]->Time, 0);
     EXPECT_EQ(project.Titles[1]->Time, 1000);
 }
@@ -134,7 +134,7 @@ TEST_F(EditingTest, InsertTextNeedsInsertingAndASelection) {
     EXPECT_EQ(event->Text, QStringLiteral("y"));
     EXPECT_TRUE(host.TimelineMatches(project.Events()));
     EXPECT_EQ(project.Events().Count(), 1u);
-    EXPECT_EQ(InsertTitle(project.Titles, host, false, 100, QStringLiteral("t")), nullptr);
+    EXPECT_EQ(InsertTitle(project, host, false, 100, QStringLiteral("t")), nullptr);
     EXPECT_TRUE(project.Titles.IsEmpty());
 }
 
@@ -143,7 +143,7 @@ TEST_F(EditingTest, RemoveEventsOfTypeRenumbersAndClearsTheTimeline) {
     Add(1, 200);
     Add(2, 300);
     Add(1, 400);
-    project.FilteredTypes = {2};
+    project.SetFilteredTypes({2});
     ASSERT_TRUE(RemoveEventsOfType(project, host, 1));
     ASSERT_EQ(project.Events().Count(), 2u);
     EXPECT_EQ(project.Events()[1]->EventType, 1);
@@ -153,11 +153,11 @@ TEST_F(EditingTest, RemoveEventsOfTypeRenumbersAndClearsTheTimeline) {
 }
 
 TEST_F(EditingTest, ModifyTitleMovesOnlyWhenTimeChanges) {
-    const TTitle* first = InsertTitle(project.Titles, host, true, 100, QStringLiteral("a"));
-    InsertTitle(project.Titles, host, true, 100, QStringLiteral("b"));
-    ASSERT_TRUE(ModifyTitle(project.Titles, host, first, 100, QStringLiteral("c")));
+    const TTitle* first = InsertTitle(project, host, true, 100, QStringLiteral("a"));
+    InsertTitle(project, host, true, 100, QStringLiteral("b"));
+    ASSERT_TRUE(ModifyTitle(project, host, first, 100, QStringLiteral("c")));
     EXPECT_EQ(project.Titles[0], first);
-    ASSERT_TRUE(ModifyTitle(project.Titles, host, first, 100 + 1, QStringLiteral("c")));
+    ASSERT_TRUE(ModifyTitle(project, host, first, 100 + 1, QStringLiteral("c")));
     EXPECT_EQ(project.Titles[1], first);
 }
 

@@ -86,7 +86,7 @@ TEST_F(RecordingTest, StaleTypeNumberRecordsNothing) {
 }
 
 TEST_F(RecordingTest, LargeOffsetSaturatesInsteadOfWrapping) {
-    project.EventTypes[boxType].Offset = std::numeric_limits<int32_t>::max();
+    project.EditEventType(boxType, [&](TEventType& edited) { edited.Offset = std::numeric_limits<int32_t>::max(); });
     const TEvent* event = Press(boxType, 0, 1000);
     ASSERT_NE(event, nullptr);
     EXPECT_EQ(event->Time, std::numeric_limits<int32_t>::max());
@@ -112,7 +112,7 @@ TEST_F(RecordingTest, EndPointsKeepBothAcrossAnEventOfAnotherType) {
 }
 
 TEST_F(RecordingTest, WithoutCheckEndPointsEqualEventsAccumulate) {
-    project.EventTypes[startType].CheckEndPoints = false;
+    project.EditEventType(startType, [&](TEventType& edited) { edited.CheckEndPoints = false; });
     Press(startType, 0, 1000);
     Press(startType, 0, 2000);
     EXPECT_EQ(project.Events().Count(), 2u);

@@ -103,8 +103,8 @@ protected:
             MakeEvent(0, 1000, QStringLiteral("a & b < c"), {{"Camera", "1"}, {"MinX", "1,5"}}));
         project.InsertEvent(MakeEvent(1, 1000, QStringLiteral("  leading"), {}));
         project.InsertEvent(MakeEvent(0, -40, QString::fromUtf8("Grüße\r\nzwei"), {{"Note", ""}}));
-        project.Titles.InsertTitle(std::make_unique<TTitle>(QStringLiteral("<title> & more "), 500));
-        project.Titles.InsertTitle(std::make_unique<TTitle>(QString(), 500));
+        project.InsertTitle(std::make_unique<TTitle>(QStringLiteral("<title> & more "), 500));
+        project.InsertTitle(std::make_unique<TTitle>(QString(), 500));
     }
 
     TTempDir dir;
@@ -118,7 +118,7 @@ protected:
 
 TEST_F(DocumentTest, EverythingSurvivesSaveAndOpen) {
     FillProject();
-    project.TimeFormat = TTimeFormat::Frames;
+    project.SetTimeFormat(TTimeFormat::Frames);
     ASSERT_EQ(media.AddMedium(MakeMedium("project/cam/one.bmp")), 0);
     ASSERT_EQ(media.AddMedium(MakeMedium("elsewhere/two.bmp")), 1);
     media.SetCamera(0, 2);
@@ -182,8 +182,8 @@ TEST_F(DocumentTest, EveryParameterListSurvives) {
     };
     for (std::size_t i = 0; i < lists.size(); ++i)
         project.InsertEvent(MakeEvent(0, static_cast<int32_t>(i), QString(), lists[i]));
-    project.EventTypes[0].Parameters = lists[1];
-    project.EventTypes[0].SecondaryKeys.push_back({0, 0, lists[0]});
+    project.EditEventType(0, [&](TEventType& edited) { edited.Parameters = lists[1]; });
+    project.EditEventType(0, [&](TEventType& edited) { edited.SecondaryKeys.push_back({0, 0, lists[0]}); });
     const std::string before = Dump();
     Save(dir.File("p.xml"));
     Open(dir.File("p.xml"));
@@ -269,7 +269,7 @@ TEST_F(DocumentTest, ImportKeepsExistingTypesAndConvertsUnits) {
     TEventType talk(QStringLiteral("talk"));
     talk.Key = TextToKey(QStringLiteral("F5"));
     project.AddEventType(talk);
-    project.TimeFormat = TTimeFormat::Frames;
+    project.SetTimeFormat(TTimeFormat::Frames);
     media.AddMedium(MakeMedium("cam.bmp"));
     const std::string path =
         Document("i.xml", "<EventTypes><Type><ID>0</ID><Name>Talk</Name><Key>F2</Key></Type>"

@@ -28,7 +28,7 @@ TEST(AppCommandTableTest, EveryNameFindsItsOwnRowAndNamesAreUnique) {
         EXPECT_TRUE(names.insert(info.Name).second) << info.Name;
         EXPECT_EQ(FindAppCommand(info.Name), info.Id) << info.Name;
     }
-    EXPECT_EQ(names.size(), 56u);
+    EXPECT_EQ(names.size(), 58u);
     EXPECT_FALSE(FindAppCommand("actionplay").has_value()) << "stored names keep their letter case";
     EXPECT_FALSE(FindAppCommand("ActionExit").has_value());
 }
@@ -72,6 +72,8 @@ TEST(AppCommandTableTest, BuiltInKeysParseToTheirCodes) {
         {Id::ActionGoto, Ctrl | 'G'},
         {Id::ActionPrevEvent, Ctrl | '7'},
         {Id::ActionNextEvent, Ctrl | '9'},
+        {Id::ActionUndo, Ctrl | 'Z'},
+        {Id::ActionRedo, static_cast<THotKey>(HotKeyShift | Ctrl | 'Z')},
     };
     for (const TAppCommandInfo& info : AppCommandTable()) {
         THotKey expected = 0;
@@ -171,7 +173,7 @@ TEST_F(HotKeySettingsTest, WrittenKeysReadBackForEveryVisibleCommandAndLeaveOthe
     EXPECT_EQ(settings.ReadString("HotKeys", "ActionExportOutputVideo", "missing"), "missing");
     EXPECT_EQ(settings.ReadString("HotKeys", "ActionImportObjects", "missing"), "F3")
         << "only visible commands are written";
-    EXPECT_EQ(settings.ReadSection("HotKeys").size(), 51u + 1u);
+    EXPECT_EQ(settings.ReadSection("HotKeys").size(), 53u + 1u);
 
     TAppCommands read;
     read.SetKey(Id::ActionSave, 0);

@@ -193,8 +193,8 @@ TEST_F(FormMainEditing, TheShownTimeLineFollowsModifyInsertTextAndDelete) {
     TProject& project = m_form->Project();
     project.AddGroup(TEventTypeGroup{QStringLiteral("People")});
     for (int32_t type = 0; type < 2; ++type) {
-        project.EventTypes[type].Group = 0;
-        project.EventTypes[type].GroupIndex = type;
+        project.EditEventType(type, [&](TEventType& edited) { edited.Group = 0; });
+        project.EditEventType(type, [&](TEventType& edited) { edited.GroupIndex = type; });
     }
     project.NotifyTypesChanged();
     m_form->RefreshTypeList();
@@ -254,7 +254,7 @@ TEST_F(FormMainEditing, ModifyOfAnEventRemovedWhileTheDialogIsOpenChangesNothing
 TEST_F(FormMainEditing, OffsetShiftsEventsAndTitlesClampingAtZero) {
     Add(0, 500);
     Add(1, 2000);
-    m_form->Project().Titles.InsertTitle(std::make_unique<TTitle>(QStringLiteral("t"), 300));
+    m_form->Project().InsertTitle(std::make_unique<TTitle>(QStringLiteral("t"), 300));
     const auto answer = [](const QString& number) {
         return [number](QWidget* modal) {
             auto* dialog = static_cast<TFormOffset*>(modal);
@@ -333,7 +333,7 @@ TEST_F(FormMainEditing, TitlesAreInsertedAtTheCurrentTimeAndModifiedInTheDialog)
     EXPECT_EQ(title->Text, QStringLiteral("Hello"));
     EXPECT_EQ(m_form->EditTitleText->selectedText(), QStringLiteral("Hello"));
 
-    m_form->Project().Titles.InsertTitle(std::make_unique<TTitle>(QStringLiteral("earlier"), 1000));
+    m_form->Project().InsertTitle(std::make_unique<TTitle>(QStringLiteral("earlier"), 1000));
     m_form->RefreshTitleList(false, false);
     SelectTitle(1);
     WhenModal([](QWidget* modal) {
@@ -364,7 +364,7 @@ TEST_F(FormMainEditing, TitlesAreInsertedAtTheCurrentTimeAndModifiedInTheDialog)
 }
 
 TEST_F(FormMainEditing, FilterHidesTheUnselectedTypesOnOkOnly) {
-    m_form->Project().FilteredTypes = {1};
+    m_form->Project().SetFilteredTypes({1});
     Add(0, 100);
     Add(1, 200);
     Add(2, 300);

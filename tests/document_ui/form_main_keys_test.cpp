@@ -229,8 +229,8 @@ TEST_F(FormMainKeys, ButtonsFollowGroupsAndDisabledGroupsLoseButtonAndKeys) {
     EXPECT_EQ(m_form->FormEventButtons->height(), 33);
 
     TProject& project = m_form->Project();
-    project.Groups.AddGroup(TEventTypeGroup{QStringLiteral("Off"), QStringLiteral("State"), false});
-    project.Groups.AddGroup(TEventTypeGroup{QStringLiteral("On")});
+    project.AddGroup(TEventTypeGroup{QStringLiteral("Off"), QStringLiteral("State"), false});
+    project.AddGroup(TEventTypeGroup{QStringLiteral("On")});
     AddType(QStringLiteral("Five"), 0, 1, 5);
     AddType(QStringLiteral("Loose"), 0, -1, 2);
     AddType(QStringLiteral("Zero"), 0, 1, 0);

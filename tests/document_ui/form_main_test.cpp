@@ -116,7 +116,7 @@ protected:
         TProject& project = m_form->Project();
         const int32_t type = project.AddEventType(TEventType(QStringLiteral("Smile")));
         project.InsertEvent(std::make_unique<TEvent>(type, 100));
-        project.Titles.InsertTitle(std::make_unique<TTitle>(QStringLiteral("Hello"), 50));
+        project.InsertTitle(std::make_unique<TTitle>(QStringLiteral("Hello"), 50));
     }
 
     TTempDir m_dir;
@@ -246,7 +246,7 @@ TEST_F(FormMainTest, MenusHoldTheCommandsInOrderWithTheirKeys) {
     EXPECT_EQ(MenuEntries(*m_form->MenuMedia),
               (std::vector<std::string>{"&Add", "&Remove", "-", "&Show", "&Cameras", "&Offset"}));
     EXPECT_EQ(MenuEntries(*m_form->MenuEvents),
-              (std::vector<std::string>{"Inserting", "Insert text", "Modify", "Delete", "Clear", "Offset",
+              (std::vector<std::string>{"Undo\tCtrl+Z", "Redo\tShift+Ctrl+Z", "-", "Inserting", "Insert text", "Modify", "Delete", "Clear", "Offset",
                                         "-", "Mouse mode", "-", "Filter", "Show all"}));
     EXPECT_EQ(MenuEntries(*m_form->MenuTitles),
               (std::vector<std::string>{"Inserting", "Insert text", "Modify", "Delete", "Clear", "Offset"}));

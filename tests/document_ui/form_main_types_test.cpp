@@ -162,7 +162,7 @@ TEST_F(FormMainTypesTest, DeletingATypeTakesItsEventsFromListAndTimelineAndRenum
     AddType(QStringLiteral("Frown"), face, 2);
     const TEvent* smile = AddEvent(0);
     const TEvent* frown = AddEvent(1);
-    Project().FilteredTypes = {1, 7};
+    Project().SetFilteredTypes({1, 7});
     form->RefreshTypeList();
     EXPECT_EQ(Project().FilteredTypes, (std::set<int32_t>{1}));
     form->Action(Id::ActionTimeLine)->trigger();
@@ -206,7 +206,7 @@ TEST_F(FormMainTypesTest, UntickingAGroupTakesItsTypesButtonsAndKeysAwayUntilTic
     const int32_t face = Project().EnsureGroup(QStringLiteral("Face"));
     AddType(QStringLiteral("Smile"), face, 1);
     AddType(QStringLiteral("Cough"), -1, -1);
-    Project().EventTypes[0].Key = 'S';
+    Project().EditEventType(0, [&](TEventType& edited) { edited.Key = 'S'; });
     form->RefreshTypeList();
     EXPECT_EQ(ButtonCaptions(), (QStringList{"Cough ", "Smile S"}));
 
@@ -237,7 +237,7 @@ TEST_F(FormMainTypesTest, GroupCommandsRenameAndDeleteAndTheTypeListFollows) {
     ASSERT_EQ(Project().Groups.Count(), 1);
     EXPECT_EQ(Project().Groups[0].Meaning, "Simple events");
     EXPECT_EQ(groups->ListViewGroups->topLevelItem(0)->text(1), "Simple events");
-    Project().EventTypes[0].Group = 0;
+    Project().EditEventType(0, [&](TEventType& edited) { edited.Group = 0; });
     form->RefreshTypeList();
 
     groups->ListViewGroups->setCurrentItem(groups->ListViewGroups->topLevelItem(0));

@@ -68,7 +68,7 @@ TEST_F(FormMainViews, DrawAndDrawLastEventShowTheActiveShapes) {
     ASSERT_EQ(Video(1).Overlays().size(), 1u);
     const auto& rectangle = dynamic_cast<const TFormVideo::TRectangle&>(*Video(1).Overlays()[0]);
     EXPECT_EQ(rectangle.Label, QStringLiteral("Face"));
-    EXPECT_EQ(rectangle.Parameters, &Project().Events()[0]->Parameters);
+    EXPECT_EQ(rectangle.Event, Project().Events()[0]);
 
     // Far after the newest event only "Draw last event" shows it.
     GoTo(3000);

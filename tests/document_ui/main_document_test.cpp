@@ -77,7 +77,7 @@ TEST_F(MainDocumentTest, SaveAsThenOpenRestoresProjectLayoutAndCaption) {
     const int32_t type = Project().AddEventType(TEventType(QStringLiteral("Smile")));
     Project().InsertEvent(std::make_unique<TEvent>(type, 0, QStringLiteral("first"), TParameters{}));
     Project().InsertEvent(std::make_unique<TEvent>(type, 900, QStringLiteral("later"), TParameters{}));
-    Project().Titles.InsertTitle(std::make_unique<TTitle>(QStringLiteral("Hello"), 0));
+    Project().InsertTitle(std::make_unique<TTitle>(QStringLiteral("Hello"), 0));
     form->SetTitlesPanelVisible(true);
     form->StringGridMessages->horizontalHeader()->resizeSection(2, 150);
     const std::string path = dir.File("project.xml");

@@ -203,7 +203,7 @@ TEST_F(RecordingEndToEnd, EventsRecordedByKeysWhilePlayingSurviveSaveAndOpen) {
 // bottom of a list that showed the newest rows; a list scrolled back stays.
 TEST_F(RecordingEndToEnd, ARecordedEventShowsAtOnceInAListShowingTheNewestRows) {
     const int32_t type = m_form->Project().AddEventType(TEventType(QStringLiteral("Nod")));
-    m_form->Project().EventTypes[type].Key = TextToKey(QStringLiteral("F2"));
+    m_form->Project().EditEventType(type, [&](TEventType& edited) { edited.Key = TextToKey(QStringLiteral("F2")); });
     m_form->RefreshTypeList();
     for (int32_t time = 0; time < 100; ++time)
         m_form->Project().InsertEvent(std::make_unique<TEvent>(type, time * 10, QString(), TParameters{}));
@@ -223,7 +223,8 @@ TEST_F(RecordingEndToEnd, ARecordedEventShowsAtOnceInAListShowingTheNewestRows) 
     m_form->EditEventText->clearFocus();
     Press(Qt::Key_F2);
     ASSERT_EQ(m_form->Project().Events().Count(), 101u);
-    m_form->Project().Events()[100]->Text = QStringLiteral("new");
+    const TEvent* newest = m_form->Project().Events()[100];
+    m_form->Project().ChangeEvent(newest, newest->EventType, QStringLiteral("new"), newest->Parameters);
     m_form->FillEventGrid(false);
     EXPECT_EQ(bottomText(), "1200 new");
 

@@ -15,8 +15,8 @@ namespace {
 
 TEST(FormRegion, ListsEveryTypeAndAnswersTheChoice) {
     TProject project;
-    project.EventTypes.AddEventType(TEventType(QStringLiteral("Walk")));
-    project.EventTypes.AddEventType(TEventType(QStringLiteral("Face")));
+    project.AddEventType(TEventType(QStringLiteral("Walk")));
+    project.AddEventType(TEventType(QStringLiteral("Face")));
     TFormRegion form(nullptr, project);
     form.Prepare();
     form.EditCamera->setText(QStringLiteral("old"));

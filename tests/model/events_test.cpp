@@ -83,7 +83,7 @@ TEST_F(EventList, BoundsAndIdentity) {
     EXPECT_FALSE(events.Delete(&stranger));
     EXPECT_EQ(events.Count(), 5u);
 
-    TEvent* middle = events[2];
+    const TEvent* middle = events[2];
     auto taken = events.Take(middle);
     EXPECT_EQ(taken.get(), middle);
     EXPECT_EQ(events.Count(), 4u);
@@ -115,7 +115,7 @@ TEST_F(EventList, StaysOrderedUnderRandomOperations) {
             present.erase(events[index]->Text.toInt());
             events.DeleteAt(index);
         } else if (operation < 8) {
-            TEvent* event = events[random() % events.Count()];
+            TEvent* event = events.MutableAt(random() % events.Count());
             present.erase(event->Text.toInt());
             event->Text = QString::number(m_sequence++);
             present.insert(event->Text.toInt());

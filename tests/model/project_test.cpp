@@ -36,7 +36,7 @@ class ProjectWithFiveTypes : public ::testing::Test {
 protected:
     void SetUp() override {
         for (int type = 0; type < 5; ++type)
-            project.EventTypes.AddEventType(TEventType(QString("T%1").arg(type)));
+            project.AddEventType(TEventType(QString("T%1").arg(type)));
         for (int round = 0; round < 2; ++round)
             for (int type = 4; type >= 0; --type)
                 project.InsertEvent(
@@ -79,20 +79,20 @@ TEST_F(ProjectWithFiveTypes, DeletingTypeTwoRemovesItsEventsAndRenumbersLaterOne
 }
 
 TEST_F(ProjectWithFiveTypes, DeletingATypeRenumbersTheFilter) {
-    project.FilteredTypes = {1, 2, 4};
+    project.SetFilteredTypes({1, 2, 4});
     project.DeleteEventType(2);
     EXPECT_EQ(project.FilteredTypes, (std::set<int32_t>{1, 3}));
     EXPECT_EQ(project.EventTypes[3].Name, "T4");
 }
 
 TEST_F(ProjectWithFiveTypes, FilterEntriesOutsideTheListAreDropped) {
-    project.FilteredTypes = {-1, 0, 4, 9};
+    project.SetFilteredTypes({-1, 0, 4, 9});
     project.DeleteEventType(4);
     EXPECT_EQ(project.FilteredTypes, (std::set<int32_t>{0}));
 }
 
 TEST_F(ProjectWithFiveTypes, DeletingAMissingTypeChangesNothing) {
-    project.FilteredTypes = {4};
+    project.SetFilteredTypes({4});
     EXPECT_FALSE(project.DeleteEventType(5));
     EXPECT_FALSE(project.DeleteEventType(-1));
     EXPECT_EQ(project.EventTypes.Count(), 5);
@@ -113,7 +113,7 @@ TEST_F(ProjectWithFiveTypes, EventsOfUnknownTypesAreRefused) {
 }
 
 TEST_F(ProjectWithFiveTypes, EventChangesReachTheListeners) {
-    TEvent* event = project.InsertEvent(std::make_unique<TEvent>(1, 3, "new", TParameters()));
+    const TEvent* event = project.InsertEvent(std::make_unique<TEvent>(1, 3, "new", TParameters()));
     ASSERT_EQ(listener.Inserted, std::vector<const TEvent*>{event});
 
     EXPECT_EQ(project.MoveEventToTime(event, -1), 0);
@@ -123,7 +123,7 @@ TEST_F(ProjectWithFiveTypes, EventChangesReachTheListeners) {
     EXPECT_TRUE(project.DeleteEvent(event));
     const TEvent stranger(1, -1);
     EXPECT_FALSE(project.DeleteEvent(&stranger));
-    EXPECT_EQ(project.TakeEvent(&stranger), nullptr);
+    EXPECT_FALSE(project.DeleteTitle(nullptr));
     EXPECT_EQ(project.MoveEventToTime(&stranger, 0), -1);
     EXPECT_EQ(listener.Removing.size(), 2u);
 
@@ -201,10 +201,10 @@ TEST_F(ProjectWithFiveTypes, ListenersMayLeaveWhileBeingTold) {
 }
 
 TEST_F(ProjectWithFiveTypes, ResetEmptiesEverything) {
-    project.Groups.EnsureGroup("G");
-    project.FilteredTypes = {1};
-    project.Titles.InsertTitle(std::make_unique<TTitle>("hello", 0));
-    project.TimeFormat = TTimeFormat::Frames;
+    project.EnsureGroup("G");
+    project.SetFilteredTypes({1});
+    project.InsertTitle(std::make_unique<TTitle>("hello", 0));
+    project.SetTimeFormat(TTimeFormat::Frames);
     project.Reset();
     EXPECT_TRUE(project.Events().IsEmpty());
     EXPECT_TRUE(project.Titles.IsEmpty());

@@ -18,8 +18,8 @@ protected:
         rig.Project.AddEventType(type);
         for (int32_t time : {1001, 0, 20, 1000, -60})
             rig.Project.InsertEvent(std::make_unique<TEvent>(0, time, QString::number(time), TParameters()));
-        rig.Project.Titles.InsertTitle(std::make_unique<TTitle>("a", 20));
-        rig.Project.Titles.InsertTitle(std::make_unique<TTitle>("b", 999));
+        rig.Project.InsertTitle(std::make_unique<TTitle>("a", 20));
+        rig.Project.InsertTitle(std::make_unique<TTitle>("b", 999));
     }
 
     std::vector<int32_t> EventTimes() const {

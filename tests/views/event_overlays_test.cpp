@@ -19,9 +19,9 @@ template <typename... TArgs> QString Call(const char* name, TArgs... args) {
 class TRecordingTarget final : public TOverlayTarget {
 public:
     void AddRectangle(int32_t minX, int32_t minY, int32_t maxX, int32_t maxY, const QString& label,
-                      TParameters* eventParameters) override {
+                      const TEvent* event) override {
         Calls << Call("rect", minX, minY, maxX, maxY) + u' ' + label;
-        Lists.push_back(eventParameters);
+        Lists.push_back(event);
     }
     void AddPolygon(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3, int32_t x4,
                     int32_t y4) override {
@@ -39,7 +39,7 @@ public:
     }
 
     QStringList Calls;
-    std::vector<TParameters*> Lists;
+    std::vector<const TEvent*> Lists;
 };
 
 TParameters Params(const QString& text) {
@@ -207,11 +207,11 @@ TEST_F(BuildOverlaysTest, CamerasFilterAndRectangleParameters) {
     Add(993, QStringLiteral("BeginX=1 BeginY=2 EndX=3 EndY=4"));
     Add(994, QStringLiteral("Camera=1.5 BeginX=1 BeginY=2 EndX=3 EndY=4"));
     Add(995, QStringLiteral("Camera=1 BeginX=9 BeginY=9 EndX=3 EndY=4"), m_hidden);
-    m_project.FilteredTypes.insert(m_hidden);
+    m_project.SetFilteredTypes({m_hidden});
     const auto shapes = Build(1000);
     EXPECT_EQ(shapes.at(1), QStringList{QStringLiteral("rect 1 2 3 4 Face")});
     EXPECT_EQ(shapes.at(2), QStringList{QStringLiteral("arrow 1 2 3 4")});
     // The rectangle refers to its event's own list, which a drag rewrites.
     ASSERT_EQ(m_cameras[0].Lists.size(), 1u);
-    EXPECT_EQ(m_cameras[0].Lists[0], &m_project.Events()[0]->Parameters);
+    EXPECT_EQ(m_cameras[0].Lists[0], m_project.Events()[0]);
 }

@@ -149,6 +149,7 @@ TEST_F(ActiveViewsTest, ShapesOfActiveEventsOnTheCameraPicture) {
 }
 
 TEST_F(ActiveViewsTest, RightDragOfAnEventRectangleRewritesTheEvent) {
+    m_host.Project = &m_project;
     TFormVideo& first = OpenWindow(1, 320, 240);
     first.SetDoubleBuffered(false);
     first.ImageVideo->resize(320, 240);

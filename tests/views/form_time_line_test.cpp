@@ -111,7 +111,6 @@ TEST_F(FormTimeLineTest, LabelColumnFitsEveryRowAndFollowsRenamedGroups) {
     form.SetTimelinePosition(3000); // a paint with the widths remembered
     EXPECT_EQ(form.Geometry().LabelWidth, expected);
 
-    project.Groups[0].Name = QString(80, u'W');
-    project.NotifyGroupsChanged();
+    project.EditGroup(0, [](TEventTypeGroup& group) { group.Name = QString(80, u'W'); });
     EXPECT_EQ(form.Geometry().LabelWidth, metrics.horizontalAdvance(QString(80, u'W')) + 4);
 }

@@ -100,18 +100,23 @@ TEST_F(FormVideoMouseTest, ClicksCountInVideoPixels) {
 }
 
 TEST_F(FormVideoMouseTest, MovingAnEventsRectangleRewritesItAndRefillsTheGrid) {
-    TParameters event{{"Camera", "1"}, {"MinX", "10"}, {"MaxX", "30"}, {"MinY", "10"}, {"MaxY", "30"}};
+    const TEvent event(
+        0, 0, QString(),
+        TParameters{{"Camera", "1"}, {"MinX", "10"}, {"MaxX", "30"}, {"MinY", "10"}, {"MaxY", "30"}});
     form.AddRectangle(10, 10, 30, 30, QStringLiteral("e"), &event);
     form.ImageVideoMouseDown(Qt::RightButton, 25, 25);
-    EXPECT_EQ(event.ParametersToText(), QStringLiteral("Camera=1 MinX=15 MaxX=35 MinY=15 MaxY=35"));
+    ASSERT_EQ(host.ChangedParameters.size(), 1u);
+    EXPECT_EQ(host.ChangedParameters[0].first, &event);
+    EXPECT_EQ(host.ChangedParameters[0].second, QStringLiteral("Camera=1 MinX=15 MaxX=35 MinY=15 MaxY=35"));
     EXPECT_EQ(host.GridRefills, std::vector<bool>{false});
     form.ImageVideoMouseMove(Qt::RightButton, 100, 50);
-    EXPECT_EQ(event.ParametersToText(), QStringLiteral("Camera=1 MinX=90 MaxX=110 MinY=40 MaxY=60"));
+    ASSERT_EQ(host.ChangedParameters.size(), 2u);
+    EXPECT_EQ(host.ChangedParameters[1].second, QStringLiteral("Camera=1 MinX=90 MaxX=110 MinY=40 MaxY=60"));
     EXPECT_EQ(host.GridRefills.size(), 2u);
 }
 
 TEST_F(FormVideoMouseTest, AGridRefillThatRebuildsTheOverlaysIsSafe) {
-    TParameters event{{"MinX", "10"}};
+    const TEvent event(0, 0, QString(), TParameters{{"MinX", "10"}});
     form.AddRectangle(10, 10, 30, 30, QString(), &event);
     host.OnFillGrid = [this] {
         form.ClearOverlays();

@@ -108,7 +108,7 @@ TEST_F(EventListTest, ShowAllWithFollowSelectsTheCursorRowAndListsLaterEvents) {
 TEST_F(EventListTest, FilteredTypesAreNotCountedWhenScrolling) {
     for (int32_t i = 0; i < 8; ++i)
         Add(i * 100, QString(), i % 2); // odd indexes are hidden
-    project.FilteredTypes.insert(1);
+    project.SetFilteredTypes({1});
     list.Refresh(At(700), 2, false, true);
     EXPECT_EQ(Shown(list.Grid()), (std::vector<int32_t>{4, 6}));
     ASSERT_TRUE(list.ScrollTowardsOlder());
@@ -141,7 +141,7 @@ TEST(TitleListTest, TitlesFollowOnlyWhenAskedAndNeverShowTheFuture) {
     TProject project;
     TTitleListState list(project);
     for (int32_t i = 0; i < 6; ++i)
-        project.Titles.InsertTitle(std::make_unique<TTitle>(QString::number(i), i * 100));
+        project.InsertTitle(std::make_unique<TTitle>(QString::number(i), i * 100));
     list.Refresh(-1, 3, false, true);
     EXPECT_EQ(Shown(list.Grid()), std::vector<int32_t>{-1});
     list.Refresh(250, 3, false, true);

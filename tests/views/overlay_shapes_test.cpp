@@ -254,11 +254,13 @@ TEST_F(RectangleHitTest, MoveCentresAndAnOddExtentLosesAPixel) {
 }
 
 TEST_F(RectangleHitTest, MoveRewritesTheEventsPairsThatExist) {
-    TParameters parameters{{"Person", "A"}, {"centerx", "1"}, {"MaxX", "2"}, {"MinX", "3"}, {"CenterY", "4"}};
-    TRectangle rectangle(10, 10, 20, 30, QStringLiteral("A"), &parameters);
+    const TEvent event(
+        0, 0, QString(),
+        TParameters{{"Person", "A"}, {"centerx", "1"}, {"MaxX", "2"}, {"MinX", "3"}, {"CenterY", "4"}});
+    TRectangle rectangle(10, 10, 20, 30, QStringLiteral("A"), &event);
     EXPECT_TRUE(rectangle.MoveTo(100, 200));
     // Order and names kept; MinY and MaxY are not added.
-    EXPECT_EQ(parameters.ParametersToText(),
+    EXPECT_EQ(rectangle.Rewritten.ParametersToText(),
               QStringLiteral("Person=A centerx=100 MaxX=105 MinX=95 CenterY=200"));
 }
 

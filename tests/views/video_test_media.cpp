@@ -106,6 +106,12 @@ void TFakeVideoHost::RecordEventNow(int32_t typeIndex, const QString& text,
         OnRecord();
 }
 
+void TFakeVideoHost::ChangeEventParameters(const TEvent* event, const TParameters& parameters) {
+    ChangedParameters.emplace_back(event, parameters.ParametersToText());
+    if (Project && event)
+        Project->ChangeEvent(event, event->EventType, event->Text, parameters);
+}
+
 void TFakeVideoHost::FillEventGrid(bool moveCursor) {
     GridRefills.push_back(moveCursor);
     if (OnFillGrid)

@@ -76,6 +76,7 @@ public:
     QString EventTypeName(int32_t typeIndex) const override;
     void RecordEventNow(int32_t typeIndex, const QString& text, const TParameterNames* ignoredNames,
                         bool replaceSameTime, const TParameters& parameters) override;
+    void ChangeEventParameters(const TEvent* event, const TParameters& parameters) override;
     void FillEventGrid(bool moveCursor) override;
 
     bool Inserting = true;
@@ -87,6 +88,11 @@ public:
 
     std::vector<TRecorded> Recorded;
     std::vector<bool> GridRefills; // moveCursor of each FillEventGrid
+    // When set, ChangeEventParameters gives the event its list there, as
+    // the main window does.
+    TProject* Project = nullptr;
+    // Each ChangeEventParameters: the event and the list in text form.
+    std::vector<std::pair<const TEvent*, QString>> ChangedParameters;
     // Run inside RecordEventNow / FillEventGrid, as the real main window may
     // rebuild the overlays there.
     std::function<void()> OnRecord;

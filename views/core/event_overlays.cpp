@@ -124,11 +124,11 @@ QString RectangleLabel(const QString& typeName, const TOverlayValues& values) {
 }
 
 void AddEventShapes(TOverlayTarget& target, const TOverlayValues& values, const QString& typeName,
-                    TParameters* eventParameters) {
+                    const TEvent* event) {
     const TOverlayValues& v = values;
     if (v.HasAll({N::MinX, N::MinY, N::MaxX, N::MaxY}))
         target.AddRectangle(v.Int(N::MinX), v.Int(N::MinY), v.Int(N::MaxX), v.Int(N::MaxY),
-                            RectangleLabel(typeName, v), eventParameters);
+                            RectangleLabel(typeName, v), event);
     if (v.HasAll({N::CenterX, N::CenterY, N::AxisA, N::AxisB, N::Orientation})) {
         target.AddEllipse(v.Int(N::CenterX), v.Int(N::CenterY), v.Int(N::AxisA), v.Int(N::AxisB),
                           v.Value(N::Orientation));
@@ -158,7 +158,7 @@ void BuildEventOverlays(const TProject& project, int32_t cursor, const TListCloc
     const bool isFrames = clock.TimeFormat == TTimeFormat::Frames;
     const bool hasFilter = !project.FilteredTypes.empty();
     for (int32_t i = cursor; i >= 0; --i) {
-        TEvent& event = *events[static_cast<std::size_t>(i)];
+        const TEvent& event = *events[static_cast<std::size_t>(i)];
         if (hasFilter && project.FilteredTypes.contains(event.EventType))
             continue;
         const int64_t time = event.Time;
@@ -173,6 +173,6 @@ void BuildEventOverlays(const TProject& project, int32_t cursor, const TListCloc
         const QString typeName = project.EventTypes.IsValidIndex(event.EventType)
                                      ? project.EventTypes[event.EventType].Name
                                      : QString();
-        AddEventShapes(*target, values, typeName, &event.Parameters);
+        AddEventShapes(*target, values, typeName, &event);
     }
 }

@@ -89,10 +89,10 @@ private:
 class TOverlayTarget {
 public:
     virtual ~TOverlayTarget() = default;
-    // eventParameters: the event's own list, rewritten when the user moves
-    // the rectangle; it lives until the next rebuild.
+    // event: the event the rectangle shows, whose bounds follow when the user
+    // moves the rectangle; it lives until the next rebuild.
     virtual void AddRectangle(int32_t minX, int32_t minY, int32_t maxX, int32_t maxY, const QString& label,
-                              TParameters* eventParameters) = 0;
+                              const TEvent* event) = 0;
     virtual void AddPolygon(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
                             int32_t x4, int32_t y4) = 0;
     virtual void AddArrow(int32_t x1, int32_t y1, int32_t x2, int32_t y2) = 0;
@@ -113,7 +113,7 @@ QString RectangleLabel(const QString& typeName, const TOverlayValues& values);
 // The shapes of one event on its target: rectangle, ellipse or else cross,
 // quadrilateral with its head gauge, arrow, each when its names are present.
 void AddEventShapes(TOverlayTarget& target, const TOverlayValues& values, const QString& typeName,
-                    TParameters* eventParameters);
+                    const TEvent* event);
 
 // Walks back from `cursor` (index into the events, -1 none) over the active
 // events and adds their shapes. The reference time is the cursor event's

@@ -298,12 +298,13 @@ bool TRectangle::MoveTo(int32_t x, int32_t y) {
     MaxX = SaturateToInt(x + width / 2);
     MinY = SaturateToInt(y - height / 2);
     MaxY = SaturateToInt(y + height / 2);
-    if (!Parameters)
+    if (!Event)
         return false;
+    Rewritten = Event->Parameters;
     const std::pair<const char*, int32_t> values[] = {{"MinX", MinX}, {"MaxX", MaxX}, {"MinY", MinY},
                                                       {"MaxY", MaxY}, {"CenterX", x}, {"CenterY", y}};
     for (const auto& [name, value] : values)
-        if (TParameter* pair = Parameters->FindParameter(QString::fromLatin1(name)))
+        if (TParameter* pair = Rewritten.FindParameter(QString::fromLatin1(name)))
             pair->Value = QString::number(value);
     return true;
 }

@@ -16,6 +16,7 @@
 //
 // Threads: the UI thread (drawing uses a QPainter).
 
+#include "model/events.h"
 #include "model/parameters.h"
 #include "views/core/raster_surface.h"
 
@@ -52,7 +53,7 @@ struct TDrawContext {
 
 class TDrawable {
 public:
-    explicit TDrawable(TParameters* eventParameters = nullptr) : Parameters(eventParameters) {}
+    explicit TDrawable(const TEvent* event = nullptr) : Event(event) {}
     TDrawable(const TDrawable&) = default;
     TDrawable& operator=(const TDrawable&) = default;
     virtual ~TDrawable() = default;
@@ -61,14 +62,16 @@ public:
     // Distance in video pixels from (x, y) to the shape for a right-click
     // selection; the smallest wins. NeverHit when the point is not on it.
     virtual int32_t HitDistance(int32_t x, int32_t y) const;
-    // Centres the shape on (x, y) in video pixels. Returns true when an
-    // event's parameter list was rewritten, so the caller refreshes what
-    // shows those parameters.
+    // Centres the shape on (x, y) in video pixels. Returns true when the
+    // shape belongs to an event: Rewritten then holds the event's parameter
+    // list with the new position, for the caller to give to the event
+    // (through the project, so the change can be taken back).
     virtual bool MoveTo(int32_t x, int32_t y);
     void SetSelected(bool flag) { Selected = flag; }
 
-    // The parameters of the event this shape was made for, or nullptr.
-    TParameters* Parameters = nullptr;
+    // The event this shape was made for, or nullptr.
+    const TEvent* Event = nullptr;
+    TParameters Rewritten;
     // Drawn with a red outer outline instead of a white one.
     bool Selected = false;
 };
@@ -76,8 +79,8 @@ public:
 class TRectangle : public TDrawable {
 public:
     TRectangle(int32_t minX, int32_t minY, int32_t maxX, int32_t maxY, const QString& label,
-               TParameters* eventParameters = nullptr)
-        : TDrawable(eventParameters), MinX(minX), MinY(minY), MaxX(maxX), MaxY(maxY), Label(label) {}
+               const TEvent* event = nullptr)
+        : TDrawable(event), MinX(minX), MinY(minY), MaxX(maxX), MaxY(maxY), Label(label) {}
 
     // The corners are ordered before drawing, so MinX > MaxX still draws; the
     // label sits above the top-left corner, black with a white outline.

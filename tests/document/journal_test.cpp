@@ -1,0 +1,76 @@
+#include "document/change_codec.h"
+#include "document/journal_recovery.h"
+#include "document/session_journal.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+std::string Snapshot(const TProject& p) {
+    std::string out = std::to_string(p.EventTypes.Count()) + "|";
+    for (const auto& e : p.Events())
+        out +=
+            std::to_string(e->EventType) + "/" + std::to_string(e->Time) + "/" + e->Text.toStdString() + ",";
+    return out;
+}
+
+// A session's journal, read back and replayed on an empty project, gives
+// the project the session ended with; a journal cut anywhere inside its last
+// frame replays every frame before it.
+TEST(JournalTest, ReplayRestoresTheSessionAndACutLastFrameIsDropped) {
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("journal-test-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(folder);
+    TProject session;
+    std::string journalPath;
+    std::string beforeLast;
+    {
+        TSessionJournal journal(session, folder.string());
+        journal.Begin(std::string());
+        session.AddEventType(TEventType(QStringLiteral("Walk")));
+        for (int32_t i = 0; i < 5; ++i)
+            session.InsertEvent(std::make_unique<TEvent>(0, 100 - i, QString::number(i), TParameters()));
+        session.Undo();
+        session.OffsetEvents(-98);
+        beforeLast = Snapshot(session);
+        session.DeleteEvent(session.Events()[0]);
+        journal.Saving();
+    }
+    const auto pending = FindPendingJournals(folder.string());
+    ASSERT_EQ(pending.size(), 1u);
+    EXPECT_EQ(pending[0].ChangeCount(), 9u);
+    journalPath = pending[0].JournalPath;
+    std::ifstream in(journalPath, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+
+    auto replayed = [](std::string_view cut) {
+        TProject project;
+        auto contents = DecodeJournal(cut);
+        if (!contents)
+            return std::string("no journal");
+        ReplayJournal(project, *contents);
+        return Snapshot(project);
+    };
+    EXPECT_EQ(replayed(bytes), Snapshot(session));
+    const std::size_t lastFrame = DecodeJournal(bytes)->CompleteBytes;
+    ASSERT_EQ(lastFrame, bytes.size());
+    std::size_t lastStart = 0;
+    for (std::size_t cut = bytes.size() - 1; cut > 0; --cut) {
+        auto contents = DecodeJournal(std::string_view(bytes).substr(0, cut));
+        ASSERT_TRUE(contents);
+        if (contents->Records.size() < 9u) {
+            lastStart = contents->CompleteBytes;
+            break;
+        }
+    }
+    ASSERT_GT(lastStart, 0u);
+    for (std::size_t cut = lastStart; cut < bytes.size(); ++cut)
+        EXPECT_EQ(replayed(std::string_view(bytes).substr(0, cut)), beforeLast) << "cut at " << cut;
+    std::filesystem::remove_all(folder);
+}
+
+} // namespace
