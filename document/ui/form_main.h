@@ -355,6 +355,10 @@ public:
     TFormSecondaryKey* FormSecondaryKey = nullptr;
     TFormInputDevices* FormInputDevices = nullptr;
 
+    // Brings every list, the type windows, the time line and the overlays up
+    // to date after the project changed under them (undo, a journal replay).
+    void RefreshAnnotationViews();
+
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -464,9 +468,6 @@ private:
     // Takes the newest change back (Undo) or makes it again, then refreshes
     // every view that shows the annotation (form_main_history.cpp).
     void ActionUndoRedoExecute(bool isUndo);
-    // Brings every list, the type windows, the time line and the overlays up
-    // to date after the project changed under them (undo, a journal replay).
-    void RefreshAnnotationViews();
 
     // --- Controls -------------------------------------------------------
     QAction* MenuTimeFormatMilliseconds;
