@@ -225,7 +225,8 @@ TEST_F(RecordingEndToEnd, ARecordedEventShowsAtOnceInAListShowingTheNewestRows) 
     ASSERT_EQ(m_form->Project().Events().Count(), 101u);
     const TEvent* newest = m_form->Project().Events()[100];
     m_form->Project().ChangeEvent(newest, newest->EventType, QStringLiteral("new"), newest->Parameters);
-    m_form->FillEventGrid(false);
+    // The refresh every editing command runs after a change.
+    m_form->RefreshEventList(false, false);
     EXPECT_EQ(bottomText(), "1200 new");
 
     m_form->ScrollBarMessages->setValue(0);
