@@ -145,6 +145,7 @@ void TDSFile::OpenVideo(bool deinterlace) {
         Fail("Could not setup callback!");
     m_lastDeliveredIndex = -1;
     m_videoPosition = 0;
+    m_queuePosition = 0;
     m_mode = ModeRead;
     m_streams |= StreamVideo;
 }
@@ -222,43 +223,48 @@ TBuffer* TDSFile::PopChecked(TBuffers& queue) {
     return buffer;
 }
 
-// The picture lands in the frame buffer, which is top-down like GStreamer's
-// buffers; the bottom-up bitmap block is made from it only when asked for, so
-// reading frames costs one copy less.
+// The popped picture is kept as the graph queued it; the frame buffer (top-
+// down like GStreamer's buffers) and the bottom-up bitmap block are made from
+// it only when asked for, and a window's scaled picture skips both.
 void TDSFile::ReadPicture(int32_t index) {
     RequireReading();
     RequireVideo();
-    if (index != m_videoPosition) {
-        if (index == m_lastDeliveredIndex)
-            m_videoPosition = index;
-        else
-            SetVideoPosition(index);
-    }
-    if (m_videoPosition >= m_videoLength || m_videoPosition < 0)
-        throw AVFileErrorGetVideo();
-    if (m_videoPosition == m_lastDeliveredIndex) {
-        ++m_videoPosition;
+    if (index >= 0 && index == m_lastDeliveredIndex) {
+        // Asked again, also after frames were skipped past it: still held.
+        m_videoPosition = index + 1;
         return;
     }
+    if (index != m_queuePosition)
+        SetVideoPosition(index);
+    m_videoPosition = index;
+    if (m_videoPosition >= m_videoLength || m_videoPosition < 0)
+        throw AVFileErrorGetVideo();
     TBuffers& queue = m_interfaces->VideoCallback->Buffers();
     bool startedGraph = false;
     const TWaitResult result = WaitForFrameBuffer(queue, TGraphStart::Allowed, startedGraph, false);
     if (startedGraph)
         PauseGraph();
-    const size_t frameBytes = static_cast<size_t>(m_sourceRowBytes) * static_cast<size_t>(m_height);
-    if (result == TWaitResult::EndOfStream) {
-        std::memset(m_frameBuffer, 0, frameBytes);
-    } else {
-        std::unique_ptr<TBuffer> buffer(PopChecked(queue));
-        std::memcpy(m_frameBuffer, buffer->Data, std::min(frameBytes, static_cast<size_t>(buffer->Length)));
-    }
+    m_current.reset(result == TWaitResult::EndOfStream ? nullptr : PopChecked(queue));
+    m_isFrameBufferStale = true;
     m_isPixelAreaStale = true;
+    m_isScaledStale = true;
     m_lastDeliveredIndex = m_videoPosition;
-    ++m_videoPosition;
+    m_queuePosition = ++m_videoPosition;
+}
+
+void TDSFile::ConvertCurrent() {
+    if (!m_isFrameBufferStale)
+        return;
+    if (m_current == nullptr)
+        std::memset(m_frameBuffer, 0, static_cast<size_t>(m_sourceRowBytes) * static_cast<size_t>(m_height));
+    else if (!m_interfaces->Graph->ConvertPicture(*m_current, m_frameBuffer, m_width, m_height))
+        throw AVFileErrorGetVideo();
+    m_isFrameBufferStale = false;
 }
 
 uint8_t* TDSFile::GetBitmapAt(int32_t index) {
     ReadPicture(index);
+    ConvertCurrent();
     if (m_isPixelAreaStale) {
         for (int32_t row = 0; row < m_height; ++row)
             std::memcpy(m_pixelArea + (static_cast<size_t>(m_height) - 1 - row) * m_bitmapRowBytes,
@@ -270,12 +276,63 @@ uint8_t* TDSFile::GetBitmapAt(int32_t index) {
 
 uint8_t* TDSFile::GetFrameAt(int32_t index) {
     ReadPicture(index);
+    ConvertCurrent();
     return m_frameBuffer;
 }
 
 void TDSFile::CopyFrameAt(uint8_t* buffer, int32_t index) {
     ReadPicture(index);
+    // Converted straight into the caller's buffer when nothing else asked for
+    // the picture yet.
+    if (m_isFrameBufferStale && m_current != nullptr) {
+        if (!m_interfaces->Graph->ConvertPicture(*m_current, buffer, m_width, m_height))
+            throw AVFileErrorGetVideo();
+        return;
+    }
+    ConvertCurrent();
     std::memcpy(buffer, m_frameBuffer, static_cast<size_t>(m_sourceRowBytes) * static_cast<size_t>(m_height));
+}
+
+const uint8_t* TDSFile::GetScaledFrameAt(int32_t index, int32_t width, int32_t height) {
+    RequireReading();
+    RequireVideo();
+    if (width <= 0 || height <= 0 || (width == m_width && height == m_height))
+        return GetFrameAt(index);
+    ReadPicture(index);
+    if (!m_isScaledStale && m_scaledWidth == width && m_scaledHeight == height)
+        return m_scaled.data();
+    m_scaled.resize(static_cast<size_t>(width) * 4 * static_cast<size_t>(height));
+    m_scaledWidth = width;
+    m_scaledHeight = height;
+    if (m_current == nullptr)
+        std::fill(m_scaled.begin(), m_scaled.end(), uint8_t{0});
+    else if (!m_interfaces->Graph->ConvertPicture(*m_current, m_scaled.data(), width, height))
+        throw AVFileErrorGetVideo();
+    m_isScaledStale = false;
+    return m_scaled.data();
+}
+
+int32_t TDSFile::SeekKeyFrame(int32_t index) {
+    RequireReading();
+    RequireVideo();
+    if (index >= 0 && index == m_lastDeliveredIndex) {
+        m_videoPosition = index;
+        return index;
+    }
+    if (index < 0 || index >= m_videoLength) {
+        Seek(index);
+        return index;
+    }
+    DetachAndStop();
+    TFilterGraph& graph = *m_interfaces->Graph;
+    int64_t key = graph.SetPositionKeyFrame(index, m_rate, m_scale);
+    if (key < 0 || key > index) {
+        if (!graph.SetPositionFrame(index, m_rate, m_scale))
+            throw AVFileErrorRead("Could not set position!");
+        key = index;
+    }
+    Reattach(static_cast<int32_t>(key));
+    return static_cast<int32_t>(key);
 }
 
 int32_t TDSFile::SkipFrames(int32_t count) {
@@ -287,6 +344,9 @@ int32_t TDSFile::SkipFrames(int32_t count) {
         throw AVFileErrorGetVideo();
     if (m_interfaces->Graph->GetEventHandle() == nullptr)
         throw AVFileErrorGetVideo("Handle error!");
+    // The held picture was asked for again after frames were skipped past it.
+    if (m_videoPosition != m_queuePosition)
+        Seek(m_videoPosition);
     TBuffers& queue = m_interfaces->VideoCallback->Buffers();
     bool startedGraph = false;
     try {
@@ -294,7 +354,7 @@ int32_t TDSFile::SkipFrames(int32_t count) {
             const TGraphStart start = startedGraph ? TGraphStart::AlreadyStarted : TGraphStart::Allowed;
             if (WaitForFrameBuffer(queue, start, startedGraph, false) == TWaitResult::Buffer)
                 delete queue.Pop();
-            ++m_videoPosition;
+            m_queuePosition = ++m_videoPosition;
         }
     } catch (const AVFileError&) {
         if (startedGraph)
@@ -358,39 +418,50 @@ void TDSFile::SkipAudio() {
     m_audioPosition += static_cast<int32_t>(bytes / (static_cast<int64_t>(m_channels) * 2));
 }
 
-void TDSFile::Seek(int32_t index) {
-    RequireOpened();
-    if (m_mode != ModeRead)
-        return;
+void TDSFile::DetachAndStop() {
     TFilterGraph& graph = *m_interfaces->Graph;
-    const bool hasVideo = (m_streams & StreamVideo) != 0;
-    const bool hasAudio = (m_streams & StreamAudio) != 0;
-    if ((hasVideo && !graph.SetCallback(TGraphStream::Video, nullptr)) ||
-        (hasAudio && !graph.SetCallback(TGraphStream::Audio, nullptr)))
+    if (((m_streams & StreamVideo) && !graph.SetCallback(TGraphStream::Video, nullptr)) ||
+        ((m_streams & StreamAudio) && !graph.SetCallback(TGraphStream::Audio, nullptr)))
         throw AVFileErrorRead("Could not setup callback!");
     TGraphResult result = graph.Stop();
     if (result == TGraphResult::Pending)
         result = graph.WaitForState();
     if (result == TGraphResult::Failed)
         throw AVFileErrorRead("Could not stop graph!");
-    if (!graph.SetPositionFrame(index, m_rate, m_scale))
-        throw AVFileErrorRead("Could not set position!");
-    if (hasVideo) {
+}
+
+// The queues are cleared while nothing can reach them, so that a picture the
+// graph hands on attaching (a key frame already decoded) stays.
+void TDSFile::Reattach(int32_t index) {
+    TFilterGraph& graph = *m_interfaces->Graph;
+    if (m_streams & StreamVideo) {
+        m_interfaces->VideoCallback->Buffers().Clear();
         if (!graph.SetCallback(TGraphStream::Video, m_interfaces->VideoCallback.get()))
             throw AVFileErrorRead("Could not setup callback!");
-        m_interfaces->VideoCallback->Buffers().Clear();
         m_videoPosition = index;
+        m_queuePosition = index;
     }
-    if (hasAudio) {
+    if (m_streams & StreamAudio) {
+        m_interfaces->AudioCallback->Buffers().Clear();
         if (!graph.SetCallback(TGraphStream::Audio, m_interfaces->AudioCallback.get()))
             throw AVFileErrorRead("Could not setup callback!");
-        m_interfaces->AudioCallback->Buffers().Clear();
         m_audioPosition =
             static_cast<int32_t>(static_cast<double>(m_samplesPerSecond) * index * m_scale / m_rate);
     }
-    // The block no longer holds the picture at the new position's predecessor
-    // in the graph's order: handing it out again would shift every later frame.
+    // The held picture is no longer the new position's predecessor in the
+    // graph's order: handing it out again would shift every later frame.
     m_lastDeliveredIndex = -1;
+    m_current.reset();
+}
+
+void TDSFile::Seek(int32_t index) {
+    RequireOpened();
+    if (m_mode != ModeRead)
+        return;
+    DetachAndStop();
+    if (!m_interfaces->Graph->SetPositionFrame(index, m_rate, m_scale))
+        throw AVFileErrorRead("Could not set position!");
+    Reattach(index);
 }
 
 int32_t TDSFile::SetVideoPosition(int32_t index) {
@@ -435,6 +506,7 @@ void TDSFile::FreeBlocks() {
 }
 
 void TDSFile::Close() {
+    m_current.reset(); // before the graph it came from
     TAVFile::Close();
     m_interfaces->Graph.reset();
     m_interfaces->VideoCallback.reset();

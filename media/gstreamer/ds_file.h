@@ -24,19 +24,27 @@
 //   "Could not set position!".
 // - A buffer that found no memory: AVFileErrorMemory when it is consumed.
 //
+// Pictures wait in the queue in the decoder's own layout and are converted
+// only when asked for: to the full-size BGRx frame (GetFrameAt and the
+// others), or straight to a window's size (GetScaledFrameAt); both come from
+// the same decoded picture, so asking for one after the other decodes
+// nothing again.
+//
 // Threads: one caller thread; the graph's streaming threads only fill the
 // queues.
 
 #include "media/av_file.h"
+#include "media/fast_frame_access.h"
 #include "media/gstreamer/platform/filter_graph.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TDSFileI;
 
-class TDSFile : public TAVFile {
+class TDSFile : public TAVFile, public TFastFrameAccess {
 public:
     // graphFactory: the framework to build graphs with (tests pass a fake);
     // empty means GStreamer.
@@ -57,6 +65,9 @@ public:
     int32_t GetAudioLength() override;
     int32_t SetAudioPosition(int32_t position) override;
 
+    const uint8_t* GetScaledFrameAt(int32_t index, int32_t width, int32_t height) override;
+    int32_t SeekKeyFrame(int32_t index) override;
+
     // Buffers waiting in the video and audio queues (for measurements).
     size_t QueuedBuffers(TGraphStream stream);
 
@@ -74,6 +85,9 @@ private:
     void OpenAudio();
     void ReadDurations();
     void ReadPicture(int32_t index);
+    void ConvertCurrent();
+    void DetachAndStop();
+    void Reattach(int32_t index);
     void FreeBlocks();
     void PauseGraph();
     TBuffer* PopChecked(TBuffers& queue);
@@ -87,10 +101,19 @@ private:
     uint32_t m_audioBlockSize = 0;
     int32_t m_videoLength = 0;
     int32_t m_lastDeliveredIndex = -1;
+    int32_t m_queuePosition = 0; // the index of the next picture the video queue holds
     int32_t m_audioLength = 0;
     uint8_t* m_dsBitmapBlock = nullptr;
     uint8_t* m_pixelArea = nullptr;
     uint8_t* m_frameBuffer = nullptr; // the current picture, top-down
     bool m_isPixelAreaStale = false;  // the bitmap block lags the frame buffer
+    // The picture of the last delivered frame as the graph queued it; nullptr
+    // for a black frame past the end of the stream.
+    std::unique_ptr<TBuffer> m_current;
+    bool m_isFrameBufferStale = false; // the frame buffer lags m_current
+    std::vector<uint8_t> m_scaled;     // m_current at a window's size
+    int32_t m_scaledWidth = 0;
+    int32_t m_scaledHeight = 0;
+    bool m_isScaledStale = true;
     uint8_t* m_audioBlock = nullptr;
 };

@@ -104,6 +104,71 @@ TEST_P(DSAccuracy, LandsOnTheFrameAfterEverySeekAndContinuesFromIt) {
     ASSERT_EQ(FrameNumberAt(0), 0);
 }
 
+// The full-size frame scaled by the nearest pixel, as a window's stretch
+// without smoothing shows it.
+std::vector<uint8_t> NearestScaled(const uint8_t* frame, int width, int height, int toWidth, int toHeight) {
+    std::vector<uint8_t> scaled(static_cast<size_t>(toWidth) * toHeight * 4);
+    for (int y = 0; y < toHeight; ++y)
+        for (int x = 0; x < toWidth; ++x)
+            std::copy_n(frame + (static_cast<size_t>((2 * y + 1) * height / (2 * toHeight)) * width +
+                                 (2 * x + 1) * width / (2 * toWidth)) *
+                                    4,
+                        4, scaled.data() + (static_cast<size_t>(y) * toWidth + x) * 4);
+    return scaled;
+}
+
+// Steps a window's fetches take: in order, skipping, seeking back, and the
+// full-size frame asked for after the scaled one, or after frames were
+// skipped past it.
+TEST_P(DSAccuracy, ScaledPicturesAreTheFullSizeFramesScaled) {
+    const TAVFile::TVideoFormat format = m_file.GetVideoFormat();
+    const int width = format.Width * 3 / 4;
+    const int height = format.Height / 2;
+    const auto check = [&](int index, const char* step) {
+        const uint8_t* picture = m_file.GetScaledFrameAt(index, width, height);
+        ASSERT_EQ(ReadFrameNumber(picture, width, height), index) << step << " " << index;
+        const std::vector<uint8_t> scaled(picture, picture + static_cast<size_t>(width) * height * 4);
+        EXPECT_EQ(m_file.GetVideoPosition(), index + 1);
+        const uint8_t* full = m_file.GetFrameAt(index);
+        ASSERT_EQ(ReadFrameNumber(full, format.Width, format.Height), index) << "full size after " << step;
+        // One pass from the decoder's layout places chroma a little
+        // differently from converting first: edges differ, the picture not.
+        EXPECT_LT(MeanAbsoluteError(scaled.data(),
+                                    NearestScaled(full, format.Width, format.Height, width, height).data(),
+                                    width, height),
+                  1.5)
+            << step << " " << index;
+    };
+    for (int index : {0, 1, 2, 17, 9, Frames() - 1})
+        check(index, "seek or in order");
+    check(20, "seek");
+    m_file.SkipFrames(3);
+    check(24, "after skipping");
+    m_file.SkipFrames(2);
+    ASSERT_EQ(FrameNumberAt(24), 24) << "skipped past, never converted to full size";
+    ASSERT_EQ(FrameNumberAt(25), 25);
+}
+
+TEST_P(DSAccuracy, KeyFrameSeekLandsOnTheGopKeyAndReadingOnIsExact) {
+    const std::string& label = GetParam().label;
+    // Containers whose key frames lie on the frame grid by their times; the
+    // others seek exactly, which is never wrong, only slower.
+    const bool findsKeys = label == "DSH264Mp4" || label == "DSH264Mkv";
+    for (int target : {40, 5, Frames() - 1, 12, 13, 70}) {
+        const int key = m_file.SeekKeyFrame(target);
+        ASSERT_LE(key, target);
+        if (findsKeys && target < Frames() - 1) {
+            EXPECT_EQ(key, target - target % GetParam().gopSize) << "target " << target;
+        }
+        EXPECT_EQ(m_file.GetVideoPosition(), key);
+        ASSERT_EQ(FrameNumberAt(key), key) << "key frame for " << target;
+        if (key + 1 < Frames()) {
+            ASSERT_EQ(FrameNumberAt(key + 1), key + 1) << "after the key frame for " << target;
+        }
+        ASSERT_EQ(FrameNumberAt(target), target) << "exact frame after the preview of " << target;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Codecs, DSAccuracy, ::testing::ValuesIn(Clips()),
                          [](const ::testing::TestParamInfo<TClipSpec>& info) { return info.param.label; });
 

@@ -23,8 +23,10 @@ struct TScript {
     int32_t BuffersPerRun = 1;
     bool HasDeinterlacer = true;
     int32_t EndCode = GraphEventComplete; // what the graph reports when it has no more
+    int32_t KeyInterval = 0;              // key frames every so many pictures; 0: none known
     // Seen:
     int32_t Runs = 0;
+    int32_t Conversions = 0;
     std::optional<bool> RenderedWithDeinterlacer;
 };
 
@@ -69,6 +71,11 @@ public:
     void RemoveReferenceClock() override {}
     bool SetCallback(TGraphStream stream, TSampleGrabberCB* callback) override {
         (stream == TGraphStream::Video ? m_video : m_audio) = callback;
+        if (stream == TGraphStream::Video && callback != nullptr && m_keyPicture >= 0) {
+            const std::vector<uint8_t> picture = Picture(m_keyPicture);
+            callback->BufferCB(0, picture.data(), static_cast<int32_t>(picture.size()));
+        }
+        m_keyPicture = -1;
         return true;
     }
     TGraphResult Run() override {
@@ -95,6 +102,24 @@ public:
         m_event.Reset();
         return true;
     }
+    int64_t SetPositionKeyFrame(int64_t frame, uint32_t, uint32_t) override {
+        if (m_script.KeyInterval <= 0)
+            return -1;
+        m_keyPicture = static_cast<int32_t>(frame - frame % m_script.KeyInterval);
+        m_next = m_keyPicture + 1;
+        m_event.Reset();
+        return m_keyPicture;
+    }
+    // Picks the top-left pixel of the picture for every pixel at another size.
+    bool ConvertPicture(const TBuffer& picture, uint8_t* target, int32_t width, int32_t height) override {
+        ++m_script.Conversions;
+        if (width == Width && height == Height)
+            std::copy(picture.Data, picture.Data + picture.Length, target);
+        else
+            for (int32_t i = 0; i < width * height * 4; ++i)
+                target[i] = picture.Data[i % 4];
+        return true;
+    }
     TManualResetEvent* GetEventHandle() override { return &m_event; }
     bool GetEvent(int32_t& code) override {
         if (!m_event.IsSet())
@@ -108,6 +133,7 @@ private:
     TManualResetEvent m_event;
     TScript& m_script;
     int32_t m_next = 0;
+    int32_t m_keyPicture = -1; // queued when the video callback is attached
     TSampleGrabberCB* m_video = nullptr;
     TSampleGrabberCB* m_audio = nullptr;
 };
@@ -301,6 +327,48 @@ TEST_F(DSFileTest, SeekClearsTheQueuesAndMovesAudioWithTheFrame) {
     m_file.SkipAudio();
     EXPECT_EQ(m_file.GetAudioPosition(), 8000 * 7 / 25 + 5 * 400);
     EXPECT_EQ(m_file.SetAudioPosition(8000), 8000);
+}
+
+// A window's scaled picture and the full-size frame come from one decoded
+// picture, each converted once, whichever is asked for first and also after
+// frames were skipped past it.
+TEST_F(DSFileTest, ScaledAndFullSizePicturesShareOneDecodedPicture) {
+    m_script.BuffersPerRun = 10;
+    m_script.FramesDelivered = 50;
+    Opened();
+    EXPECT_EQ(m_file.GetScaledFrameAt(2, 3, 1)[8], 2);
+    EXPECT_EQ(m_file.GetVideoPosition(), 3);
+    EXPECT_EQ(m_script.Conversions, 1) << "the full-size frame waits until asked for";
+    EXPECT_EQ(m_file.GetScaledFrameAt(2, 3, 1)[0], 2);
+    EXPECT_EQ(TopOf(2), 2);
+    EXPECT_EQ(TopOf(2), 2);
+    EXPECT_EQ(m_script.Conversions, 2);
+    EXPECT_EQ(m_file.SkipFrames(3), 6);
+    EXPECT_EQ(TopOf(2), 2) << "still held after the skip";
+    EXPECT_EQ(TopOf(3), 3) << "the queue moved on: this one is sought";
+    EXPECT_EQ(TopOf(4), 4);
+    EXPECT_EQ(m_file.SkipFrames(1), 6);
+    EXPECT_EQ(TopOf(6), 6);
+    EXPECT_EQ(m_file.GetScaledFrameAt(7, Width, Height), m_file.GetFrameAt(7))
+        << "own size: the frame itself";
+}
+
+TEST_F(DSFileTest, KeyFrameSeekQueuesTheKeyPictureWithoutRunningTheGraph) {
+    m_script.FramesDelivered = 50;
+    Opened(TAVFile::StreamVideo | TAVFile::StreamAudio);
+    EXPECT_EQ(TopOf(0), 0);
+    const int32_t runs = m_script.Runs;
+    m_script.KeyInterval = 4;
+    EXPECT_EQ(m_file.SeekKeyFrame(10), 8);
+    EXPECT_EQ(m_file.GetVideoPosition(), 8);
+    EXPECT_EQ(m_file.GetAudioPosition(), 8000 * 8 / 25);
+    EXPECT_EQ(m_file.GetScaledFrameAt(8, 1, 1)[0], 8);
+    EXPECT_EQ(m_script.Runs, runs);
+    EXPECT_EQ(TopOf(9), 9);
+    EXPECT_EQ(m_file.SeekKeyFrame(9), 9) << "the picture held is the cheapest";
+    m_script.KeyInterval = 0;
+    EXPECT_EQ(m_file.SeekKeyFrame(13), 13) << "no key frame known: an exact seek";
+    EXPECT_EQ(TopOf(13), 13);
 }
 
 TEST(DSBuffers, EventIsSetExactlyWhileTheQueueHoldsBuffers) {

@@ -84,6 +84,15 @@ TEST_P(DSGrid, EveryWayOfReachingAFrameAgreesOnTheGrid) {
     }
     for (int n = 1; n < frames; n += n % 3 + 1)
         ASSERT_EQ(NumberAt(file, n), expected[static_cast<size_t>(n)]) << "stepping to " << n;
+
+    // A scrub's preview shows the frame it names, and the exact frame follows.
+    for (int n : {frames * 2 / 3, 30, frames - 1, 61, 7}) {
+        const int key = file.SeekKeyFrame(n);
+        ASSERT_LE(key, n);
+        ASSERT_EQ(NumberAt(file, key), expected[static_cast<size_t>(key)])
+            << "key frame " << key << " for " << n;
+        ASSERT_EQ(NumberAt(file, n), expected[static_cast<size_t>(n)]) << "after the preview of " << n;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, DSGrid, ::testing::ValuesIn(GridCases()),

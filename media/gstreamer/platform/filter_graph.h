@@ -1,9 +1,10 @@
 #pragma once
 // TFilterGraph: the media-framework operations the filter-graph backend needs,
-// as a narrow interface. The graph decodes one file into a video sink (32-bit
-// BGRx pictures, rows bottom-up) and an audio sink (interleaved signed 16-bit
-// PCM); every delivered buffer goes to the callback attached to its stream, on
-// the framework's streaming thread.
+// as a narrow interface. The graph decodes one file into a video sink
+// (pictures in whatever layout the graph chooses, turned into 32-bit BGRx by
+// ConvertPicture) and an audio sink (interleaved signed 16-bit PCM); every
+// delivered buffer goes to the callback attached to its stream, on the
+// framework's streaming thread.
 //
 // Threads: every operation is called from the consumer thread; callbacks run
 // on streaming threads. Results are plain values; the backend turns them into
@@ -79,6 +80,18 @@ public:
     // Next frame delivered is this one; the graph must be stopped.
     // rate/scale: frames per second, for graphs that can only seek by time.
     virtual bool SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) = 0;
+    // Moves to the key frame at or before frame, decoding only that picture,
+    // and returns its index; the graph must be stopped and the callbacks
+    // detached. The key frame's picture is the next one the video stream
+    // delivers: it is queued as soon as a video callback is attached. -1 when
+    // the graph cannot tell the key frame's index (the position is then
+    // undefined: set it exactly).
+    virtual int64_t SetPositionKeyFrame(int64_t frame, uint32_t rate, uint32_t scale) = 0;
+    // Writes a picture the video callback received as BGRx, width x height
+    // with rows of width x 4 bytes top to bottom; a size other than the
+    // picture's own is reached in the same pass by taking the nearest source
+    // pixel. false when the picture cannot be converted.
+    virtual bool ConvertPicture(const TBuffer& picture, uint8_t* target, int32_t width, int32_t height) = 0;
 
     // Set while events are pending; nullptr when the graph has none.
     virtual TManualResetEvent* GetEventHandle() = 0;

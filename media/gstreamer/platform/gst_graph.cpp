@@ -4,6 +4,7 @@
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
+#include <gst/video/video.h>
 
 #include <algorithm>
 #include <atomic>
@@ -29,6 +30,7 @@ constexpr size_t PendingPictures = 4;
 constexpr size_t MinReadAheadBuffers = 4;
 constexpr size_t MaxReadAheadBuffers = 12;
 constexpr size_t ReadAheadBytes = size_t{32} << 20;
+constexpr guint FullSizeConverterThreads = 2;
 
 // A delivered sample kept mapped while its bytes wait in a queue.
 class TMappedSample : public TBufferOwner {
@@ -51,6 +53,7 @@ public:
     }
     const uint8_t* Data() const { return m_map.data; }
     size_t Size() const { return m_map.size; }
+    GstSample* Sample() const { return m_sample; }
 
 private:
     TMappedSample() = default;
@@ -58,6 +61,75 @@ private:
     GstSample* m_sample = nullptr;
     GstMapInfo m_map{};
 };
+
+// One conversion from the decoder's layout to BGRx of one size, kept while
+// the pictures keep their layout.
+class TPictureConverter {
+public:
+    explicit TPictureConverter(bool scales) : m_scales(scales) {}
+    ~TPictureConverter() { Reset(); }
+    TPictureConverter(const TPictureConverter&) = delete;
+    TPictureConverter& operator=(const TPictureConverter&) = delete;
+    bool Convert(GstSample* sample, uint8_t* target, int32_t width, int32_t height);
+
+private:
+    void Reset() {
+        if (m_converter != nullptr)
+            gst_video_converter_free(m_converter);
+        m_converter = nullptr;
+    }
+    bool m_scales;
+    GstVideoConverter* m_converter = nullptr;
+    GstVideoInfo m_in{};
+    GstVideoInfo m_out{};
+};
+
+bool TPictureConverter::Convert(GstSample* sample, uint8_t* target, int32_t width, int32_t height) {
+    GstVideoInfo in;
+    GstCaps* caps = gst_sample_get_caps(sample);
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    if (caps == nullptr || buffer == nullptr || !gst_video_info_from_caps(&in, caps))
+        return false;
+    if (m_converter == nullptr || !gst_video_info_is_equal(&in, &m_in) ||
+        GST_VIDEO_INFO_WIDTH(&m_out) != width || GST_VIDEO_INFO_HEIGHT(&m_out) != height) {
+        Reset();
+        m_in = in;
+        gst_video_info_set_interlaced_format(&m_out, GST_VIDEO_FORMAT_BGRx,
+                                             GST_VIDEO_INFO_INTERLACE_MODE(&m_in), static_cast<guint>(width),
+                                             static_cast<guint>(height));
+        GST_VIDEO_INFO_FPS_N(&m_out) = GST_VIDEO_INFO_FPS_N(&m_in);
+        GST_VIDEO_INFO_FPS_D(&m_out) = GST_VIDEO_INFO_FPS_D(&m_in);
+        // Scaled pictures are a window's: the nearest pixel, as a stretch
+        // without smoothing picks it, and small enough for one thread. The
+        // full-size picture is what the element would make, on both cores.
+        GstStructure* options =
+            m_scales ? gst_structure_new("options", GST_VIDEO_CONVERTER_OPT_RESAMPLER_METHOD,
+                                         GST_TYPE_VIDEO_RESAMPLER_METHOD, GST_VIDEO_RESAMPLER_METHOD_NEAREST,
+                                         GST_VIDEO_CONVERTER_OPT_CHROMA_RESAMPLER_METHOD,
+                                         GST_TYPE_VIDEO_RESAMPLER_METHOD, GST_VIDEO_RESAMPLER_METHOD_NEAREST,
+                                         GST_VIDEO_CONVERTER_OPT_THREADS, G_TYPE_UINT, 1u, nullptr)
+                     : gst_structure_new("options", GST_VIDEO_CONVERTER_OPT_THREADS, G_TYPE_UINT,
+                                         FullSizeConverterThreads, nullptr);
+        m_converter = gst_video_converter_new(&m_in, &m_out, options);
+        if (m_converter == nullptr)
+            return false;
+    }
+    GstVideoFrame source;
+    if (!gst_video_frame_map(&source, &m_in, buffer, GST_MAP_READ))
+        return false;
+    const gsize bytes = GST_VIDEO_INFO_SIZE(&m_out);
+    GstBuffer* wrapped = gst_buffer_new_wrapped_full(static_cast<GstMemoryFlags>(0), target, bytes, 0, bytes,
+                                                     nullptr, nullptr);
+    GstVideoFrame destination;
+    const bool mapped = gst_video_frame_map(&destination, &m_out, wrapped, GST_MAP_WRITE) != FALSE;
+    if (mapped) {
+        gst_video_converter_frame(m_converter, &source, &destination);
+        gst_video_frame_unmap(&destination);
+    }
+    gst_buffer_unref(wrapped);
+    gst_video_frame_unmap(&source);
+    return mapped;
+}
 
 struct TBranch {
     GstElement* Sink = nullptr;   // appsink; nullptr until the decoder offers the stream
@@ -82,7 +154,9 @@ struct TBranch {
     // converter; -1 for one without a time. The picture after the held one
     // tells how long it lasts before it is converted itself.
     std::deque<int64_t> Entered;
-    bool Scanning = false; // video: only record times (ScanTimes)
+    bool EnteredEnd = false;             // the end of the stream entered after them
+    std::condition_variable EnteredMore; // a time or the end entered
+    bool Scanning = false;               // video: only record times (ScanTimes)
     std::vector<int64_t> ScanTimes;
     int64_t OriginNs = 0; // stream time of frame or sample 0
     int FpsNumerator = 0;
@@ -121,6 +195,8 @@ public:
     }
     TGraphResult WaitForState() override;
     bool SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) override;
+    int64_t SetPositionKeyFrame(int64_t frame, uint32_t rate, uint32_t scale) override;
+    bool ConvertPicture(const TBuffer& picture, uint8_t* target, int32_t width, int32_t height) override;
     TManualResetEvent* GetEventHandle() override { return &m_event; }
     bool GetEvent(int32_t& code) override;
 
@@ -198,6 +274,12 @@ private:
     size_t m_readAheadBuffers = MinReadAheadBuffers;
     std::atomic<int64_t> m_gridFrames{-1}; // the length given out; the last picture fills the grid to it
     std::atomic<bool> m_sawBVop{false};    // an MPEG-4 part 2 B-picture left the AVI demuxer
+    TPictureConverter m_fullSize{false};
+    TPictureConverter m_scaled{true};
+    // A key frame's picture decoded by SetPositionKeyFrame, queued when the
+    // video callback is attached again; guarded by the video lock.
+    GstSample* m_keyPicture = nullptr;
+    int64_t m_keyPictureIndex = -1;
 };
 
 TGstGraph::~TGstGraph() {
@@ -214,6 +296,8 @@ TGstGraph::~TGstGraph() {
         gst_element_set_state(m_pipeline, GST_STATE_NULL);
         DropPending(m_video);
         DropHeld(m_video);
+        if (m_keyPicture != nullptr)
+            gst_sample_unref(m_keyPicture);
         GstBus* bus = gst_pipeline_get_bus(GST_PIPELINE(m_pipeline));
         gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
         gst_object_unref(bus);
@@ -271,10 +355,13 @@ bool TGstGraph::HasDeinterlacer() {
 }
 
 GstElement* TGstGraph::BuildBranch(bool isVideo) {
+    // Pictures stay in the decoder's layout where it is one of these (the
+    // converter then passes them through); the consumer converts each to the
+    // size it is shown at (see ConvertPicture).
+#define SCENEMARK_PICTURE_CAPS "videoconvert ! video/x-raw,format={I420,YV12,NV12,NV21,Y42B,Y444,BGRx} ! "
     const char* description =
-        isVideo ? (m_deinterlace
-                       ? "queue ! deinterlace ! videoconvert ! video/x-raw,format=BGRx ! appsink name=sink"
-                       : "queue ! videoconvert ! video/x-raw,format=BGRx ! appsink name=sink")
+        isVideo ? (m_deinterlace ? "queue ! deinterlace ! " SCENEMARK_PICTURE_CAPS "appsink name=sink"
+                                 : "queue ! " SCENEMARK_PICTURE_CAPS "appsink name=sink")
                 : "queue ! audioconvert ! audioresample ! audio/x-raw,format=S16LE,layout=interleaved ! "
                   "appsink name=sink";
     GError* error = nullptr;
@@ -313,10 +400,11 @@ void TGstGraph::LinkPad(GstPad* pad) {
             branch.Entry = gst_element_get_static_pad(bin, "sink");
             gst_object_unref(branch.Entry);
             if (isVideo)
-                gst_pad_add_probe(
-                    branch.Entry,
-                    static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
-                    OnPictureEntered, this, nullptr);
+                gst_pad_add_probe(branch.Entry,
+                                  static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                                               GST_PAD_PROBE_TYPE_EVENT_FLUSH |
+                                                               GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                                  OnPictureEntered, this, nullptr);
         }
         if (branch.Entry != nullptr && !gst_pad_is_linked(branch.Entry)) {
             if (bin != nullptr) {
@@ -573,9 +661,96 @@ bool TGstGraph::SetCallback(TGraphStream stream, TSampleGrabberCB* callback) {
     {
         std::lock_guard<std::mutex> lock(branch.Lock);
         branch.Callback = callback;
+        if (&branch == &m_video && m_keyPicture != nullptr) {
+            if (callback != nullptr)
+                Hand(branch, m_keyPicture, StreamTimeNs(m_keyPicture), 0);
+            gst_sample_unref(m_keyPicture);
+            m_keyPicture = nullptr;
+        }
     }
     branch.Room.notify_all();
     return true;
+}
+
+bool TGstGraph::ConvertPicture(const TBuffer& picture, uint8_t* target, int32_t width, int32_t height) {
+    const auto* mapped = dynamic_cast<const TMappedSample*>(picture.Owner);
+    GstCaps* caps = mapped != nullptr ? gst_sample_get_caps(mapped->Sample()) : nullptr;
+    if (caps == nullptr || gst_caps_get_size(caps) == 0)
+        return false;
+    int ownWidth = 0;
+    int ownHeight = 0;
+    const GstStructure* structure = gst_caps_get_structure(caps, 0);
+    gst_structure_get_int(structure, "width", &ownWidth);
+    gst_structure_get_int(structure, "height", &ownHeight);
+    const bool isOwnSize = ownWidth == width && ownHeight == height;
+    return (isOwnSize ? m_fullSize : m_scaled).Convert(mapped->Sample(), target, width, height);
+}
+
+// Where the pictures lie on the frame grid by their times, the key frame's
+// index is its time's; the picture after it must be due later, or in-order
+// reading would show that one in its place (a rate faster than the grid).
+int64_t TGstGraph::SetPositionKeyFrame(int64_t frame, uint32_t rate, uint32_t scale) {
+    // How long the picture after the key frame may take to decode before the
+    // exact seek is the cheaper way.
+    constexpr auto NextPictureWait = std::chrono::milliseconds(500);
+    if (!m_gridByTime || m_video.Sink == nullptr || m_video.FpsNumerator <= 0 || frame < 0 || rate == 0)
+        return -1;
+    const double frameNs = NanosecondsPerSecond * m_video.FpsDenominator / m_video.FpsNumerator;
+    // Half a frame on, so a key frame whose time the container rounded down
+    // still counts as the target's own.
+    const int64_t targetNs = m_video.OriginNs + std::llround((static_cast<double>(frame) + 0.5) * frameNs);
+    const auto flags =
+        static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_BEFORE);
+    if (!gst_element_seek_simple(m_video.Sink, GST_FORMAT_TIME, flags, targetNs))
+        return -1;
+    if (gst_element_get_state(m_pipeline, nullptr, nullptr, GST_CLOCK_TIME_NONE) ==
+        GST_STATE_CHANGE_FAILURE) {
+        gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+        return -1;
+    }
+    GstSample* sample = gst_app_sink_try_pull_preroll(GST_APP_SINK(m_video.Sink), 0);
+    if (sample == nullptr)
+        return -1;
+    const int64_t time = StreamTimeNs(sample);
+    int64_t key = time >= 0 ? IndexAt(m_video, time) : -1;
+    const int64_t length = m_gridFrames;
+    {
+        std::unique_lock<std::mutex> lock(m_video.Lock);
+        const auto next = [&] {
+            return std::find_if(m_video.Entered.begin(), m_video.Entered.end(),
+                                [&](int64_t entered) { return entered > time; });
+        };
+        const bool told = m_video.EnteredMore.wait_for(
+            lock, NextPictureWait, [&] { return m_video.EnteredEnd || next() != m_video.Entered.end(); });
+        const auto after = next();
+        const bool nextIsLater = told && (after == m_video.Entered.end() || IndexAt(m_video, *after) > key);
+        if (key < 0 || key > frame || (length > 0 && key >= length) || !nextIsLater) {
+            gst_sample_unref(sample);
+            return -1;
+        }
+        DropHeld(m_video);
+        if (m_keyPicture != nullptr)
+            gst_sample_unref(m_keyPicture);
+        m_keyPicture = sample;
+        m_video.IndexKnown = true;
+        // The picture is queued already; its second coming, when the graph
+        // runs, is passed over like any picture before the position.
+        m_video.NextIndex = key + 1;
+        m_video.DropBelow = key + 1;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_eventsLock);
+        m_events.clear();
+        m_atEnd = false;
+        m_event.Reset();
+    }
+    if (m_audio.Sink != nullptr) {
+        std::lock_guard<std::mutex> lock(m_audio.Lock);
+        m_audio.DropBelow =
+            static_cast<int64_t>(static_cast<double>(m_audio.SampleRate) * key * scale / rate);
+        m_audio.DeliveredEnd = m_audio.DropBelow;
+    }
+    return key;
 }
 
 TGraphResult TGstGraph::SetState(GstState state) {
@@ -841,13 +1016,27 @@ GstPadProbeReturn TGstGraph::OnPictureEntered(GstPad* pad, GstPadProbeInfo* info
     if ((GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) != 0) {
         GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
         const int64_t time = buffer != nullptr ? graph->PadStreamTimeNs(pad, buffer) : -1;
-        std::lock_guard<std::mutex> lock(branch.Lock);
-        branch.Entered.push_back(time);
-        if (branch.Entered.size() > KeptTimes)
-            branch.Entered.pop_front();
-    } else {
+        {
+            std::lock_guard<std::mutex> lock(branch.Lock);
+            branch.Entered.push_back(time);
+            if (branch.Entered.size() > KeptTimes)
+                branch.Entered.pop_front();
+        }
+        branch.EnteredMore.notify_all();
+        return GST_PAD_PROBE_OK;
+    }
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    const GstEventType type = event != nullptr ? GST_EVENT_TYPE(event) : GST_EVENT_UNKNOWN;
+    if (type == GST_EVENT_EOS) {
+        {
+            std::lock_guard<std::mutex> lock(branch.Lock);
+            branch.EnteredEnd = true;
+        }
+        branch.EnteredMore.notify_all();
+    } else if (type == GST_EVENT_FLUSH_START || type == GST_EVENT_FLUSH_STOP) {
         std::lock_guard<std::mutex> lock(branch.Lock);
         branch.Entered.clear();
+        branch.EnteredEnd = false;
     }
     return GST_PAD_PROBE_OK;
 }
