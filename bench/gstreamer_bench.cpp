@@ -6,6 +6,9 @@
 //   libav decode-and-convert loop, 1080p H.264 MP4 and 576p MPEG-4 AVI.
 // - GetFrameAt at random positions (median and worst) against a bare
 //   accurate GStreamer seek (flush, accurate, preroll, pull the picture).
+// - A phone's 1088x1920 60 fps H.264 read in order as a 270x480 window asks
+//   for it (GetScaledFrameAt) against full-size GetFrameAt, and a scrub's
+//   key-frame preview against the exact random GetFrameAt.
 // - A 10-minute clip read in order with 60 seeks by a consumer slower than the
 //   graph: the largest queue and resident memory at start and end.
 
@@ -267,6 +270,61 @@ void Random(const std::string& label, const std::string& path, int frames) {
                 oursMedian / bareMedian, ours.back() / bare.back());
 }
 
+void Scaled(const std::string& label, const std::string& path, int frames, int width, int height) {
+    double full = 1e9, scaled = 1e9, fullCpu = 1e9, scaledCpu = 1e9, bare = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        for (const bool isScaled : {round % 2 == 0, round % 2 != 0}) {
+            TDSFile file;
+            file.Open(path, TAVFile::ModeRead, TAVFile::StreamVideo, true);
+            const auto start = TClock::now();
+            const double cpu = CpuSeconds();
+            for (int i = 0; i < frames; ++i) {
+                if (isScaled)
+                    file.GetScaledFrameAt(i, width, height);
+                else
+                    file.GetFrameAt(i);
+            }
+            (isScaled ? scaled : full) = std::min(isScaled ? scaled : full, Seconds(start));
+            (isScaled ? scaledCpu : fullCpu) = std::min(isScaled ? scaledCpu : fullCpu, CpuSeconds() - cpu);
+        }
+        TBarePipeline pipeline(path);
+        const auto start = TClock::now();
+        pipeline.ReadAll();
+        bare = std::min(bare, Seconds(start));
+    }
+    std::printf(
+        "%s in order, %d frames: GetScaledFrameAt %dx%d %.0f fps, GetFrameAt full size %.0f fps, bare "
+        "appsink (BGRx) %.0f fps\n",
+        label.c_str(), frames, width, height, frames / scaled, frames / full, frames / bare);
+    std::printf("  time ratio scaled / full = %.2f; CPU time scaled %.0f ms, full %.0f ms (ratio %.2f)\n",
+                scaled / full, scaledCpu * 1e3, fullCpu * 1e3, scaledCpu / fullCpu);
+
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> pick(0, frames - 1);
+    std::vector<int> targets(20);
+    for (int& target : targets)
+        target = pick(random);
+    std::vector<double> previews, exact;
+    TDSFile file;
+    file.Open(path, TAVFile::ModeRead, TAVFile::StreamVideo, true);
+    for (int target : targets) {
+        auto start = TClock::now();
+        file.GetScaledFrameAt(file.SeekKeyFrame(target), width, height);
+        previews.push_back(Seconds(start));
+        start = TClock::now();
+        file.GetScaledFrameAt(target, width, height);
+        exact.push_back(Seconds(start));
+    }
+    std::sort(previews.begin(), previews.end());
+    std::sort(exact.begin(), exact.end());
+    std::printf(
+        "  scrub x%zu: key-frame preview median %.1f ms worst %.1f ms; exact frame after it median %.1f "
+        "ms worst %.1f ms (median ratio preview / exact %.2f)\n",
+        previews.size(), previews[previews.size() / 2] * 1e3, previews.back() * 1e3,
+        exact[exact.size() / 2] * 1e3, exact.back() * 1e3,
+        previews[previews.size() / 2] / exact[exact.size() / 2]);
+}
+
 void Memory(const std::string& path, int frames) {
     TDSFile file;
     file.Open(path, TAVFile::ModeRead, TAVFile::StreamVideo | TAVFile::StreamAudio, true);
@@ -327,6 +385,11 @@ int main(int argc, char** argv) {
             Random(hd.label, hdPath, hd.frameCount);
             Random(sd.label, sdPath, sd.frameCount);
         }
+    }
+    if (what == "all" || what == "scaled") {
+        TClipSpec phone = Clip("H264-1088x1920-60", "mp4", "mp4", "libx264", 1088, 1920, 240, 120);
+        phone.rate = 60;
+        Scaled(phone.label, make(phone), phone.frameCount, 270, 480);
     }
     if (what == "all" || what == "memory") {
         const TClipSpec longClip = Clip("Long", "avi", "avi", "mpeg4", 320, 240, 15000, 25);
