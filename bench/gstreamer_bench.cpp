@@ -386,6 +386,16 @@ int main(int argc, char** argv) {
             Random(sd.label, sdPath, sd.frameCount);
         }
     }
+    if (what == "all" || what == "reordered") {
+        // Files whose pictures' times cannot be trusted after a seek.
+        TClipSpec bAvi = Clip("MPEG4-B-576p-AVI", "avi", "avi", "mpeg4", 720, 576, 1500, 12);
+        bAvi.maxBFrames = 2;
+        TClipSpec ps = Clip("MPEG2-576p-PS", "vob", "vob", "mpeg2video", 720, 576, 1500, 12);
+        ps.maxBFrames = 2;
+        ps.audioCodec = "mp2";
+        Random(bAvi.label, make(bAvi), bAvi.frameCount);
+        Random(ps.label, make(ps), ps.frameCount);
+    }
     if (what == "all" || what == "scaled") {
         TClipSpec phone = Clip("H264-1088x1920-60", "mp4", "mp4", "libx264", 1088, 1920, 240, 120);
         phone.rate = 60;

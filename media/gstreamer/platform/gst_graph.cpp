@@ -166,6 +166,67 @@ struct TBranch {
     int64_t DeliveredEnd = 0; // audio: the sample frame after the last one queued
 };
 
+// The coded pictures of the few packets after a seek's flush, as they enter
+// the video decoder, for the index of the first picture it will put out.
+enum class TCodedKind { Unknown, Mpeg4, Mpeg2, H264 };
+
+struct TCodedPicture {
+    int Pictures = 0; // picture headers in the packet
+    char Type = '?';  // 'I', 'P', 'B', or '?'
+    bool ClosedGop = false;
+};
+
+// nalLengthSize: H.264 NAL units behind big-endian lengths of that many
+// bytes; 0 for start codes.
+TCodedPicture ParseCodedPicture(TCodedKind kind, const uint8_t* data, size_t size, int nalLengthSize) {
+    TCodedPicture coded;
+    if (kind == TCodedKind::H264 && nalLengthSize > 0) {
+        for (size_t at = 0; at + static_cast<size_t>(nalLengthSize) < size;) {
+            size_t length = 0;
+            for (int k = 0; k < nalLengthSize; ++k)
+                length = (length << 8) | data[at + static_cast<size_t>(k)];
+            at += static_cast<size_t>(nalLengthSize);
+            if (length == 0 || at + length > size)
+                break;
+            if ((data[at] & 0x1F) == 5) {
+                coded.Pictures = 1;
+                coded.Type = 'I';
+            }
+            at += length;
+        }
+        return coded;
+    }
+    for (size_t i = 0; i + 5 < size; ++i) {
+        if (data[i] != 0 || data[i + 1] != 0 || data[i + 2] != 1)
+            continue;
+        const uint8_t code = data[i + 3];
+        if (kind == TCodedKind::Mpeg4 && code == 0xB6) {
+            ++coded.Pictures;
+            coded.Type = "IPBS"[data[i + 4] >> 6];
+        } else if (kind == TCodedKind::Mpeg2 && code == 0x00) {
+            ++coded.Pictures;
+            const int type = (data[i + 5] >> 3) & 7;
+            coded.Type = type == 1 ? 'I' : type == 2 ? 'P' : type == 3 ? 'B' : '?';
+        } else if (kind == TCodedKind::Mpeg2 && code == 0xB8 && i + 7 < size) {
+            coded.ClosedGop = (data[i + 7] & 0x40) != 0;
+        } else if (kind == TCodedKind::H264 && (code & 0x1F) == 5) {
+            coded.Pictures = 1;
+            coded.Type = 'I'; // an IDR picture: nothing after it is shown before it
+        }
+    }
+    return coded;
+}
+
+// Guarded by the video lock.
+struct TKeyLanding {
+    bool Started = false;  // the first packet after the flush was seen
+    bool Done = false;     // the leading pictures are counted (or cannot be)
+    bool Readable = false; // the packets were of a kind whose order is known
+    int64_t KeyNs = -1;    // stream time of the key packet (its decoding time in AVI)
+    bool LeadingShown = false;
+    int Leading = 0; // B-pictures after the key frame, shown before it
+};
+
 class TGstGraph : public TFilterGraph {
 public:
     explicit TGstGraph(TWaitSignal& signal) : m_event(signal) {}
@@ -237,6 +298,9 @@ private:
     static void OnElementAdded(GstBin*, GstBin*, GstElement* element, gpointer self);
     static void OnDemuxerPad(GstElement*, GstPad* pad, gpointer self);
     static GstPadProbeReturn OnCompressed(GstPad*, GstPadProbeInfo* info, gpointer self);
+    static GstPadProbeReturn OnCodedPacket(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+    void WatchCodedPackets();
+    int64_t SeekToReadableKey(int64_t frame, double frameNs);
     static GstFlowReturn OnVideoSample(GstAppSink* sink, gpointer self);
     static GstFlowReturn OnAudioSample(GstAppSink* sink, gpointer self);
     static void OnVideoEos(GstAppSink* sink, gpointer self);
@@ -274,6 +338,9 @@ private:
     size_t m_readAheadBuffers = MinReadAheadBuffers;
     std::atomic<int64_t> m_gridFrames{-1}; // the length given out; the last picture fills the grid to it
     std::atomic<bool> m_sawBVop{false};    // an MPEG-4 part 2 B-picture left the AVI demuxer
+    TCodedKind m_codedKind = TCodedKind::Unknown;
+    int m_nalLengthSize = 0;
+    TKeyLanding m_landing;
     TPictureConverter m_fullSize{false};
     TPictureConverter m_scaled{true};
     // A key frame's picture decoded by SetPositionKeyFrame, queued when the
@@ -445,6 +512,8 @@ bool TGstGraph::Render(bool video, bool audio, bool deinterlace) {
     bool stillImage = false;
     InspectElements(m_timesUntrusted, stillImage);
     m_gridByTime = !m_timesUntrusted && !m_isProgramStream;
+    if (!m_gridByTime && m_video.Sink != nullptr)
+        WatchCodedPackets();
     // Seeks past a wrap of a transport stream's clock land on pictures that
     // carry the times of others (GStreamer 1.22): such files are left to the
     // next backend, which reads them exactly.
@@ -505,7 +574,9 @@ void TGstGraph::InspectElements(bool& timesUntrusted, bool& stillImage) {
 // accurate seek decodes less than reading on converts. Audio already queued
 // beyond the target would be cleared with the queue and leave a gap.
 bool TGstGraph::ContinueTo(int64_t frame, int64_t audioTarget) {
-    const int64_t readOnFrames = m_gridByTime ? 8 : 250;
+    // Where a seek finds its key frame's index, reading on past about a GOP
+    // costs more decoding than seeking.
+    const int64_t readOnFrames = m_gridByTime ? 8 : m_codedKind != TCodedKind::Unknown ? 24 : 250;
     std::lock_guard<std::mutex> lock(m_video.Lock);
     if (!m_video.IndexKnown || frame < m_video.NextIndex || frame > m_video.NextIndex + readOnFrames)
         return false;
@@ -820,6 +891,31 @@ bool TGstGraph::SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) {
         static_cast<int64_t>(static_cast<double>(m_audio.SampleRate) * frame * scale / rate);
     if (byVideo && (m_timesUntrusted || m_gridByTime) && ContinueTo(frame, audioTarget))
         return true;
+    if (byVideo && m_timesUntrusted && m_codedKind != TCodedKind::Unknown) {
+        const int64_t landed = SeekToReadableKey(frame, frameSeconds * NanosecondsPerSecond);
+        if (landed >= 0) {
+            {
+                std::lock_guard<std::mutex> lock(m_eventsLock);
+                m_events.clear();
+                m_atEnd = false;
+                m_event.Reset();
+            }
+            {
+                std::lock_guard<std::mutex> lock(m_video.Lock);
+                DropPending(m_video);
+                m_video.IndexKnown = true;
+                m_video.NextIndex = landed;
+                m_video.DropBelow = frame;
+            }
+            if (m_audio.Sink != nullptr) {
+                std::lock_guard<std::mutex> lock(m_audio.Lock);
+                m_audio.DropBelow = audioTarget;
+                m_audio.DeliveredEnd = audioTarget;
+            }
+            return true;
+        }
+        // Nothing to go by: counted from the start below.
+    }
     // Program streams land late, at worst behind the last key frame, where the
     // decoder gives up: check where the seek landed and back off.
     int64_t marginNs = 0;
@@ -1358,6 +1454,159 @@ GstPadProbeReturn TGstGraph::OnCompressed(GstPad*, GstPadProbeInfo* info, gpoint
         }
     gst_buffer_unmap(buffer, &map);
     return GST_PAD_PROBE_OK;
+}
+
+void TGstGraph::WatchCodedPackets() {
+    GstPad* entry = VideoDecoderEntry();
+    if (entry == nullptr)
+        return;
+    GstCaps* caps = gst_pad_get_current_caps(entry);
+    if (caps != nullptr && gst_caps_get_size(caps) > 0) {
+        const GstStructure* structure = gst_caps_get_structure(caps, 0);
+        const char* name = gst_structure_get_name(structure);
+        int version = 0;
+        if (g_str_equal(name, "video/x-h264"))
+            m_codedKind = TCodedKind::H264;
+        else if (g_str_equal(name, "video/mpeg") && gst_structure_get_int(structure, "mpegversion", &version))
+            m_codedKind = version == 4 ? TCodedKind::Mpeg4 : version <= 2 ? TCodedKind::Mpeg2 : m_codedKind;
+    }
+    if (caps != nullptr)
+        gst_caps_unref(caps);
+    // H.264 after the parser: NAL units behind their lengths (the size of a
+    // length is in the codec data), or a byte stream with start codes.
+    if (m_codedKind == TCodedKind::H264) {
+        GstCaps* current = gst_pad_get_current_caps(entry);
+        const GstStructure* structure = current != nullptr ? gst_caps_get_structure(current, 0) : nullptr;
+        const char* format =
+            structure != nullptr ? gst_structure_get_string(structure, "stream-format") : nullptr;
+        const GValue* codecData =
+            structure != nullptr ? gst_structure_get_value(structure, "codec_data") : nullptr;
+        m_nalLengthSize = 0;
+        if (format != nullptr && g_str_equal(format, "avc") && codecData != nullptr &&
+            G_VALUE_HOLDS(codecData, GST_TYPE_BUFFER)) {
+            GstMapInfo map;
+            GstBuffer* data = gst_value_get_buffer(codecData);
+            if (gst_buffer_map(data, &map, GST_MAP_READ)) {
+                if (map.size > 4)
+                    m_nalLengthSize = (map.data[4] & 3) + 1;
+                gst_buffer_unmap(data, &map);
+            }
+            if (m_nalLengthSize == 0)
+                m_codedKind = TCodedKind::Unknown;
+        } else if (format == nullptr || !g_str_equal(format, "byte-stream")) {
+            m_codedKind = TCodedKind::Unknown;
+        }
+        if (current != nullptr)
+            gst_caps_unref(current);
+    }
+    if (m_codedKind != TCodedKind::Unknown)
+        gst_pad_add_probe(entry,
+                          static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                                       GST_PAD_PROBE_TYPE_EVENT_FLUSH |
+                                                       GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                          OnCodedPacket, this, nullptr);
+    gst_object_unref(entry);
+}
+
+GstPadProbeReturn TGstGraph::OnCodedPacket(GstPad* pad, GstPadProbeInfo* info, gpointer self) {
+    auto* graph = static_cast<TGstGraph*>(self);
+    TKeyLanding& landing = graph->m_landing;
+    if ((GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) == 0) {
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        const GstEventType type = event != nullptr ? GST_EVENT_TYPE(event) : GST_EVENT_UNKNOWN;
+        {
+            std::lock_guard<std::mutex> lock(graph->m_video.Lock);
+            if (type == GST_EVENT_FLUSH_STOP)
+                landing = TKeyLanding{};
+            else if (type == GST_EVENT_EOS && landing.Started)
+                landing.Done = true;
+        }
+        graph->m_video.EnteredMore.notify_all();
+        return GST_PAD_PROBE_OK;
+    }
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    {
+        std::lock_guard<std::mutex> lock(graph->m_video.Lock);
+        if (landing.Done || buffer == nullptr)
+            return GST_PAD_PROBE_OK;
+    }
+    GstMapInfo map;
+    if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
+        return GST_PAD_PROBE_OK;
+    const TCodedPicture coded =
+        ParseCodedPicture(graph->m_codedKind, map.data, map.size, graph->m_nalLengthSize);
+    gst_buffer_unmap(buffer, &map);
+    // AVI keeps decoding times (a chunk's place in the file); program streams
+    // the key frame's own presentation time.
+    int64_t time = -1;
+    GstEvent* segmentEvent = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0);
+    const GstClockTime stamp =
+        graph->m_isAvi && GST_BUFFER_DTS_IS_VALID(buffer) ? GST_BUFFER_DTS(buffer) : GST_BUFFER_PTS(buffer);
+    if (segmentEvent != nullptr && GST_CLOCK_TIME_IS_VALID(stamp)) {
+        const GstSegment* segment = nullptr;
+        gst_event_parse_segment(segmentEvent, &segment);
+        const guint64 streamTime = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, stamp);
+        time = streamTime == GST_CLOCK_TIME_NONE ? -1 : static_cast<int64_t>(streamTime);
+    }
+    if (segmentEvent != nullptr)
+        gst_event_unref(segmentEvent);
+    {
+        std::lock_guard<std::mutex> lock(graph->m_video.Lock);
+        if (!landing.Started) {
+            landing.Started = true;
+            landing.KeyNs = time;
+            landing.Readable = coded.Pictures == 1 && coded.Type == 'I' && time >= 0;
+            landing.LeadingShown = coded.ClosedGop;
+            // An IDR picture has no leading pictures.
+            landing.Done = !landing.Readable || graph->m_codedKind == TCodedKind::H264;
+        } else if (coded.Pictures == 1 && coded.Type == 'B') {
+            ++landing.Leading;
+        } else {
+            landing.Readable = landing.Readable && coded.Pictures == 1;
+            landing.Done = true;
+        }
+    }
+    graph->m_video.EnteredMore.notify_all();
+    return GST_PAD_PROBE_OK;
+}
+
+// Seeks to a key frame at or before frame and returns the index of the first
+// picture the decoder puts out from there: in AVI the key frame's place in
+// decoding order plus the B-pictures after it that are shown before it (the
+// decoder drops them, their earlier reference missing, unless the GOP is
+// closed); in a program stream its own time. -1 when the packets tell
+// nothing.
+int64_t TGstGraph::SeekToReadableKey(int64_t frame, double frameNs) {
+    constexpr auto LeadingWait = std::chrono::milliseconds(500);
+    // B-pictures a key frame may be shown after.
+    constexpr int64_t MaxLeading = 3;
+    int64_t marginNs = 0;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int64_t startNs = std::max<int64_t>(
+            0, m_video.OriginNs + std::llround(static_cast<double>(frame - MaxLeading) * frameNs) - marginNs);
+        const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT |
+                                                     GST_SEEK_FLAG_SNAP_BEFORE);
+        if (!gst_element_seek_simple(m_video.Sink, GST_FORMAT_TIME, flags, startNs))
+            return -1;
+        if (gst_element_get_state(m_pipeline, nullptr, nullptr, GST_CLOCK_TIME_NONE) ==
+            GST_STATE_CHANGE_FAILURE) {
+            gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+            return -1;
+        }
+        std::unique_lock<std::mutex> lock(m_video.Lock);
+        if (!m_video.EnteredMore.wait_for(lock, LeadingWait, [&] { return m_landing.Done; }) ||
+            !m_landing.Readable)
+            return -1;
+        const int64_t key = IndexAt(m_video, m_landing.KeyNs);
+        const int64_t first = m_isAvi ? key + (m_landing.LeadingShown ? 0 : m_landing.Leading)
+                                      : key - (m_landing.LeadingShown ? m_landing.Leading : 0);
+        if (first >= 0 && first <= frame)
+            return first;
+        if (startNs == 0)
+            return -1;
+        marginNs = std::max<int64_t>(GST_SECOND, marginNs * 2);
+    }
+    return -1;
 }
 
 void TGstGraph::OnPadAdded(GstElement*, GstPad* pad, gpointer self) {
