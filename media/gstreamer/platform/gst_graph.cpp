@@ -31,6 +31,7 @@ constexpr size_t MinReadAheadBuffers = 4;
 constexpr size_t MaxReadAheadBuffers = 12;
 constexpr size_t ReadAheadBytes = size_t{32} << 20;
 constexpr guint FullSizeConverterThreads = 2;
+constexpr size_t ReadAheadAfterSeek = 2;
 
 // A delivered sample kept mapped while its bytes wait in a queue.
 class TMappedSample : public TBufferOwner {
@@ -336,6 +337,10 @@ private:
     // they are counted.
     bool m_gridByTime = false;
     size_t m_readAheadBuffers = MinReadAheadBuffers;
+    // The read-ahead in force: after a seek it starts short and grows with
+    // every picture taken, so a seek that another follows decodes little for
+    // nothing while reading in order soon reads ahead in full.
+    std::atomic<size_t> m_readAheadNow{MinReadAheadBuffers};
     std::atomic<int64_t> m_gridFrames{-1}; // the length given out; the last picture fills the grid to it
     std::atomic<bool> m_sawBVop{false};    // an MPEG-4 part 2 B-picture left the AVI demuxer
     TCodedKind m_codedKind = TCodedKind::Unknown;
@@ -425,10 +430,15 @@ GstElement* TGstGraph::BuildBranch(bool isVideo) {
     // Pictures stay in the decoder's layout where it is one of these (the
     // converter then passes them through); the consumer converts each to the
     // size it is shown at (see ConvertPicture).
+    // The read-ahead is the sink's (see HoldAtReadAhead); the queue only
+    // parts the decoder's thread from it. A long one would decode a second
+    // of pictures after every seek that the next seek throws away.
+#define SCENEMARK_PICTURE_QUEUE "queue max-size-buffers=3 max-size-bytes=0 max-size-time=0 ! "
 #define SCENEMARK_PICTURE_CAPS "videoconvert ! video/x-raw,format={I420,YV12,NV12,NV21,Y42B,Y444,BGRx} ! "
     const char* description =
-        isVideo ? (m_deinterlace ? "queue ! deinterlace ! " SCENEMARK_PICTURE_CAPS "appsink name=sink"
-                                 : "queue ! " SCENEMARK_PICTURE_CAPS "appsink name=sink")
+        isVideo ? (m_deinterlace ? SCENEMARK_PICTURE_QUEUE "deinterlace ! " SCENEMARK_PICTURE_CAPS
+                                                           "appsink name=sink"
+                                 : SCENEMARK_PICTURE_QUEUE SCENEMARK_PICTURE_CAPS "appsink name=sink")
                 : "queue ! audioconvert ! audioresample ! audio/x-raw,format=S16LE,layout=interleaved ! "
                   "appsink name=sink";
     GError* error = nullptr;
@@ -509,6 +519,7 @@ bool TGstGraph::Render(bool video, bool audio, bool deinterlace) {
         m_readAheadBuffers =
             std::clamp(ReadAheadBytes / (static_cast<size_t>(picture.Width) * picture.Height * 4),
                        MinReadAheadBuffers, MaxReadAheadBuffers);
+    m_readAheadNow = m_readAheadBuffers;
     bool stillImage = false;
     InspectElements(m_timesUntrusted, stillImage);
     m_gridByTime = !m_timesUntrusted && !m_isProgramStream;
@@ -728,7 +739,11 @@ bool TGstGraph::SetCallback(TGraphStream stream, TSampleGrabberCB* callback) {
         return false;
     // A streaming thread holding back for room looks again at every pop.
     if (callback != nullptr)
-        callback->Buffers().SetOnTaken([&branch] { branch.Room.notify_all(); });
+        callback->Buffers().SetOnTaken([this, &branch] {
+            if (&branch == &m_video && m_readAheadNow < m_readAheadBuffers)
+                ++m_readAheadNow;
+            branch.Room.notify_all();
+        });
     {
         std::lock_guard<std::mutex> lock(branch.Lock);
         branch.Callback = callback;
@@ -766,6 +781,7 @@ int64_t TGstGraph::SetPositionKeyFrame(int64_t frame, uint32_t rate, uint32_t sc
     constexpr auto NextPictureWait = std::chrono::milliseconds(500);
     if (!m_gridByTime || m_video.Sink == nullptr || m_video.FpsNumerator <= 0 || frame < 0 || rate == 0)
         return -1;
+    m_readAheadNow = ReadAheadAfterSeek;
     const double frameNs = NanosecondsPerSecond * m_video.FpsDenominator / m_video.FpsNumerator;
     // Half a frame on, so a key frame whose time the container rounded down
     // still counts as the target's own.
@@ -891,6 +907,7 @@ bool TGstGraph::SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) {
         static_cast<int64_t>(static_cast<double>(m_audio.SampleRate) * frame * scale / rate);
     if (byVideo && (m_timesUntrusted || m_gridByTime) && ContinueTo(frame, audioTarget))
         return true;
+    m_readAheadNow = ReadAheadAfterSeek;
     if (byVideo && m_timesUntrusted && m_codedKind != TCodedKind::Unknown) {
         const int64_t landed = SeekToReadableKey(frame, frameSeconds * NanosecondsPerSecond);
         if (landed >= 0) {
@@ -917,8 +934,10 @@ bool TGstGraph::SetPositionFrame(int64_t frame, uint32_t rate, uint32_t scale) {
         // Nothing to go by: counted from the start below.
     }
     // Program streams land late, at worst behind the last key frame, where the
-    // decoder gives up: check where the seek landed and back off.
-    int64_t marginNs = 0;
+    // decoder gives up: check where the seek landed and back off. They land
+    // about a second after the time asked for (GStreamer 1.22): asking that
+    // much earlier at once saves a flush and a preroll.
+    int64_t marginNs = m_isProgramStream ? GST_SECOND * 3 / 2 : 0;
     int64_t startNs = 0;
     bool landedInPlace = false;
     for (int attempt = 0; attempt < 8 && !landedInPlace; ++attempt) {
@@ -1277,7 +1296,7 @@ void TGstGraph::HoldAtReadAhead(std::unique_lock<std::mutex>& lock, bool isVideo
     TBranch& branch = isVideo ? m_video : m_audio;
     const auto mustHold = [&] {
         if (branch.Callback == nullptr || branch.Scanning ||
-            branch.Callback->Buffers().Count() < m_readAheadBuffers)
+            branch.Callback->Buffers().Count() < m_readAheadNow)
             return false;
         if (!isVideo || m_audio.Sink == nullptr)
             return true;
