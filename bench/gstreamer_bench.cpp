@@ -380,16 +380,17 @@ int main(int argc, char** argv) {
         WriteClip(path, spec);
         return path;
     };
-    if (what == "all" || what == "sequential" || what == "random") {
+    if (what == "all" || what == "sequential" || what == "random" || what == "random-sd") {
         const TClipSpec hd = Clip("H264-1080p", "mp4", "mp4", "libx264", 1920, 1080, 150, 50);
         const TClipSpec sd = Clip("MPEG4-576p", "avi", "avi", "mpeg4", 720, 576, 500, 12);
         const std::string hdPath = make(hd), sdPath = make(sd);
-        if (what != "random") {
+        if (what != "random" && what != "random-sd") {
             Sequential(hd.label, hdPath, hd.frameCount);
             Sequential(sd.label, sdPath, sd.frameCount);
         }
         if (what != "sequential") {
-            Random(hd.label, hdPath, hd.frameCount);
+            if (what != "random-sd")
+                Random(hd.label, hdPath, hd.frameCount);
             Random(sd.label, sdPath, sd.frameCount);
         }
     }
