@@ -1,7 +1,7 @@
 #pragma once
 // The filter graph over GStreamer 1.22:
 //   filesrc ! decodebin, then per wanted stream
-//   queue ! [deinterlace] ! videoconvert ! video/x-raw,format=BGRx ! appsink
+//   queue ! [deinterlace] ! videoconvert ! video/x-raw (the decoder's YUV layout, else BGRx) ! appsink
 //   queue ! audioconvert ! audioresample ! audio/x-raw,format=S16LE ! appsink
 // with no clock (sync=false, no pipeline clock). Streams nobody wants end in
 // a fakesink. Run is PLAYING; pause holds the video streaming thread once four
