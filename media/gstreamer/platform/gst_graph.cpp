@@ -742,6 +742,7 @@ bool TGstGraph::SetCallback(TGraphStream stream, TSampleGrabberCB* callback) {
         callback->Buffers().SetOnTaken([this, &branch] {
             if (&branch == &m_video && m_readAheadNow < m_readAheadBuffers)
                 ++m_readAheadNow;
+            { std::lock_guard<std::mutex> lock(branch.Lock); }
             branch.Room.notify_all();
         });
     {
@@ -1303,10 +1304,12 @@ void TGstGraph::HoldAtReadAhead(std::unique_lock<std::mutex>& lock, bool isVideo
         std::lock_guard<std::mutex> audioLock(m_audio.Lock);
         return m_audio.Callback == nullptr || !m_audio.Callback->Buffers().Event().HasWaiters();
     };
-    // Pops signal Room; looking again every 200 microseconds as well covers a
-    // pop between the check and the wait.
+    // Pops signal Room under the branch lock, so none falls between the check
+    // and the wait; looking again every 2 ms covers a consumer that starts
+    // waiting for audio, which signals nothing. A shorter poll costs a core's
+    // wake-ups for as long as the graph is held.
     while (mustHold())
-        branch.Room.wait_for(lock, std::chrono::microseconds(200));
+        branch.Room.wait_for(lock, std::chrono::milliseconds(2));
 }
 
 // Called with the branch lock held.
