@@ -15,6 +15,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace {
@@ -433,12 +434,12 @@ GstElement* TGstGraph::BuildBranch(bool isVideo) {
     // The read-ahead is the sink's (see HoldAtReadAhead); the queue only
     // parts the decoder's thread from it. A long one would decode a second
     // of pictures after every seek that the next seek throws away.
-#define SCENEMARK_PICTURE_QUEUE "queue max-size-buffers=3 max-size-bytes=0 max-size-time=0 ! "
-#define SCENEMARK_PICTURE_CAPS "videoconvert ! video/x-raw,format={I420,YV12,NV12,NV21,Y42B,Y444,BGRx} ! "
+    const std::string video = std::string("queue max-size-buffers=3 max-size-bytes=0 max-size-time=0 ! ") +
+                              (m_deinterlace ? "deinterlace ! " : "") +
+                              "videoconvert ! video/x-raw,format={I420,YV12,NV12,NV21,Y42B,Y444,BGRx} ! "
+                              "appsink name=sink";
     const char* description =
-        isVideo ? (m_deinterlace ? SCENEMARK_PICTURE_QUEUE "deinterlace ! " SCENEMARK_PICTURE_CAPS
-                                                           "appsink name=sink"
-                                 : SCENEMARK_PICTURE_QUEUE SCENEMARK_PICTURE_CAPS "appsink name=sink")
+        isVideo ? video.c_str()
                 : "queue ! audioconvert ! audioresample ! audio/x-raw,format=S16LE,layout=interleaved ! "
                   "appsink name=sink";
     GError* error = nullptr;
