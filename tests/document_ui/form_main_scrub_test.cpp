@@ -32,12 +32,13 @@ constexpr int ClipFrames = 75;
 constexpr int Gop = 12;
 constexpr int32_t Offsets[] = {0, 200, 440, -360};
 
-class FormMainScrub : public ::testing::Test {
+// MP4 through either backend that offers key-frame previews, as the Input
+// devices dialog orders them.
+class FormMainScrub : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
         UninitialiseBackendOrder();
-        // MP4 through the FFmpeg backend, as the Input devices dialog sets it.
-        std::ofstream(m_dir.File("Scenemark.ini")) << "[InputDevices]\n2=0\n1=1\n0=2\n3=3\n";
+        std::ofstream(m_dir.File("Scenemark.ini")) << "[InputDevices]\n" << GetParam();
         TClipSpec spec;
         spec.format = "mp4";
         spec.extension = "mp4";
@@ -115,7 +116,7 @@ protected:
     TFFFile m_reference;
 };
 
-TEST_F(FormMainScrub, HeldShowsKeyFramesAndReleasedShowsEveryExactFrame) {
+TEST_P(FormMainScrub, HeldShowsKeyFramesAndReleasedShowsEveryExactFrame) {
     ASSERT_EQ(m_form->VideoList().Count(), 4);
     QSlider& slider = *m_form->TrackBar;
     for (double fraction : {0.55, 0.2, 0.85, 0.4}) {
@@ -143,5 +144,11 @@ TEST_F(FormMainScrub, HeldShowsKeyFramesAndReleasedShowsEveryExactFrame) {
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, FormMainScrub,
+                         ::testing::Values("2=0\n1=1\n0=2\n3=3\n", "1=0\n2=1\n0=2\n3=3\n"),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             return info.param[0] == '2' ? std::string("FFmpeg") : std::string("FilterGraph");
+                         });
 
 } // namespace
