@@ -68,8 +68,10 @@ protected:
     }
     void OpenMediaMenu() { emit m_form->MenuMedia->aboutToShow(); }
     // The keys the Events menu shows for Undo and Redo.
-    void Undo() { QTest::keyClick(m_form.get(), Qt::Key_Z, Qt::ControlModifier); }
-    void Redo() { QTest::keyClick(m_form.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier); }
+    void Undo() { QTest::keyClick(m_form->windowHandle(), Qt::Key_Z, Qt::ControlModifier); }
+    void Redo() {
+        QTest::keyClick(m_form->windowHandle(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    }
 
     // The media set (order, path, camera, offset, shown), the slider's range,
     // the time unit and every event.
@@ -228,6 +230,11 @@ protected:
         QCoreApplication::processEvents();
     }
     QWidget* Picture() const { return m_form->VideoList().Window(0).ImageVideo; }
+    // The middle of video pixel (x, y) of the 16 x 16 sequence.
+    QPoint At(int x, int y) const {
+        const QSize area = Picture()->size();
+        return {(2 * x + 1) * area.width() / 32, (2 * y + 1) * area.height() / 32};
+    }
     // Mouse events as the window system sends them, with the buttons held.
     void Send(QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held, QPoint at) {
         QMouseEvent event(type, at, Picture()->mapToGlobal(at), button, held, Qt::NoModifier);
@@ -259,13 +266,13 @@ TEST_F(FormMainDrag, AMouseModeDragThroughSeveralPositionsIsOneStep) {
     m_form->MouseTemplate.EventType = m_type;
     m_form->Action(Id::ActionEventMouse)->setChecked(true);
     ExpectOneStep([this] {
-        Press(Qt::LeftButton, {4, 4});
+        Press(Qt::LeftButton, At(4, 4));
         EXPECT_FALSE(m_form->Action(Id::ActionUndo)->isEnabled());
-        MoveHeld(Qt::LeftButton, {6, 6});
+        MoveHeld(Qt::LeftButton, At(6, 6));
         m_form->Clock().GoToTime(400, true);
-        MoveHeld(Qt::LeftButton, {8, 8});
+        MoveHeld(Qt::LeftButton, At(8, 8));
         m_form->Clock().GoToTime(800, true);
-        Release(Qt::LeftButton, {10, 10});
+        Release(Qt::LeftButton, At(10, 10));
         EXPECT_EQ(m_form->Project().Events().Count(), 3u);
     });
 }
@@ -282,11 +289,11 @@ TEST_F(FormMainDrag, MovingARectangleWithTheRightButtonIsOneStep) {
     ASSERT_FALSE(m_form->VideoList().Window(0).Overlays().empty());
     const auto& event = *m_form->Project().Events()[0];
     ExpectOneStep([&] {
-        Press(Qt::RightButton, {6, 4});
-        for (const QPoint at : {QPoint(8, 6), QPoint(10, 8), QPoint(12, 9)})
+        Press(Qt::RightButton, At(6, 4));
+        for (const QPoint at : {At(8, 6), At(10, 8), At(12, 9)})
             MoveHeld(Qt::RightButton, at);
-        Release(Qt::RightButton, {12, 9});
-        EXPECT_NE(event.Parameters.ParametersToText().indexOf("MinX=10"), -1)
+        Release(Qt::RightButton, At(12, 9));
+        EXPECT_NE(event.Parameters.ParametersToText().indexOf("MinX=10 MinY=7"), -1)
             << event.Parameters.ParametersToText().toStdString();
     });
 }

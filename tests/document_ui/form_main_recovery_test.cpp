@@ -91,7 +91,7 @@ protected:
         m_answers.MediaFiles = {QString::fromStdString(WriteBMPSequence(m_dir.File("a"), 25))};
         form.Add1->trigger();
         const int32_t type = form.Project().AddEventType(TEventType(QStringLiteral("Walk")));
-        form.Project().InsertEvent(std::make_unique<TEvent>(type, 40, QStringLiteral("saved")));
+        form.Project().InsertEvent(std::make_unique<TEvent>(type, 40, QStringLiteral("saved"), TParameters()));
         m_answers.Document = QString::fromStdString(m_project);
         form.Action(TAppCommandId::ActionSaveAs)->trigger();
         EXPECT_TRUE(std::filesystem::exists(m_project));
@@ -112,7 +112,7 @@ protected:
         });
         form.Offset1->actions()[1]->trigger();
         for (const int32_t time : {80, 0})
-            form.Project().InsertEvent(std::make_unique<TEvent>(type, time, QStringLiteral("unsaved")));
+            form.Project().InsertEvent(std::make_unique<TEvent>(type, time, QStringLiteral("unsaved"), TParameters()));
         // On the disk now, as a killed editor leaves it.
         session.Journal.Journal().Writer().Sync();
         return Snapshot(form);
@@ -126,6 +126,9 @@ protected:
 TEST_P(FormMainRecovery, TheNextStartAsksAndRecoversOrSetsTheJournalAside) {
     const bool isYes = GetParam();
     const std::string ended = UnsavedSession();
+    ASSERT_NE(ended.find("a0000.bmp#-1@0,b0000.bmp#2@-120,|1,0/0/unsaved,0/40/saved,0/80/unsaved"),
+              std::string::npos)
+        << ended;
     const std::vector<uint8_t> saved = ReadBytes(m_project);
     ASSERT_TRUE(std::filesystem::exists(m_project + ".journal"));
     m_answers = TDialogAnswers{};
