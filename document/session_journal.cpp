@@ -3,9 +3,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 std::string StateFolder() {
     const char* state = std::getenv("XDG_STATE_HOME");

@@ -173,11 +173,8 @@ const TMediaCase MediaCases[] = {
      }},
     // Frames are kept only while all media share a rate: taking the Add back
     // also gives the frame times back.
-    {"AddOfAnotherRateInFrames",
-     [](FormMainMediaHistory& f) { f.Form().MenuTimeFormatFrames->trigger(); },
-     [](FormMainMediaHistory& f) {
-         f.Add({f.Ntsc()});
-     }},
+    {"AddOfAnotherRateInFrames", [](FormMainMediaHistory& f) { f.Form().MenuTimeFormatFrames->trigger(); },
+     [](FormMainMediaHistory& f) { f.Add({f.Ntsc()}); }},
 };
 
 INSTANTIATE_TEST_SUITE_P(EveryCommand, FormMainMediaHistory, testing::ValuesIn(MediaCases),

@@ -91,7 +91,8 @@ protected:
         m_answers.MediaFiles = {QString::fromStdString(WriteBMPSequence(m_dir.File("a"), 25))};
         form.Add1->trigger();
         const int32_t type = form.Project().AddEventType(TEventType(QStringLiteral("Walk")));
-        form.Project().InsertEvent(std::make_unique<TEvent>(type, 40, QStringLiteral("saved"), TParameters()));
+        form.Project().InsertEvent(
+            std::make_unique<TEvent>(type, 40, QStringLiteral("saved"), TParameters()));
         m_answers.Document = QString::fromStdString(m_project);
         form.Action(TAppCommandId::ActionSaveAs)->trigger();
         EXPECT_TRUE(std::filesystem::exists(m_project));
@@ -112,7 +113,8 @@ protected:
         });
         form.Offset1->actions()[1]->trigger();
         for (const int32_t time : {80, 0})
-            form.Project().InsertEvent(std::make_unique<TEvent>(type, time, QStringLiteral("unsaved"), TParameters()));
+            form.Project().InsertEvent(
+                std::make_unique<TEvent>(type, time, QStringLiteral("unsaved"), TParameters()));
         // On the disk now, as a killed editor leaves it.
         session.Journal.Journal().Writer().Sync();
         return Snapshot(form);
@@ -136,12 +138,14 @@ TEST_P(FormMainRecovery, TheNextStartAsksAndRecoversOrSetsTheJournalAside) {
 
     TEditor next(Settings(), State(), m_answers);
     // As main() asks: once the window is up, through the error handler.
-    QTimer::singleShot(0, &next.Form, [&next] { next.Form.Execute([&next] { next.Journal.RecoverAtStartUp(); }); });
+    QTimer::singleShot(0, &next.Form,
+                       [&next] { next.Form.Execute([&next] { next.Journal.RecoverAtStartUp(); }); });
     QTest::qWait(50);
     ASSERT_EQ(m_answers.Questions.size(), 1);
-    EXPECT_TRUE(std::regex_match(m_answers.Questions[0].toStdString(),
-                                 std::regex(R"(The last session ended with 5 unsaved changes \(\d{4}-\d\d-\d\d )"
-                                            R"(\d\d:\d\d:\d\d\)\. Recover them\?)")))
+    EXPECT_TRUE(
+        std::regex_match(m_answers.Questions[0].toStdString(),
+                         std::regex(R"(The last session ended with 5 unsaved changes \(\d{4}-\d\d-\d\d )"
+                                    R"(\d\d:\d\d:\d\d\)\. Recover them\?)")))
         << m_answers.Questions[0].toStdString();
     EXPECT_TRUE(m_answers.Messages.isEmpty()) << m_answers.Messages.join('\n').toStdString();
     EXPECT_EQ(ReadBytes(m_project), saved) << "the project file is never touched";

@@ -57,7 +57,8 @@ public:
     std::string Text() const {
         std::string out;
         for (const TMediumRecord& m : Media)
-            out += m.FileName.toStdString() + "#" + std::to_string(m.Camera) + "@" + std::to_string(m.Offset) + ",";
+            out += m.FileName.toStdString() + "#" + std::to_string(m.Camera) + "@" +
+                   std::to_string(m.Offset) + ",";
         return out;
     }
     void CheckMediaChange(const TProjectChange& change) const override {
@@ -75,9 +76,9 @@ public:
             Media.erase(Media.begin() + static_cast<std::ptrdiff_t>(change.Index));
             break;
         default:
-            change.Delta = std::exchange(Value(change),
-                                         change.Kind == TChangeKind::MediumCamera ? change.Medium.Camera
-                                                                                   : change.Medium.Offset);
+            change.Delta =
+                std::exchange(Value(change), change.Kind == TChangeKind::MediumCamera ? change.Medium.Camera
+                                                                                      : change.Medium.Offset);
             break;
         }
     }
