@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -111,12 +112,24 @@ TEST(JournalTest, MediaRecordsRoundTripAndAnOldVersionStillReads) {
     EXPECT_EQ(current->Records[3].Change->Medium.Offset, -2500);
 
     bytes[JournalVersionOffset] = 1;
-    const auto old = DecodeJournal(bytes);
+    auto old = DecodeJournal(bytes);
     ASSERT_TRUE(old);
     EXPECT_EQ(old->Version, 1u);
     ASSERT_EQ(old->Records.size(), 1u);
     EXPECT_EQ(old->Records[0].Change->Type.Name, QStringLiteral("Walk"));
     EXPECT_TRUE(old->HadDamagedTail);
+
+    // Continued after recovery, an old journal is marked current in place.
+    const auto path = std::filesystem::temp_directory_path() / ("journal-v1-" + std::to_string(::getpid()));
+    std::ofstream(path, std::ios::binary) << bytes;
+    ASSERT_TRUE(MarkJournalCurrent(TPendingJournal{path.string(), std::string(), std::move(*old)}));
+    std::ifstream in(path, std::ios::binary);
+    const auto marked = DecodeJournal(std::string(std::istreambuf_iterator<char>(in), {}));
+    std::filesystem::remove(path);
+    ASSERT_TRUE(marked);
+    EXPECT_EQ(marked->Version, JournalVersion);
+    EXPECT_EQ(marked->Records.size(), 4u);
+
     bytes[JournalVersionOffset] = 3;
     EXPECT_FALSE(DecodeJournal(bytes));
 }
