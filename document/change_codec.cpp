@@ -253,6 +253,20 @@ void Encode(const TProjectChange& change, TWriter& out) {
         for (const TProjectChange& child : change.Children)
             Encode(child, out);
         break;
+    case TChangeKind::MediumAdd:
+        out.Text(change.Medium.FileName);
+        break;
+    case TChangeKind::MediumRemove:
+        out.U64(change.Index);
+        break;
+    case TChangeKind::MediumCamera:
+        out.U64(change.Index);
+        out.I32(change.Medium.Camera);
+        break;
+    case TChangeKind::MediumOffset:
+        out.U64(change.Index);
+        out.I32(change.Medium.Offset);
+        break;
     }
 }
 
@@ -263,9 +277,13 @@ std::size_t Index(TReader& in) {
     return static_cast<std::size_t>(index);
 }
 
-TProjectChange Decode(TReader& in, int depth) {
+TChangeKind LastKindOf(uint32_t version) {
+    return version < 2 ? TChangeKind::Compound : TChangeKind::MediumOffset;
+}
+
+TProjectChange Decode(TReader& in, int depth, TChangeKind lastKind) {
     const uint8_t kindByte = in.U8();
-    if (kindByte > static_cast<uint8_t>(TChangeKind::Compound) || depth > 8)
+    if (kindByte > static_cast<uint8_t>(lastKind) || depth > 8)
         throw std::out_of_range("journal change kind");
     TProjectChange change(static_cast<TChangeKind>(kindByte));
     switch (change.Kind) {
@@ -344,9 +362,23 @@ TProjectChange Decode(TReader& in, int depth) {
     case TChangeKind::Compound: {
         const std::size_t count = in.Count(1);
         for (std::size_t i = 0; i < count; ++i)
-            change.Children.push_back(Decode(in, depth + 1));
+            change.Children.push_back(Decode(in, depth + 1, lastKind));
         break;
     }
+    case TChangeKind::MediumAdd:
+        change.Medium.FileName = in.Text();
+        break;
+    case TChangeKind::MediumRemove:
+        change.Index = Index(in);
+        break;
+    case TChangeKind::MediumCamera:
+        change.Index = Index(in);
+        change.Medium.Camera = in.I32();
+        break;
+    case TChangeKind::MediumOffset:
+        change.Index = Index(in);
+        change.Medium.Offset = in.I32();
+        break;
     }
     return change;
 }
@@ -412,12 +444,15 @@ std::optional<TJournalContents> DecodeJournal(std::string_view bytes) {
     constexpr std::size_t prefix = sizeof Magic + 4;
     if (bytes.size() < prefix || bytes.substr(0, sizeof Magic) != std::string_view(Magic, sizeof Magic))
         return std::nullopt;
-    if (TReader(bytes.substr(sizeof Magic, 4)).U32() != JournalVersion)
+    static_assert(JournalVersionOffset == sizeof Magic);
+    const uint32_t version = TReader(bytes.substr(sizeof Magic, 4)).U32();
+    if (version < OldestJournalVersion || version > JournalVersion)
         return std::nullopt;
     const auto header = FrameAt(bytes, prefix);
     if (!header)
         return std::nullopt;
     TJournalContents contents;
+    contents.Version = version;
     try {
         TReader in(*header);
         contents.Base.ProjectPath = std::string(in.Bytes());
@@ -437,12 +472,12 @@ std::optional<TJournalContents> DecodeJournal(std::string_view bytes) {
         try {
             TReader in(*payload);
             const uint8_t step = in.U8();
-            if (step < 1 || step > 3)
+            if (step < 1 || step > (version < 2 ? 3 : 4))
                 break;
             record.Step = static_cast<TJournalStep>(step);
             record.WallTimeMs = in.I64();
-            if (record.Step == TJournalStep::Change)
-                record.Change = Decode(in, 0);
+            if (record.Step == TJournalStep::Change || record.Step == TJournalStep::Join)
+                record.Change = Decode(in, 0, LastKindOf(version));
             if (!in.AtEnd())
                 break;
         } catch (const std::out_of_range&) {

@@ -86,6 +86,9 @@ std::size_t ReplayJournal(TProject& project, TJournalContents& contents) {
             case TJournalStep::Change:
                 project.Replay(std::move(*record.Change));
                 break;
+            case TJournalStep::Join:
+                project.ReplayJoined(std::move(*record.Change));
+                break;
             case TJournalStep::Undo:
                 if (!project.Undo())
                     return applied;
@@ -101,6 +104,20 @@ std::size_t ReplayJournal(TProject& project, TJournalContents& contents) {
         ++applied;
     }
     return applied;
+}
+
+bool MarkJournalCurrent(const TPendingJournal& journal) {
+    if (journal.Contents.Version == JournalVersion)
+        return true;
+    const int fd = ::open(journal.JournalPath.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    unsigned char bytes[4];
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<unsigned char>((JournalVersion >> (8 * i)) & 0xFF);
+    const bool isWritten = ::pwrite(fd, bytes, sizeof bytes, JournalVersionOffset) == sizeof bytes;
+    ::close(fd);
+    return isWritten;
 }
 
 void DeclineJournal(const TPendingJournal& journal) {

@@ -40,5 +40,10 @@ QString RecoveryQuestion(const TPendingJournal& journal);
 // the project. Returns how many records were applied.
 std::size_t ReplayJournal(TProject& project, TJournalContents& contents);
 
+// Before a journal read in an older version is continued: its file gets the
+// current version number, which reads every older encoding too. False when
+// the file could not be written.
+bool MarkJournalCurrent(const TPendingJournal& journal);
+
 // The journal is not wanted: renamed aside with its date, marker removed.
 void DeclineJournal(const TPendingJournal& journal);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 std::string StateFolder() {
     const char* state = std::getenv("XDG_STATE_HOME");
@@ -107,9 +108,24 @@ void TSessionJournal::Emit(TJournalStep step, const TProjectChange* change) {
     m_writer.Append(m_frame);
 }
 
+TJournalStep TSessionJournal::ChangeStep() {
+    if (!m_isJoining)
+        return TJournalStep::Change;
+    return std::exchange(m_hasJoinedChange, true) ? TJournalStep::Join : TJournalStep::Change;
+}
+
+void TSessionJournal::JoinOpened() {
+    m_isJoining = true;
+    m_hasJoinedChange = false;
+}
+
+void TSessionJournal::JoinClosed() {
+    m_isJoining = false;
+}
+
 void TSessionJournal::ChangeMade(const TProjectChange& change) {
     if (m_openScopes == 0) {
-        Emit(TJournalStep::Change, &change);
+        Emit(ChangeStep(), &change);
         return;
     }
     EncodeChange(change, m_scopeChildren);
@@ -129,7 +145,7 @@ void TSessionJournal::ScopeClosed() {
     if (m_openScopes == 0 || --m_openScopes > 0 || m_scopeCount == 0)
         return;
     m_payload.clear();
-    BeginStepPayload(TJournalStep::Change, WallClockMs(), m_payload);
+    BeginStepPayload(ChangeStep(), WallClockMs(), m_payload);
     m_payload.push_back(static_cast<char>(TChangeKind::Compound));
     for (int i = 0; i < 4; ++i)
         m_payload.push_back(static_cast<char>((m_scopeCount >> (8 * i)) & 0xFF));

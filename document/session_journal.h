@@ -63,9 +63,13 @@ public:
     void ScopeClosed() override;
     void Undone() override;
     void Redone() override;
+    void JoinOpened() override;
+    void JoinClosed() override;
 
 private:
     void Emit(TJournalStep step, const TProjectChange* change);
+    // Change, or Join for the second and later changes of a joined step.
+    TJournalStep ChangeStep();
 
     TProject& m_project;
     std::string m_stateFolder;
@@ -74,6 +78,8 @@ private:
     int m_openScopes = 0;
     std::string m_scopeChildren;
     uint32_t m_scopeCount = 0;
+    bool m_isJoining = false;
+    bool m_hasJoinedChange = false;
     std::string m_frame;
     std::string m_payload;
 };

@@ -135,6 +135,14 @@ void TProject::CheckApplicable(const TProjectChange& change) const {
     case TChangeKind::TitlesOffset:
     case TChangeKind::Compound:
         break;
+    case TChangeKind::MediumAdd:
+    case TChangeKind::MediumRemove:
+    case TChangeKind::MediumCamera:
+    case TChangeKind::MediumOffset:
+        if (!m_mediaHandler)
+            throw std::invalid_argument("media change without a media set");
+        m_mediaHandler->CheckMediaChange(change);
+        break;
     }
 }
 
@@ -154,6 +162,17 @@ void TProject::Push(TProjectChange change) {
         m_scopeChanges.push_back(std::move(change));
         return;
     }
+    if (m_isJoining && m_hasJoinedStep && !m_undo.empty()) {
+        TProjectChange& step = m_undo.back();
+        if (step.Kind != TChangeKind::Compound) {
+            TProjectChange compound(TChangeKind::Compound);
+            compound.Children.push_back(std::move(step));
+            step = std::move(compound);
+        }
+        step.Children.push_back(std::move(change));
+        return;
+    }
+    m_hasJoinedStep = m_isJoining;
     m_undo.push_back(std::move(change));
     if (m_undo.size() > UndoLevels)
         m_undo.pop_front();
@@ -187,6 +206,39 @@ void TProject::CloseScope() {
     Push(std::move(compound));
 }
 
+void TProject::BeginJoinedStep() {
+    if (m_isJoining)
+        return;
+    m_isJoining = true;
+    m_hasJoinedStep = false;
+    if (m_observer)
+        m_observer->JoinOpened();
+    Notify([](TProjectListener& listener) { listener.HistoryChanged(); });
+}
+
+void TProject::EndJoinedStep() {
+    if (!m_isJoining)
+        return;
+    m_isJoining = false;
+    m_hasJoinedStep = false;
+    if (m_observer)
+        m_observer->JoinClosed();
+    Notify([](TProjectListener& listener) { listener.HistoryChanged(); });
+}
+
+void TProject::ReplayJoined(TProjectChange change) {
+    const bool wasJoining = std::exchange(m_isJoining, true);
+    m_hasJoinedStep = !m_undo.empty();
+    try {
+        Commit(std::move(change));
+    } catch (...) {
+        m_isJoining = wasJoining;
+        throw;
+    }
+    m_isJoining = wasJoining;
+    m_hasJoinedStep = false;
+}
+
 bool TProject::Undo() {
     if (!CanUndo())
         return false;
@@ -216,6 +268,7 @@ bool TProject::Redo() {
 }
 
 void TProject::ClearHistory() {
+    m_hasJoinedStep = false;
     m_undo.clear();
     m_redo.clear();
     Notify([](TProjectListener& listener) { listener.HistoryChanged(); });
@@ -248,6 +301,11 @@ void TProject::Do(TProjectChange& change) {
     default:
         break;
     }
+    if (IsMediaChange(change.Kind)) {
+        if (m_mediaHandler)
+            m_mediaHandler->DoMediaChange(change);
+        return;
+    }
     DoEvents(change);
     DoTypes(change);
     DoTitles(change);
@@ -267,6 +325,11 @@ void TProject::Revert(TProjectChange& change) {
         return;
     default:
         break;
+    }
+    if (IsMediaChange(change.Kind)) {
+        if (m_mediaHandler)
+            m_mediaHandler->RevertMediaChange(change);
+        return;
     }
     RevertEvents(change);
     RevertTypes(change);
@@ -732,6 +795,20 @@ void TProject::SwitchTimeFormat(TTimeFormat format, const std::function<int32_t(
             change.Times.push_back(convert(key.Offset));
     }
     Commit(std::move(change));
+}
+
+void TProject::ChangeMedia(TProjectChange change) {
+    if (!IsMediaChange(change.Kind))
+        throw std::invalid_argument("not a media change");
+    Commit(std::move(change));
+}
+
+void TProject::RecordMediaChange(TProjectChange change) {
+    if (!IsMediaChange(change.Kind))
+        throw std::invalid_argument("not a media change");
+    if (m_observer)
+        m_observer->ChangeMade(change);
+    Push(std::move(change));
 }
 
 bool TProject::DeleteEventType(int32_t index) {

@@ -80,6 +80,9 @@ public:
     void RemoveListener(TProjectListener* listener);
     // Not owned; null for none.
     void SetChangeObserver(TChangeObserver* observer) { m_observer = observer; }
+    // Not owned; null for none (media changes are then refused with
+    // std::invalid_argument).
+    void SetMediaHandler(TMediaChangeHandler* handler) { m_mediaHandler = handler; }
 
     // --- Events ---------------------------------------------------------
     // Inserts after the events of equal or earlier time and returns the
@@ -123,6 +126,16 @@ public:
     // types and their secondary keys. convert must be non-decreasing so the
     // lists keep their order. Listeners hear EventsRetimed.
     void SwitchTimeFormat(TTimeFormat format, const std::function<int32_t(int32_t)>& convert);
+
+    // --- Media -------------------------------------------------------------
+    // A media change (IsMediaChange), applied through the media handler and
+    // recorded. Throws std::invalid_argument for another kind, without a
+    // handler, or when the handler refuses it.
+    void ChangeMedia(TProjectChange change);
+    // A media change the caller has already made (a medium opened by the
+    // user: only opening tells whether it opens), with the data Do would
+    // have left in it; it is journalled and becomes an undo step.
+    void RecordMediaChange(TProjectChange change);
 
     // --- Types, groups and the filter -----------------------------------
     // Removes type `index`, destroys its events, renumbers the events of
@@ -186,8 +199,17 @@ public:
         TProject& m_project;
     };
 
-    bool CanUndo() const { return !m_undo.empty() && m_openScopes == 0; }
-    bool CanRedo() const { return !m_redo.empty() && m_openScopes == 0; }
+    // Between BeginJoinedStep and EndJoinedStep (a mouse drag, which spans
+    // many events of the window system) every change is applied and told to
+    // the observer at once, and they all form one undo step. Undo and Redo
+    // wait for the end. Calls do not nest: a second Begin does nothing.
+    void BeginJoinedStep();
+    void EndJoinedStep();
+    // Replays a change that joined the step before it.
+    void ReplayJoined(TProjectChange change);
+
+    bool CanUndo() const { return !m_undo.empty() && m_openScopes == 0 && !m_isJoining; }
+    bool CanRedo() const { return !m_redo.empty() && m_openScopes == 0 && !m_isJoining; }
     // Take back the newest step, or make the newest undone step again; false
     // when there is none (or a scope is open).
     bool Undo();
@@ -231,8 +253,12 @@ private:
     TEvents m_events;
     std::vector<TProjectListener*> m_listeners;
     TChangeObserver* m_observer = nullptr;
+    TMediaChangeHandler* m_mediaHandler = nullptr;
     std::deque<TProjectChange> m_undo;
     std::vector<TProjectChange> m_redo;
     int m_openScopes = 0;
+    bool m_isJoining = false;
+    // The newest undo step is the joined one: later changes go into it.
+    bool m_hasJoinedStep = false;
     std::vector<TProjectChange> m_scopeChanges;
 };

@@ -45,6 +45,24 @@ enum class TChangeKind : uint8_t {
     TitlesOffset, // Delta; Times
     TimeFormat,   // Format; Times: every stored time in the new unit
     Compound,     // Children, applied in order and taken back in reverse
+    // The media set lives above the model; these are applied and taken back
+    // by its TMediaChangeHandler. Index: the medium's place in the set.
+    MediumAdd,    // Medium.FileName; Index: where it went
+    MediumRemove, // Index; Medium: the removed one's path, camera and offset
+    MediumCamera, // Index, Medium.Camera (new; -1 none); Delta: the one before
+    MediumOffset, // Index, Medium.Offset (new, ms); Delta: the one before
+};
+
+inline bool IsMediaChange(TChangeKind kind) {
+    return kind >= TChangeKind::MediumAdd;
+}
+
+// One medium as a change carries it: the path exactly as the media set keeps
+// it, its camera (-1: none) and its offset in milliseconds.
+struct TMediumRecord {
+    QString FileName;
+    int32_t Camera = -1;
+    int32_t Offset = 0;
 };
 
 struct TProjectChange {
@@ -74,7 +92,22 @@ struct TProjectChange {
     std::set<int32_t> Filter;
     TEventType Type;
     TEventTypeGroup Group;
+    TMediumRecord Medium;
     std::vector<TProjectChange> Children;
+};
+
+// Applies media changes for the project, which holds no media. Called on the
+// UI thread from Undo, Redo, Replay and TProject::ChangeMedia.
+class TMediaChangeHandler {
+public:
+    virtual ~TMediaChangeHandler() = default;
+    // Throws std::invalid_argument when the change does not fit the media
+    // set (an index past its end).
+    virtual void CheckMediaChange(const TProjectChange& change) const = 0;
+    // A medium that no longer opens is no error here: the handler reports it
+    // and leaves it out, keeping the indexes of the changes that follow.
+    virtual void DoMediaChange(TProjectChange& change) = 0;
+    virtual void RevertMediaChange(TProjectChange& change) = 0;
 };
 
 // Told of every change as it is made, for a journal of the session. Called
@@ -88,4 +121,8 @@ public:
     virtual void ScopeClosed() = 0;
     virtual void Undone() = 0;
     virtual void Redone() = 0;
+    // Bracket the changes of one mouse drag, which join one undo step while
+    // each is told at once (a drag may last minutes).
+    virtual void JoinOpened() {}
+    virtual void JoinClosed() {}
 };

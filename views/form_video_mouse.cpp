@@ -22,6 +22,7 @@ void TFormVideo::ImageVideoMouseDown(Qt::MouseButton button, int32_t x, int32_t 
     if (!m_host || !m_host->IsInserting() || !CheckBoxVideo->isEnabled() || !CheckBoxVideo->isChecked())
         return;
     if (m_host->IsMouseMode() && button == Qt::LeftButton) {
+        m_host->DragStarted();
         m_tracking = true;
         m_mousePosition = QPoint(x, y);
         Paint();
@@ -29,6 +30,7 @@ void TFormVideo::ImageVideoMouseDown(Qt::MouseButton button, int32_t x, int32_t 
     }
     if (button != Qt::RightButton)
         return;
+    m_host->DragStarted();
     const TVideoPoint at = ToVideoPoint(x, y);
     const int32_t videoX = VideoOverlay::TruncToInt(at.X);
     const int32_t videoY = VideoOverlay::TruncToInt(at.Y);
@@ -61,8 +63,12 @@ void TFormVideo::ImageVideoMouseUp(Qt::MouseButton button, int32_t x, int32_t y)
         CommitMouseRegion();
         m_tracking = false;
         ImageVideo->update();
+        if (m_host)
+            m_host->DragEnded();
     } else if (button == Qt::RightButton) {
         m_selectedOverlay = nullptr;
+        if (m_host)
+            m_host->DragEnded();
     }
 }
 

@@ -46,6 +46,11 @@ public:
     // change that can be taken back.
     virtual void ChangeEventParameters(const TEvent* event, const TParameters& parameters) = 0;
 
+    // Bracket one drag of the mouse in a video window (press to release):
+    // what it records or moves is taken back as one step.
+    virtual void DragStarted() {}
+    virtual void DragEnded() {}
+
     // Refills the event grid from the events; with moveCursor false the grid's
     // cursor stays where it is. Called after a moved rectangle rewrote its
     // event's parameters.

@@ -14,6 +14,7 @@
 #include "document/ui/form_help.h"
 #include "document/ui/form_input_devices.h"
 #include "document/ui/key_filter.h"
+#include "document/ui/media_history.h"
 #include "interchange/ui/form_region.h"
 #include "playback/playback_clock.h"
 #include "playback/ui/form_camera.h"
@@ -400,6 +401,8 @@ void TFormMain::ResetProject() {
     SetEditingEnabled(false);
     m_project->Reset();
     VideoList().Clear();
+    if (m_mediaHistory)
+        m_mediaHistory->Reset();
 
     // Also the time unit's display, the slider (0 of 0, page size 1), speed
     // 100 and step 1.

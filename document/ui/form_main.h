@@ -83,6 +83,7 @@ class TFormSecondaryKey;
 class TFormHotKeys;
 class TFormInputDevices;
 class TFormVideoList;
+class TMediaHistory;
 class TPlaybackClock;
 class TEventListGrid;
 class TTitleListGrid;
@@ -564,5 +565,7 @@ private:
     std::unique_ptr<TKeyFilter> m_keyFilter;
     // Greys Undo and Redo when there is nothing to take back or make again.
     std::unique_ptr<TProjectListener> m_historyWatch;
+    // Applies the media set's changes of the history and the journal.
+    std::unique_ptr<TMediaHistory> m_mediaHistory;
     TSessionHooks m_sessionHooks;
 };

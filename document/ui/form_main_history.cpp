@@ -3,6 +3,7 @@
 #include "document/ui/form_main.h"
 
 #include "capture/recording.h"
+#include "document/ui/media_history.h"
 #include "playback/playback_clock.h"
 
 #include <QAction>
@@ -34,12 +35,16 @@ private:
 } // namespace
 
 void TFormMain::CreateHistory() {
+    m_mediaHistory = std::make_unique<TMediaHistory>(*this);
+    m_project->SetMediaHandler(m_mediaHistory.get());
     m_historyWatch = std::make_unique<THistoryWatch>(*m_project, Action(TAppCommandId::ActionUndo),
                                                      Action(TAppCommandId::ActionRedo));
 }
 
 void TFormMain::DestroyHistory() {
     m_historyWatch.reset();
+    m_project->SetMediaHandler(nullptr);
+    m_mediaHistory.reset();
 }
 
 void TFormMain::ActionUndoRedoExecute(bool isUndo) {

@@ -3,6 +3,7 @@
 
 #include "document/ui/form_main.h"
 
+#include "document/ui/media_history.h"
 #include "playback/media_set_logic.h"
 #include "playback/playback_clock.h"
 #include "playback/ui/form_camera.h"
@@ -40,9 +41,17 @@ bool TFormMain::AddMedium(const QString& fileName) {
     return true;
 }
 
+// One Add is one undo step, however many files it opened; a switch of the
+// time unit the new media caused is part of it.
 void TFormMain::Add1Click() {
-    for (const QString& fileName : m_dialogs->AskMediaFiles(this))
-        AddMedium(fileName);
+    const TProject::TChangeScope scope(*m_project);
+    for (const QString& fileName : m_dialogs->AskMediaFiles(this)) {
+        const int32_t index = VideoList().AddFile(fileName);
+        if (index < 0)
+            continue;
+        m_mediaHistory->Added(index);
+        Clock().MediumAdded(index);
+    }
 }
 
 void TFormMain::Media1Click() {
@@ -84,9 +93,7 @@ void TFormMain::Media1Click() {
 void TFormMain::Remove1Click(int32_t index) {
     if (index < 0 || index >= VideoList().Count())
         return;
-    Clock().Stop(true);
-    VideoList().Remove(index);
-    Clock().MediumRemoved();
+    m_mediaHistory->Remove(index);
 }
 
 void TFormMain::RemoveUnopenedClick(int32_t index) {
@@ -106,7 +113,7 @@ void TFormMain::Cameras1Click(int32_t index) {
     TFormVideo& window = VideoList().Window(index);
     int32_t camera = window.Camera;
     if (FormCamera->AskCamera(camera))
-        window.Camera = camera;
+        m_mediaHistory->SetCamera(index, camera);
 }
 
 void TFormMain::Offset1Click(int32_t index) {
@@ -117,7 +124,7 @@ void TFormMain::Offset1Click(int32_t index) {
     // The slider's range follows the new offset only when a medium is
     // next added or removed.
     if (FormOffset->AskInteger(offset))
-        window.Offset = offset;
+        m_mediaHistory->SetOffset(index, offset);
 }
 
 void TFormMain::ActionReorderExecute() {

@@ -99,6 +99,8 @@ public:
         if (event)
             m_form.Project().ChangeEvent(event, event->EventType, event->Text, parameters);
     }
+    void DragStarted() override { m_form.Project().BeginJoinedStep(); }
+    void DragEnded() override { m_form.Project().EndJoinedStep(); }
     void FillEventGrid(bool follow) override {
         m_form.FillEventGrid(follow);
         m_form.FormTimeLine->LabelsChanged();

@@ -76,6 +76,7 @@ bool TMainJournal::RecoverAtStartUp() {
     ReplayJournal(m_form.Project(), journal.Contents);
     // The journal goes on from where it was complete: what it holds stays
     // recoverable until the next save.
+    MarkJournalCurrent(journal);
     m_journal->Continue(journal.JournalPath, journal.Contents.CompleteBytes);
     m_journal->Resume();
     m_form.RefreshAnnotationViews();

@@ -19,6 +19,12 @@ void TFormVideoList::Remove(int32_t index) {
     m_items.erase(m_items.begin() + index);
 }
 
+void TFormVideoList::Move(int32_t from, int32_t to) {
+    auto item = std::move(m_items[static_cast<size_t>(from)]);
+    m_items.erase(m_items.begin() + from);
+    m_items.insert(m_items.begin() + to, std::move(item));
+}
+
 void TFormVideoList::RemoveUnopened(int32_t index) {
     if (index >= 0 && index < static_cast<int32_t>(m_unopened.size()))
         m_unopened.erase(m_unopened.begin() + index);

@@ -36,6 +36,9 @@ public:
     int32_t AddFile(const QString& fileName);
     // Destroys window `index` with its medium; later windows move down.
     void Remove(int32_t index);
+    // Moves window `from` to index `to` (both within the list); the windows
+    // between shift by one.
+    void Move(int32_t from, int32_t to);
     // Destroys every window and forgets the unopened media.
     void Clear();
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -71,6 +72,66 @@ TEST(JournalTest, ReplayRestoresTheSessionAndACutLastFrameIsDropped) {
     for (std::size_t cut = lastStart; cut < bytes.size(); ++cut)
         EXPECT_EQ(replayed(std::string_view(bytes).substr(0, cut)), beforeLast) << "cut at " << cut;
     std::filesystem::remove_all(folder);
+}
+
+// Media changes and joined steps came with version 2: they read back whole
+// there, and a version 1 journal (which cannot hold them) still reads up to
+// where such a record would start.
+TEST(JournalTest, MediaRecordsRoundTripAndAnOldVersionStillReads) {
+    std::string bytes = EncodeJournalHeader(TJournalBase{});
+    const auto append = [&bytes](TJournalStep step, const TProjectChange& change) {
+        std::string payload;
+        BeginStepPayload(step, 7, payload);
+        EncodeChange(change, payload);
+        AppendFrame(payload, bytes);
+    };
+    TProjectChange type(TChangeKind::TypeAdd);
+    type.Type = TEventType(QStringLiteral("Walk"));
+    append(TJournalStep::Change, type);
+    TProjectChange add(TChangeKind::MediumAdd);
+    add.Medium.FileName = QStringLiteral("/rec/Kamera ü 1.avi");
+    append(TJournalStep::Change, add);
+    TProjectChange camera(TChangeKind::MediumCamera);
+    camera.Index = 3;
+    camera.Medium.Camera = -1;
+    append(TJournalStep::Join, camera);
+    TProjectChange offset(TChangeKind::MediumOffset);
+    offset.Index = 2;
+    offset.Medium.Offset = -2500;
+    append(TJournalStep::Change, offset);
+
+    const auto current = DecodeJournal(bytes);
+    ASSERT_TRUE(current);
+    ASSERT_EQ(current->Records.size(), 4u);
+    EXPECT_FALSE(current->HadDamagedTail);
+    EXPECT_EQ(current->Records[1].Change->Medium.FileName, add.Medium.FileName);
+    EXPECT_EQ(current->Records[2].Step, TJournalStep::Join);
+    EXPECT_EQ(current->Records[2].Change->Index, 3u);
+    EXPECT_EQ(current->Records[2].Change->Medium.Camera, -1);
+    EXPECT_EQ(current->Records[3].Change->Kind, TChangeKind::MediumOffset);
+    EXPECT_EQ(current->Records[3].Change->Medium.Offset, -2500);
+
+    bytes[JournalVersionOffset] = 1;
+    auto old = DecodeJournal(bytes);
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->Version, 1u);
+    ASSERT_EQ(old->Records.size(), 1u);
+    EXPECT_EQ(old->Records[0].Change->Type.Name, QStringLiteral("Walk"));
+    EXPECT_TRUE(old->HadDamagedTail);
+
+    // Continued after recovery, an old journal is marked current in place.
+    const auto path = std::filesystem::temp_directory_path() / ("journal-v1-" + std::to_string(::getpid()));
+    std::ofstream(path, std::ios::binary) << bytes;
+    ASSERT_TRUE(MarkJournalCurrent(TPendingJournal{path.string(), std::string(), std::move(*old)}));
+    std::ifstream in(path, std::ios::binary);
+    const auto marked = DecodeJournal(std::string(std::istreambuf_iterator<char>(in), {}));
+    std::filesystem::remove(path);
+    ASSERT_TRUE(marked);
+    EXPECT_EQ(marked->Version, JournalVersion);
+    EXPECT_EQ(marked->Records.size(), 4u);
+
+    bytes[JournalVersionOffset] = 3;
+    EXPECT_FALSE(DecodeJournal(bytes));
 }
 
 } // namespace

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -46,6 +49,67 @@ void Fill(TProject& p) {
     p.ClearHistory();
 }
 
+// A media set as the layer above the model keeps it: path, camera, offset.
+class TFakeMedia final : public TMediaChangeHandler {
+public:
+    std::vector<TMediumRecord> Media{{"a.avi", 1, 0}, {"b.avi", -1, 40}};
+
+    std::string Text() const {
+        std::string out;
+        for (const TMediumRecord& m : Media)
+            out += m.FileName.toStdString() + "#" + std::to_string(m.Camera) + "@" +
+                   std::to_string(m.Offset) + ",";
+        return out;
+    }
+    void CheckMediaChange(const TProjectChange& change) const override {
+        if (change.Kind != TChangeKind::MediumAdd && change.Index >= Media.size())
+            throw std::invalid_argument("medium");
+    }
+    void DoMediaChange(TProjectChange& change) override {
+        switch (change.Kind) {
+        case TChangeKind::MediumAdd:
+            change.Index = Media.size();
+            Media.push_back({change.Medium.FileName, -1, 0});
+            break;
+        case TChangeKind::MediumRemove:
+            change.Medium = Media[change.Index];
+            Media.erase(Media.begin() + static_cast<std::ptrdiff_t>(change.Index));
+            break;
+        default:
+            change.Delta =
+                std::exchange(Value(change), change.Kind == TChangeKind::MediumCamera ? change.Medium.Camera
+                                                                                      : change.Medium.Offset);
+            break;
+        }
+    }
+    void RevertMediaChange(TProjectChange& change) override {
+        switch (change.Kind) {
+        case TChangeKind::MediumAdd:
+            Media.pop_back();
+            break;
+        case TChangeKind::MediumRemove:
+            Media.insert(Media.begin() + static_cast<std::ptrdiff_t>(change.Index), change.Medium);
+            break;
+        default:
+            Value(change) = change.Delta;
+            break;
+        }
+    }
+
+private:
+    int32_t& Value(const TProjectChange& change) {
+        TMediumRecord& m = Media[change.Index];
+        return change.Kind == TChangeKind::MediumCamera ? m.Camera : m.Offset;
+    }
+};
+
+TProjectChange MediaChange(TChangeKind kind, std::size_t index, int32_t value = 0) {
+    TProjectChange change(kind);
+    change.Index = index;
+    change.Medium = {"c.avi", value, value};
+    return change;
+}
+
 struct TChangeCase {
     const char* Name;
     std::function<void(TProject&)> Change;
@@ -57,18 +121,21 @@ class ProjectHistory : public testing::TestWithParam<TChangeCase> {};
 // times, the order among equal times and renumbered indexes.
 TEST_P(ProjectHistory, UndoRedoUndoMatchesTheSnapshots) {
     TProject project;
+    TFakeMedia media;
+    project.SetMediaHandler(&media);
     Fill(project);
-    const std::string before = Snapshot(project);
+    const auto snapshot = [&] { return Snapshot(project) + "|" + media.Text(); };
+    const std::string before = snapshot();
     GetParam().Change(project);
-    const std::string after = Snapshot(project);
+    const std::string after = snapshot();
     ASSERT_NE(before, after) << "the case changes nothing";
     ASSERT_TRUE(project.CanUndo());
     ASSERT_TRUE(project.Undo());
-    EXPECT_EQ(Snapshot(project), before);
+    EXPECT_EQ(snapshot(), before);
     ASSERT_TRUE(project.Redo());
-    EXPECT_EQ(Snapshot(project), after);
+    EXPECT_EQ(snapshot(), after);
     ASSERT_TRUE(project.Undo());
-    EXPECT_EQ(Snapshot(project), before);
+    EXPECT_EQ(snapshot(), before);
     EXPECT_FALSE(project.CanUndo()) << "one change, one step";
 }
 
@@ -111,6 +178,27 @@ const TChangeCase Cases[] = {
          p.DeleteEvent(p.Events()[0]);
          p.DeleteEventType(0);
          p.InsertTitle(std::make_unique<TTitle>(QStringLiteral("c"), 50));
+     }},
+    // The moves of one drag, each applied at once.
+    {"JoinedStep",
+     [](TProject& p) {
+         p.BeginJoinedStep();
+         for (const char* x : {"1", "2", "3"})
+             p.ChangeEvent(p.Events()[4], 1, "moved", TParameters{{"X", x}});
+         p.InsertEvent(std::make_unique<TEvent>(0, 250, "drawn", TParameters()));
+         p.EndJoinedStep();
+     }},
+    {"MediumAdd", [](TProject& p) { p.ChangeMedia(MediaChange(TChangeKind::MediumAdd, 0)); }},
+    {"MediumRemove", [](TProject& p) { p.ChangeMedia(MediaChange(TChangeKind::MediumRemove, 0)); }},
+    {"MediumCamera", [](TProject& p) { p.ChangeMedia(MediaChange(TChangeKind::MediumCamera, 1, 7)); }},
+    {"MediumOffset", [](TProject& p) { p.ChangeMedia(MediaChange(TChangeKind::MediumOffset, 0, -300)); }},
+    // An Add that switched the time unit: one step, taken back in reverse.
+    {"MediumAddWithTimeUnit",
+     [](TProject& p) {
+         const TProject::TChangeScope scope(p);
+         p.ChangeMedia(MediaChange(TChangeKind::MediumAdd, 0));
+         p.ChangeMedia(MediaChange(TChangeKind::MediumCamera, 2, 3));
+         p.SwitchTimeFormat(TTimeFormat::Frames, [](int32_t t) { return t / 40; });
      }},
 };
 
