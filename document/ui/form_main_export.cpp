@@ -111,6 +111,8 @@ bool StepThroughRecording(TFormMain& form, const QString& title, const std::func
     progress.setAutoReset(false);
     QElapsedTimer elapsed;
     elapsed.start();
+    int64_t shownAtMs = -1000;
+    int32_t shownPositionMs = 0;
     while (clock.PositionMs() < lengthMs) {
         step();
         const int32_t before = clock.PositionMs();
@@ -120,11 +122,19 @@ bool StepThroughRecording(TFormMain& form, const QString& title, const std::func
         clock.SetPosition(next);
         DrainUnreadAudio(form.VideoList());
         const int32_t positionMs = clock.PositionMs();
-        const int64_t leftMs = positionMs > 0 ? elapsed.elapsed() * (lengthMs - positionMs) / positionMs : 0;
-        // The label lays itself out again only when its text changes.
-        progress.setLabelText(QStringLiteral("%1 of %2, about %3 left")
-                                  .arg(ClockText(positionMs), ClockText(lengthMs), ClockText(leftMs + 999)));
-        progress.setValue(positionMs);
+        // Painting the dialog cost as much as composing a frame when it was
+        // updated at every step; a few times a second, or at every 250th of
+        // the way, tells the user as much.
+        if (elapsed.elapsed() - shownAtMs >= 250 || int64_t{positionMs - shownPositionMs} * 250 >= lengthMs ||
+            positionMs >= lengthMs) {
+            shownAtMs = elapsed.elapsed();
+            shownPositionMs = positionMs;
+            const int64_t leftMs = positionMs > 0 ? shownAtMs * (lengthMs - positionMs) / positionMs : 0;
+            progress.setLabelText(
+                QStringLiteral("%1 of %2, about %3 left")
+                    .arg(ClockText(positionMs), ClockText(lengthMs), ClockText(leftMs + 999)));
+            progress.setValue(positionMs);
+        }
         QCoreApplication::processEvents();
         if (progress.wasCanceled())
             return false;
