@@ -159,18 +159,29 @@ private:
     TAVICompressorOptions m_options;
 };
 
+// Limits the position changes of an export to the media it reads; on every
+// way out all media are in use again.
+class TMediaInUseScope {
+public:
+    TMediaInUseScope(TPlaybackClock& clock, std::function<bool(int32_t index)> inUse) : m_clock(clock) {
+        m_clock.SetMediaInUse(std::move(inUse));
+    }
+    ~TMediaInUseScope() { m_clock.SetMediaInUse({}); }
+    TMediaInUseScope(const TMediaInUseScope&) = delete;
+    TMediaInUseScope& operator=(const TMediaInUseScope&) = delete;
+
+private:
+    TPlaybackClock& m_clock;
+};
+
 // The output picture shows one camera at a time, so each step decodes and
 // composes only the window that picture is taken from; the other windows
-// keep their frame until the cut comes back to them. On every way out all
-// media are in use again.
+// keep their frame until the cut comes back to them.
 class TOutputMediaInUse {
 public:
-    explicit TOutputMediaInUse(TFormMain& form) : m_form(form) {
-        m_form.Clock().SetMediaInUse([this](int32_t index) { return m_isEveryWindow || index == m_window; });
-    }
-    ~TOutputMediaInUse() { m_form.Clock().SetMediaInUse({}); }
-    TOutputMediaInUse(const TOutputMediaInUse&) = delete;
-    TOutputMediaInUse& operator=(const TOutputMediaInUse&) = delete;
+    explicit TOutputMediaInUse(TFormMain& form)
+        : m_form(form),
+          m_scope(form.Clock(), [this](int32_t index) { return m_isEveryWindow || index == m_window; }) {}
 
     // Chooses the window for the picture at positionMs, before the clock
     // moves there.
@@ -219,6 +230,7 @@ private:
     TFormMain& m_form;
     bool m_isEveryWindow = false;
     int32_t m_window = -1;
+    TMediaInUseScope m_scope;
 };
 
 bool HasEventOfType(const TEvents& events, int32_t type) {
@@ -299,14 +311,22 @@ void TFormMain::ActionExportOutputRegionExecute() {
         Dialogs().ShowError(this, QStringLiteral("Could not open file!"));
         return;
     }
-    // What was written before a Cancel stays complete.
-    StepThroughRecording(*this, QStringLiteral("Export output region"), [&] {
-        TPlaybackClock& clock = Clock();
-        for (const TEvent* event : EventsAtStep(Project().Events(), EventCursor(), clock.CurrentTime())) {
-            const TEventRegion region = ReadEventRegion(event->Parameters);
-            if (RegionQualifies(event->EventType, region, query))
-                ExportRegion(VideoList(), region, clock.PositionMs(), files);
-        }
-    });
+    // What was written before a Cancel stays complete. Only the windows of
+    // the chosen camera give pictures: the others are not read meanwhile,
+    // and show their frame again afterwards.
+    {
+        const TMediaInUseScope inUse(Clock(), [this, &query](int32_t index) {
+            return VideoList().Window(index).Camera == query.Camera;
+        });
+        StepThroughRecording(*this, QStringLiteral("Export output region"), [&] {
+            TPlaybackClock& clock = Clock();
+            for (const TEvent* event : EventsAtStep(Project().Events(), EventCursor(), clock.CurrentTime())) {
+                const TEventRegion region = ReadEventRegion(event->Parameters);
+                if (RegionQualifies(event->EventType, region, query))
+                    ExportRegion(VideoList(), region, clock.PositionMs(), files);
+            }
+        });
+    }
     files.Close();
+    Clock().RefreshAtPosition();
 }
