@@ -257,14 +257,20 @@ TEST_F(FormMainVideoExport, EveryFrameIsTheOutputPictureAtItsStep) {
 // brought to its frame, reading on over a short absence and seeking over a
 // long one, and the others keep the frame they showed last.
 TEST_F(FormMainVideoExport, OnlyTheShownCameraIsReadAndACameraComingBackShowsItsFrame) {
-    const TCut cuts[] = {
-        {{0, 1}, {80, 2}, {120, 1}, {160, 2}, {320, 1}, {360, 2}},
-        {{0, 2}, {40, 1}, {440, 2}},
+    const std::pair<TCut, TTimeFormat> cuts[] = {
+        {{{0, 1}, {80, 2}, {120, 1}, {160, 2}, {320, 1}, {360, 2}}, TTimeFormat::Milliseconds},
+        {{{0, 2}, {40, 1}, {440, 2}}, TTimeFormat::Milliseconds},
+        // The events count frames: the cut is the same.
+        {{{0, 1}, {80, 2}, {120, 1}, {160, 2}, {320, 1}, {360, 2}}, TTimeFormat::Frames},
     };
-    for (const TCut& cut : cuts) {
-        SCOPED_TRACE(testing::PrintToString(cut));
+    for (const auto& [cut, unit] : cuts) {
+        SCOPED_TRACE(testing::PrintToString(cut) + (unit == TTimeFormat::Frames ? " in frames" : ""));
+        m_form->Clock().SwitchTimeFormat(TTimeFormat::Milliseconds);
         m_form->Project().ClearEvents();
         AddCut(cut);
+        if (unit == TTimeFormat::Frames) {
+            ASSERT_TRUE(m_form->Clock().SwitchTimeFormat(TTimeFormat::Frames));
+        }
         m_answers.Compressor = TAVICompressorOptions{};
         // Frame of each window at every step, as the progress dialog's loop
         // lets a timer see it.
