@@ -52,10 +52,7 @@ void TPlaybackClock::TrackBarChange(TPositionSender sender) {
         m_media.Medium(i).CommitMouseRegion();
     const int32_t position = m_trackBar.Position;
     SeekAll(position);
-    if (m_project.TimeFormat == TTimeFormat::Frames && m_media.MediumCount() > 0)
-        m_currentTime = FramesFromMs(position, VideoFormatOf(m_media.Medium(0)));
-    else
-        m_currentTime = position;
+    m_currentTime = TimeAtPosition(position);
     ShowTime();
     const bool follow = sender == TPositionSender::TrackBar;
     m_host.RefreshEventList(false, follow);
@@ -63,6 +60,12 @@ void TPlaybackClock::TrackBarChange(TPositionSender sender) {
     RepaintAll();
     m_host.RenderOutput();
     m_host.SetTimelinePosition(position);
+}
+
+int32_t TPlaybackClock::TimeAtPosition(int32_t positionMs) const {
+    if (m_project.TimeFormat == TTimeFormat::Frames && m_media.MediumCount() > 0)
+        return FramesFromMs(positionMs, VideoFormatOf(m_media.Medium(0)));
+    return positionMs;
 }
 
 void TPlaybackClock::UpdateTrackBarRange() {
@@ -98,7 +101,7 @@ void TPlaybackClock::SeekAll(int32_t positionMs) {
     const bool preview = m_host.IsTrackBarHeld();
     std::vector<TPlaybackMedium*> media;
     for (int32_t i = 0; i < m_media.MediumCount(); ++i)
-        if (m_media.Medium(i).MediaFile())
+        if (m_media.Medium(i).MediaFile() && IsInUse(i))
             media.push_back(&m_media.Medium(i));
     // Each seek decodes up to a GOP on its own medium, so four cameras in a
     // row would wait four times as long. Every medium is touched by one
@@ -508,7 +511,8 @@ void TPlaybackClock::Rearm(int32_t groupIndex) {
 
 void TPlaybackClock::RepaintAll() {
     for (int32_t i = 0; i < m_media.MediumCount(); ++i)
-        m_media.Medium(i).Paint();
+        if (IsInUse(i))
+            m_media.Medium(i).Paint();
 }
 
 void TPlaybackClock::ShowTime() {

@@ -33,6 +33,7 @@
 #include "playback/playback_medium.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 enum class TTransportCommand { Begin, Prev, Play, Stop, Next, End };
@@ -91,6 +92,8 @@ public:
     int32_t PageSizeMs() const { return m_trackBar.PageSize; }
     // The current time in the project's unit.
     int32_t CurrentTime() const { return m_currentTime; }
+    // The current time a position change to positionMs sets.
+    int32_t TimeAtPosition(int32_t positionMs) const;
     int32_t PlaybackSpeed() const { return m_playbackSpeed; }
     int32_t StepFrames() const { return m_stepFrames; }
     uint32_t TimerPeriodMs() const { return m_timerPeriodMs; }
@@ -119,6 +122,11 @@ public:
     // Seeks and refreshes everything at the current position (after a
     // document is read or an import).
     void RefreshAtPosition();
+    // Limits what position changes touch to the media (by index) for which
+    // inUse holds; an empty function means all. The others keep their frame
+    // and picture untouched: the output video export writes one camera's
+    // picture at a time, and decoding the rest would only cost time.
+    void SetMediaInUse(std::function<bool(int32_t index)> inUse) { m_mediaInUse = std::move(inUse); }
 
     // The six transport commands (one handler).
     void ExecuteTransport(TTransportCommand command);
@@ -172,6 +180,7 @@ private:
     void StartAudio(int32_t positionMs);
     void DrainUnplayedAudio(const std::vector<TPlaybackMedium*>& played);
     void RepaintAll();
+    bool IsInUse(int32_t index) const { return !m_mediaInUse || m_mediaInUse(index); }
     // Positions one medium for SeekAll; errors are absorbed.
     void SeekMedium(TPlaybackMedium& medium, int32_t positionMs, bool preview);
     void SetTrackBar(const TTrackBar& trackBar);
@@ -197,4 +206,5 @@ private:
     uint32_t m_generation = 0;
     // Some medium shows a preview picture rather than its exact frame.
     bool m_isPreviewShown = false;
+    std::function<bool(int32_t index)> m_mediaInUse;
 };

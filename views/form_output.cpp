@@ -100,6 +100,12 @@ int32_t TFormOutput::WindowForCamera(int32_t camera) const {
     return -1;
 }
 
+int32_t TFormOutput::WindowShownAt(int32_t cursor) const {
+    const std::optional<TOutputChoice> choice = ChooseOutput(
+        m_project, cursor, m_normalSize, [this](int32_t camera) { return WindowForCamera(camera); });
+    return choice ? choice->Window : -1;
+}
+
 void TFormOutput::ShowCamera(int32_t camera) {
     if (camera == m_shownCamera && !windowTitle().isEmpty())
         return;

@@ -60,6 +60,10 @@ public:
     const QImage& Picture() const { return m_picture; }
     // Camera shown, -1 none.
     int32_t ShownCamera() const { return m_shownCamera; }
+    // The media-list index of the window whose picture RenderOutput would
+    // show with the event cursor at `cursor`, -1 none; throws as
+    // ChooseOutput does.
+    int32_t WindowShownAt(int32_t cursor) const;
 
     QWidget* ImageOutput = nullptr;
     QMenuBar* MenuBar = nullptr;

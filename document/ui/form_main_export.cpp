@@ -6,6 +6,8 @@
 #include "interchange/ui/form_region.h"
 #include "media/avi/avi_file.h"
 #include "playback/playback_clock.h"
+#include "playback/playback_medium.h"
+#include "playback/time_convert.h"
 #include "playback/ui/form_video_list.h"
 #include "views/core/output_picture.h"
 #include "views/form_output.h"
@@ -87,11 +89,15 @@ void DrainUnreadAudio(TFormVideoList& videos) {
 // Steps the playback position from 0 to the playback length, one frame
 // period at a time, running step at every position, with a progress dialog
 // showing the position and the time left. Moving on by one frame period is
-// reading on in every medium, never a seek. False when the user cancelled;
-// errors of step or of the position change pass on.
-bool StepThroughRecording(TFormMain& form, const QString& title, const std::function<void()>& step) {
+// reading on in every medium, never a seek. beforeMove (may be empty) learns
+// each position before the clock moves there. False when the user
+// cancelled; errors of step or of the position change pass on.
+bool StepThroughRecording(TFormMain& form, const QString& title, const std::function<void()>& step,
+                          const std::function<void(int32_t positionMs)>& beforeMove = {}) {
     TPlaybackClock& clock = form.Clock();
     const int32_t lengthMs = clock.TrackBar().Maximum;
+    if (beforeMove)
+        beforeMove(0);
     if (clock.PositionMs() == 0)
         clock.TrackBarChange(TPositionSender::TrackBar);
     else
@@ -105,17 +111,30 @@ bool StepThroughRecording(TFormMain& form, const QString& title, const std::func
     progress.setAutoReset(false);
     QElapsedTimer elapsed;
     elapsed.start();
+    int64_t shownAtMs = -1000;
+    int32_t shownPositionMs = 0;
     while (clock.PositionMs() < lengthMs) {
         step();
         const int32_t before = clock.PositionMs();
-        clock.SetPosition(int64_t{before} + clock.PageSizeMs());
+        const int64_t next = std::min<int64_t>(int64_t{before} + clock.PageSizeMs(), lengthMs);
+        if (beforeMove)
+            beforeMove(static_cast<int32_t>(next));
+        clock.SetPosition(next);
         DrainUnreadAudio(form.VideoList());
         const int32_t positionMs = clock.PositionMs();
-        const int64_t leftMs = positionMs > 0 ? elapsed.elapsed() * (lengthMs - positionMs) / positionMs : 0;
-        // The label lays itself out again only when its text changes.
-        progress.setLabelText(QStringLiteral("%1 of %2, about %3 left")
-                                  .arg(ClockText(positionMs), ClockText(lengthMs), ClockText(leftMs + 999)));
-        progress.setValue(positionMs);
+        // Painting the dialog cost as much as composing a frame when it was
+        // updated at every step; a few times a second, or at every 250th of
+        // the way, tells the user as much.
+        if (elapsed.elapsed() - shownAtMs >= 250 || int64_t{positionMs - shownPositionMs} * 250 >= lengthMs ||
+            positionMs >= lengthMs) {
+            shownAtMs = elapsed.elapsed();
+            shownPositionMs = positionMs;
+            const int64_t leftMs = positionMs > 0 ? shownAtMs * (lengthMs - positionMs) / positionMs : 0;
+            progress.setLabelText(
+                QStringLiteral("%1 of %2, about %3 left")
+                    .arg(ClockText(positionMs), ClockText(lengthMs), ClockText(leftMs + 999)));
+            progress.setValue(positionMs);
+        }
         QCoreApplication::processEvents();
         if (progress.wasCanceled())
             return false;
@@ -138,6 +157,80 @@ public:
 
 private:
     TAVICompressorOptions m_options;
+};
+
+// Limits the position changes of an export to the media it reads; on every
+// way out all media are in use again.
+class TMediaInUseScope {
+public:
+    TMediaInUseScope(TPlaybackClock& clock, std::function<bool(int32_t index)> inUse) : m_clock(clock) {
+        m_clock.SetMediaInUse(std::move(inUse));
+    }
+    ~TMediaInUseScope() { m_clock.SetMediaInUse({}); }
+    TMediaInUseScope(const TMediaInUseScope&) = delete;
+    TMediaInUseScope& operator=(const TMediaInUseScope&) = delete;
+
+private:
+    TPlaybackClock& m_clock;
+};
+
+// The output picture shows one camera at a time, so each step decodes and
+// composes only the window that picture is taken from; the other windows
+// keep their frame until the cut comes back to them.
+class TOutputMediaInUse {
+public:
+    explicit TOutputMediaInUse(TFormMain& form)
+        : m_form(form),
+          m_scope(form.Clock(), [this](int32_t index) { return m_isEveryWindow || index == m_window; }) {}
+
+    // Chooses the window for the picture at positionMs, before the clock
+    // moves there.
+    void MoveTo(int32_t positionMs) {
+        TPlaybackClock& clock = m_form.Clock();
+        const int32_t time = clock.TimeAtPosition(positionMs);
+        const auto cursor = static_cast<int32_t>(m_form.Project().Events().UpperBound(time)) - 1;
+        try {
+            m_window = m_form.FormOutput->WindowShownAt(cursor);
+            m_isEveryWindow = false;
+        } catch (const std::exception&) {
+            // A parameter that is no number: the rendering reports it as it
+            // always did, with every window in its place.
+            m_isEveryWindow = true;
+            return;
+        }
+        if (m_window >= 0)
+            ReadOnWhenClose(m_window, positionMs);
+    }
+
+private:
+    // Reading on costs one decode per frame, a seek decodes from the key
+    // frame before its target (half a GOP on average) after the demuxer's
+    // jump: a window that comes back a few frames behind reads on.
+    static constexpr int64_t MaxReadOnFrames = 8;
+
+    void ReadOnWhenClose(int32_t window, int32_t positionMs) {
+        TPlaybackMedium& medium = m_form.VideoList().Medium(window);
+        TAVFile* file = medium.MediaFile();
+        if (file == nullptr || file->GetMode() != TAVFile::ModeRead ||
+            !(file->GetStreams() & TAVFile::StreamVideo) ||
+            !m_form.VideoList().Window(window).IsVideoTicked())
+            return;
+        try {
+            const int64_t frame = std::min<int64_t>(
+                int64_t{FramesFromMs(positionMs, file->GetVideoFormat())} - OffsetFrames(medium),
+                int64_t{file->GetVideoLength()} - 1);
+            const int64_t behind = frame - file->GetVideoPosition();
+            if (behind > 0 && behind <= MaxReadOnFrames)
+                file->SkipFrames(static_cast<int32_t>(behind));
+        } catch (const TAVFile::AVFileError&) {
+            // The fetch that follows seeks to the frame as it would have.
+        }
+    }
+
+    TFormMain& m_form;
+    bool m_isEveryWindow = false;
+    int32_t m_window = -1;
+    TMediaInUseScope m_scope;
 };
 
 bool HasEventOfType(const TEvents& events, int32_t type) {
@@ -180,17 +273,24 @@ void TFormMain::ActionExportOutputVideoExecute() {
     writer.SetVideoFormat(size.width(), size.height(), static_cast<uint32_t>(1000 / Clock().PageSizeMs()), 1);
     writer.Open(fileName->toStdString(), TAVFile::ModeWrite, TAVFile::StreamVideo, true);
     QImage fitted;
-    const bool isComplete = StepThroughRecording(*this, QStringLiteral("Export output video"), [&] {
-        writer.PutFrame(FitOutputFrame(FormOutput->Picture(), size, fitted).constBits());
-    });
-    // A cancelled export keeps the frames written so far as a complete file
-    // that opens, and puts the editor back where the user left it.
-    writer.Close();
-    if (!isComplete) {
-        Clock().SetPosition(startMs);
-        if (!wasOutputShown)
-            SetToolWindowVisible(TToolWindow::Output, false);
+    bool isComplete = false;
+    {
+        TOutputMediaInUse inUse(*this);
+        isComplete = StepThroughRecording(
+            *this, QStringLiteral("Export output video"),
+            [&] { writer.PutFrame(FitOutputFrame(FormOutput->Picture(), size, fitted).constBits()); },
+            [&inUse](int32_t positionMs) { inUse.MoveTo(positionMs); });
     }
+    // A cancelled export keeps the frames written so far as a complete file
+    // that opens, and puts the editor back where the user left it. Either
+    // way every window shows its frame again.
+    writer.Close();
+    if (!isComplete && Clock().PositionMs() != startMs)
+        Clock().SetPosition(startMs);
+    else
+        Clock().RefreshAtPosition();
+    if (!isComplete && !wasOutputShown)
+        SetToolWindowVisible(TToolWindow::Output, false);
 }
 
 void TFormMain::ActionExportOutputRegionExecute() {
@@ -211,14 +311,22 @@ void TFormMain::ActionExportOutputRegionExecute() {
         Dialogs().ShowError(this, QStringLiteral("Could not open file!"));
         return;
     }
-    // What was written before a Cancel stays complete.
-    StepThroughRecording(*this, QStringLiteral("Export output region"), [&] {
-        TPlaybackClock& clock = Clock();
-        for (const TEvent* event : EventsAtStep(Project().Events(), EventCursor(), clock.CurrentTime())) {
-            const TEventRegion region = ReadEventRegion(event->Parameters);
-            if (RegionQualifies(event->EventType, region, query))
-                ExportRegion(VideoList(), region, clock.PositionMs(), files);
-        }
-    });
+    // What was written before a Cancel stays complete. Only the windows of
+    // the chosen camera give pictures: the others are not read meanwhile,
+    // and show their frame again afterwards.
+    {
+        const TMediaInUseScope inUse(Clock(), [this, &query](int32_t index) {
+            return VideoList().Window(index).Camera == query.Camera;
+        });
+        StepThroughRecording(*this, QStringLiteral("Export output region"), [&] {
+            TPlaybackClock& clock = Clock();
+            for (const TEvent* event : EventsAtStep(Project().Events(), EventCursor(), clock.CurrentTime())) {
+                const TEventRegion region = ReadEventRegion(event->Parameters);
+                if (RegionQualifies(event->EventType, region, query))
+                    ExportRegion(VideoList(), region, clock.PositionMs(), files);
+            }
+        });
+    }
     files.Close();
+    Clock().RefreshAtPosition();
 }

@@ -227,8 +227,10 @@ bool TAVIFile::OpenWriteVideo() {
         header.rcBottom = static_cast<int16_t>(std::min(height, 32767));
         m_videoStream = m_writer->AddStream(header);
         m_writer->SetFormat(m_videoStream, format);
-        // The compressor's converter may read a little past the last row.
-        m_frameBuffer.assign(m_outputHeader.biSizeImage + 256, 0);
+        // Full frames are flipped into bottom-up rows here; compressors read
+        // the caller's rows.
+        if (!m_compressor)
+            m_frameBuffer.assign(m_outputHeader.biSizeImage, 0);
     } catch (const TAVIFormatError&) {
         m_compressor.reset();
         m_videoStream = -1;
@@ -379,18 +381,20 @@ void TAVIFile::PutFrame(const uint8_t* frame) {
     RequireWriting();
     if (!m_hasCompressedStream)
         throw AVFileErrorVideoNotOpened();
-    uint8_t* target = m_frameBuffer.data() + m_outputHeader.biSizeImage;
-    for (int32_t row = 0; row < m_outputHeader.biHeight; ++row) {
-        target -= m_bitmapRowBytes;
-        std::memcpy(target, frame, static_cast<size_t>(m_bitmapRowBytes));
-        frame += m_sourceRowBytes;
-    }
     try {
         if (!m_compressor) {
+            uint8_t* target = m_frameBuffer.data() + m_outputHeader.biSizeImage;
+            for (int32_t row = 0; row < m_outputHeader.biHeight; ++row) {
+                target -= m_bitmapRowBytes;
+                std::memcpy(target, frame, static_cast<size_t>(m_bitmapRowBytes));
+                frame += m_sourceRowBytes;
+            }
             m_writer->Write(m_videoStream, m_frameBuffer.data(), m_outputHeader.biSizeImage, 1, true);
         } else {
+            // The compressor reads the caller's rows (the cropped part of
+            // them) where they are: no flipped copy of every frame.
             std::vector<TAVIPacket> packets;
-            m_compressor->Compress(m_frameBuffer.data(), true, packets);
+            m_compressor->Compress(frame, m_sourceRowBytes, true, packets);
             for (const TAVIPacket& packet : packets)
                 m_writer->Write(m_videoStream, packet.Data.data(), static_cast<uint32_t>(packet.Data.size()),
                                 1, true);

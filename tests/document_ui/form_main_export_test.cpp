@@ -11,6 +11,7 @@
 #include "playback/playback_clock.h"
 #include "playback/ui/form_video_list.h"
 #include "tests/document_ui/fake_main_dialogs.h"
+#include "tests/document_ui/form_main_fixture.h"
 #include "tests/support/bmp_bytes.h"
 #include "tests/support/media_clips.h"
 #include "tests/support/temp_dir.h"
@@ -28,10 +29,12 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 
 namespace {
 
@@ -133,21 +136,17 @@ TEST_F(FormMainExport, ACameraThatIsNoNumberEndsTheExportWithItsMessage) {
 }
 
 // Two cameras of 12 frames at 25 fps; camera 2 draws the numbers from 100 on.
-// The cut shows camera 1 up to 200 ms and camera 2 from there.
-class FormMainVideoExport : public ::testing::Test {
+// The cut shows camera 1 up to 200 ms and camera 2 from there, unless a test
+// cuts otherwise.
+class FormMainVideoExport : public FormMainFixture {
 protected:
     static constexpr int Width = 160;
     static constexpr int Height = 120;
     static constexpr int Frames = 12;
+    using TCut = std::vector<std::pair<int32_t, int>>; // time in ms, camera
 
     void SetUp() override {
-        TFormMainOptions options;
-        options.SettingsFileName = m_dir.File("Scenemark.ini");
-        options.Dialogs = std::make_unique<TFakeMainDialogs>(m_answers);
-        options.Timer = std::make_unique<TFakeMMTimer>();
-        m_form = std::make_unique<TFormMain>(std::move(options));
-        m_form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
+        FormMainFixture::SetUp();
         for (int camera = 1; camera <= 2; ++camera) {
             TClipSpec spec;
             spec.format = "avi";
@@ -166,12 +165,12 @@ protected:
         m_answers.Document = QString::fromStdString(m_output);
     }
 
-    void AddCut() {
+    void AddCut(const TCut& cut = {{0, 1}, {200, 2}}) {
         const int32_t type = m_form->Project().EnsureBuiltInType(BuiltInOutput);
         std::vector<std::unique_ptr<TEvent>> events;
-        for (const auto& [time, camera] : {std::pair{0, "Camera=1"}, {200, "Camera=2"}}) {
+        for (const auto& [time, camera] : cut) {
             TParameters parameters;
-            parameters.ParametersFromLines({camera});
+            parameters.ParametersFromLines({QStringLiteral("Camera=%1").arg(camera)});
             events.push_back(std::make_unique<TEvent>(type, time, QString(), parameters));
         }
         m_form->Project().InsertEvents(std::move(events));
@@ -204,17 +203,23 @@ protected:
         return numbers;
     }
 
-    static std::vector<int> Cut(int frames) {
+    // The camera the cut shows at frame n (1 before its first event).
+    static int CameraAt(const TCut& cut, int n) {
+        int camera = 1;
+        for (const auto& [time, c] : cut)
+            if (time <= n * 40)
+                camera = c;
+        return camera;
+    }
+
+    static std::vector<int> Cut(int frames, const TCut& cut = {{0, 1}, {200, 2}}) {
         std::vector<int> numbers;
         for (int n = 0; n < frames; ++n)
-            numbers.push_back(n < 5 ? n : 100 + n);
+            numbers.push_back(CameraAt(cut, n) == 1 ? n : 100 + n);
         return numbers;
     }
 
-    TTempDir m_dir;
     std::string m_output = m_dir.File("cut.avi");
-    TDialogAnswers m_answers;
-    std::unique_ptr<TFormMain> m_form;
 };
 
 TEST_F(FormMainVideoExport, EveryFrameIsTheOutputPictureAtItsStep) {
@@ -245,6 +250,54 @@ TEST_F(FormMainVideoExport, EveryFrameIsTheOutputPictureAtItsStep) {
         EXPECT_TRUE(m_answers.Messages.isEmpty()) << m_answers.Messages.join(' ').toStdString();
         EXPECT_TRUE(m_form->FormOutput->isVisible());
         EXPECT_EQ(ReadBack(c.maxError), Cut(Frames));
+    }
+}
+
+// Each step reads only the camera the cut shows; one that comes back is
+// brought to its frame, reading on over a short absence and seeking over a
+// long one, and the others keep the frame they showed last.
+TEST_F(FormMainVideoExport, OnlyTheShownCameraIsReadAndACameraComingBackShowsItsFrame) {
+    const std::pair<TCut, TTimeFormat> cuts[] = {
+        {{{0, 1}, {80, 2}, {120, 1}, {160, 2}, {320, 1}, {360, 2}}, TTimeFormat::Milliseconds},
+        {{{0, 2}, {40, 1}, {440, 2}}, TTimeFormat::Milliseconds},
+        // The events count frames: the cut is the same.
+        {{{0, 1}, {80, 2}, {120, 1}, {160, 2}, {320, 1}, {360, 2}}, TTimeFormat::Frames},
+    };
+    for (const auto& [cut, unit] : cuts) {
+        SCOPED_TRACE(testing::PrintToString(cut) + (unit == TTimeFormat::Frames ? " in frames" : ""));
+        m_form->Clock().SwitchTimeFormat(TTimeFormat::Milliseconds);
+        m_form->Project().ClearEvents();
+        AddCut(cut);
+        if (unit == TTimeFormat::Frames) {
+            ASSERT_TRUE(m_form->Clock().SwitchTimeFormat(TTimeFormat::Frames));
+        }
+        m_answers.Compressor = TAVICompressorOptions{};
+        // Frame of each window at every step, as the progress dialog's loop
+        // lets a timer see it.
+        std::map<int32_t, std::pair<int32_t, int32_t>> seen;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [this, &seen] {
+            if (m_form->findChild<QProgressDialog*>() != nullptr)
+                seen[m_form->Clock().PositionMs()] = {m_form->VideoList().Window(0).CurrentFrameIndex(),
+                                                      m_form->VideoList().Window(1).CurrentFrameIndex()};
+        });
+        poll.start(0);
+        Export();
+        poll.stop();
+        EXPECT_TRUE(m_answers.Messages.isEmpty()) << m_answers.Messages.join(' ').toStdString();
+        EXPECT_EQ(ReadBack(0.0), Cut(Frames, cut));
+
+        std::array<int32_t, 2> last{0, 0}; // the export starts at frame 0 of both
+        std::map<int32_t, std::pair<int32_t, int32_t>> expected;
+        // Steps up to the end, where the last frame stays.
+        for (int n = 0; n <= Frames; ++n) {
+            last[static_cast<size_t>(CameraAt(cut, n) - 1)] = std::min(n, Frames - 1);
+            if (seen.count(n * 40))
+                expected[n * 40] = {last[0], last[1]};
+        }
+        EXPECT_GE(seen.size(), static_cast<size_t>(Frames / 2));
+        EXPECT_EQ(seen, expected);
+        m_form->Clock().SetPosition(0);
     }
 }
 

@@ -45,7 +45,7 @@ std::vector<uint8_t> SoundFile() {
             std::vector<TAVIPacket> packets;
             picture[n * 4] = 0xFF;
             if (n < 4)
-                compressor->Compress(picture.data(), true, packets);
+                compressor->Compress(picture.data(), 32 * 4, true, packets);
             else
                 compressor->Flush(packets);
             for (const TAVIPacket& p : packets)

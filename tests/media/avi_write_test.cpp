@@ -4,6 +4,7 @@
 #include "media/avi/avi_file.h"
 #include "media/avi/platform/avi_audio.h"
 #include "media/avi/platform/avi_reader.h"
+#include "media/avi/platform/avi_rgb_to_yuv.h"
 #include "media/avi/platform/avi_writer.h"
 #include "media/registry/registry.h"
 #include "tests/support/media_clips.h"
@@ -11,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -150,6 +153,51 @@ TEST_P(AVIAudioRoundTrip, AudioWrittenReadsBackAsTheTone) {
 
 INSTANTIATE_TEST_SUITE_P(Offered, AVIAudioRoundTrip, ::testing::ValuesIn(AVIAudioFormatList(2, 44100)),
                          [](const auto& info) { return "Format" + std::to_string(info.index); });
+
+// Every 2 x 2 block of one colour gives the BT.601 values of that colour
+// (within rounding), in both ranges, for top-down and bottom-up rows; pure
+// blue and red reach the top of the chroma scale without wrapping round.
+TEST(AVIRgbToYuv, BlocksOfOneColourGiveTheirBt601Values) {
+    struct TColour {
+        uint8_t B, G, R;
+    };
+    const TColour colours[] = {{0, 0, 0},   {255, 255, 255}, {255, 0, 0},
+                               {0, 0, 255}, {0, 255, 0},     {40, 130, 200}};
+    constexpr int32_t Width = 2 * std::size(colours);
+    constexpr int32_t Height = 4; // the bottom pair of rows is black
+    std::vector<uint8_t> pixels(Width * 4 * Height, 0);
+    for (int32_t x = 0; x < Width; ++x)
+        for (int32_t y = 0; y < 2; ++y) {
+            const TColour& c = colours[x / 2];
+            uint8_t* p = pixels.data() + (y * Width + x) * 4;
+            p[0] = c.B, p[1] = c.G, p[2] = c.R, p[3] = 0x5A;
+        }
+    for (const bool isFullRange : {true, false})
+        for (const bool isBottomUp : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "full range " << isFullRange << ", bottom-up " << isBottomUp);
+            std::vector<uint8_t> y(Width * Height), u(Width / 2 * Height / 2), v(u.size());
+            const ptrdiff_t rowBytes = Width * 4;
+            // Bottom-up: the black rows come first.
+            const uint8_t* top = isBottomUp ? pixels.data() + (Height - 1) * rowBytes : pixels.data();
+            BgrToYuv420(top, isBottomUp ? -rowBytes : rowBytes, Width, Height, isFullRange,
+                        TYuv420Planes{{y.data(), u.data(), v.data()}, {Width, Width / 2, Width / 2}});
+            const int32_t colourRow = isBottomUp ? 1 : 0;
+            for (size_t i = 0; i < std::size(colours); ++i) {
+                const double r = colours[i].R, g = colours[i].G, b = colours[i].B;
+                const double luma = 0.299 * r + 0.587 * g + 0.114 * b;
+                const double cb = (b - luma) / 1.772, cr = (r - luma) / 1.402;
+                const double yScale = isFullRange ? 1.0 : 219.0 / 255.0,
+                             cScale = isFullRange ? 1.0 : 224.0 / 255.0;
+                const double expected[3] = {std::min(255.0, (isFullRange ? 0 : 16) + luma * yScale),
+                                            std::min(255.0, 128 + cb * cScale),
+                                            std::min(255.0, 128 + cr * cScale)};
+                const int got[3] = {y[colourRow * 2 * Width + 2 * i], u[colourRow * Width / 2 + i],
+                                    v[colourRow * Width / 2 + i]};
+                for (int plane = 0; plane < 3; ++plane)
+                    EXPECT_NEAR(got[plane], expected[plane], 1.0) << "colour " << i << ", plane " << plane;
+            }
+        }
+}
 
 TEST(AVIAlignment, TableCodesNeedMultiplesOfFourByTwoInAnyCase) {
     const struct {

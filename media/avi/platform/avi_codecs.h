@@ -13,6 +13,7 @@
 #include "media/av_file.h"
 #include "media/avi/platform/avi_reader.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -64,9 +65,12 @@ public:
     virtual ~TAVICompressor() = default;
     // "strf" of the compressed stream (BITMAPINFOHEADER and any extra data).
     virtual std::vector<uint8_t> Format() const = 0;
-    // Compresses one bottom-up 32-bit picture; forceKey makes it a key
-    // frame. Appends what the encoder hands out (possibly nothing yet).
-    virtual void Compress(const uint8_t* bottomUpPixels, bool forceKey, std::vector<TAVIPacket>& out) = 0;
+    // Compresses one 32-bit picture given by its top row and the bytes from
+    // one row to the one below (negative for bottom-up rows); forceKey makes
+    // it a key frame. Reads exactly the picture's rows. Appends what the
+    // encoder hands out (possibly nothing yet).
+    virtual void Compress(const uint8_t* topRow, ptrdiff_t rowBytes, bool forceKey,
+                          std::vector<TAVIPacket>& out) = 0;
     // Hands out what the encoder still holds.
     virtual void Flush(std::vector<TAVIPacket>& out) = 0;
 };

@@ -1,4 +1,5 @@
 #include "media/avi/platform/avi_codecs.h"
+#include "media/avi/platform/avi_rgb_to_yuv.h"
 #include "media/avi/platform/lav_handles.h"
 
 #include <algorithm>
@@ -121,6 +122,10 @@ public:
             throw TAVIFormatError("out of memory");
         AVPixelFormat plain = kind.PixelFormat;
         const bool isFullRange = LavUnJpeg(plain);
+        m_isFullRange = isFullRange;
+        m_isDirect420 = plain == AV_PIX_FMT_YUV420P && width % 2 == 0 && height % 2 == 0;
+        if (!m_isDirect420)
+            m_copy.resize(static_cast<size_t>(width) * 4 * height + 256);
         m_scaler.reset(sws_getContext(width, height, AV_PIX_FMT_BGRA, width, height, plain, SWS_BICUBIC,
                                       nullptr, nullptr, nullptr));
         if (!m_scaler)
@@ -146,14 +151,23 @@ public:
         return format;
     }
 
-    void Compress(const uint8_t* bottomUpPixels, bool forceKey, std::vector<TAVIPacket>& out) override {
+    void Compress(const uint8_t* topRow, ptrdiff_t rowBytes, bool forceKey,
+                  std::vector<TAVIPacket>& out) override {
         if (av_frame_make_writable(m_frame.get()) < 0)
             throw TAVIFormatError("out of memory");
-        const int stride = m_width * 4;
-        const uint8_t* planes[4] = {bottomUpPixels + static_cast<size_t>(m_height - 1) * stride, nullptr,
-                                    nullptr, nullptr};
-        const int strides[4] = {-stride, 0, 0, 0};
-        sws_scale(m_scaler.get(), planes, strides, 0, m_height, m_frame->data, m_frame->linesize);
+        if (m_isDirect420) {
+            const TYuv420Planes planes{{m_frame->data[0], m_frame->data[1], m_frame->data[2]},
+                                       {m_frame->linesize[0], m_frame->linesize[1], m_frame->linesize[2]}};
+            BgrToYuv420(topRow, rowBytes, m_width, m_height, m_isFullRange, planes);
+        } else {
+            // swscale may read a little past the last row: it reads our copy.
+            const size_t row = static_cast<size_t>(m_width) * 4;
+            for (int32_t y = 0; y < m_height; ++y)
+                std::memcpy(m_copy.data() + y * row, topRow + y * rowBytes, row);
+            const uint8_t* planes[4] = {m_copy.data(), nullptr, nullptr, nullptr};
+            const int strides[4] = {static_cast<int>(row), 0, 0, 0};
+            sws_scale(m_scaler.get(), planes, strides, 0, m_height, m_frame->data, m_frame->linesize);
+        }
         m_frame->pts = m_nextPts++;
         m_frame->pict_type = forceKey ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
         if (avcodec_send_frame(m_codec.get(), m_frame.get()) < 0)
@@ -181,6 +195,9 @@ private:
     int32_t m_height;
     uint32_t m_tag = 0;
     int64_t m_nextPts = 0;
+    bool m_isFullRange = false;
+    bool m_isDirect420 = false;
+    std::vector<uint8_t> m_copy; // rows for swscale, with room behind them
     TLavCodecPtr m_codec;
     TLavFramePtr m_frame;
     TLavPacketPtr m_packet;
