@@ -35,22 +35,9 @@ void TBatchedCaptureHost::Flush() {
 }
 
 void InsertImported(TProject& project, std::vector<std::unique_ptr<TEvent>> events) {
-    const TEvents& existing = project.Events();
-    int32_t last = existing.IsEmpty() ? INT32_MIN : existing[existing.Count() - 1]->Time;
-    bool isAppend = true;
-    for (const auto& event : events) {
-        if (!event || event->Time < last) {
-            isAppend = false;
-            break;
-        }
-        last = event->Time;
-    }
-    if (!isAppend) {
-        project.InsertEvents(std::move(events));
-        return;
-    }
-    for (auto& event : events)
-        project.InsertEvent(std::move(event));
+    // One change for the whole file: one step to take back and one journal
+    // record, where inserting one by one would record a change per event.
+    project.InsertEvents(std::move(events));
 }
 
 std::string ReadInputFile(const std::string& fileName) {

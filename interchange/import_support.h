@@ -70,9 +70,8 @@ template <typename F> void RunBatched(TCaptureHost& host, F&& import) {
     batched.Flush();
 }
 
-// Inserts imported events in the order inserting them one by one would give.
-// Files written in time order after the existing events (the usual case)
-// are appended without the batch's sort.
+// Inserts imported events, as one change of the project, in the order
+// inserting them one by one would give.
 void InsertImported(TProject& project, std::vector<std::unique_ptr<TEvent>> events);
 
 // The whole file. Throws TException("Could not open file!") when it cannot

@@ -227,20 +227,7 @@ private:
         return at != end && *at == ']' ? at + 1 : nullptr;
     }
 
-    // While the facts come in time order after the project's events (as
-    // exported files do) each goes straight into the project, while it is
-    // still in the cache; from the first one out of order on they wait for
-    // Finish, whose batch insert gives the order of inserting one by one.
-    void Keep(std::unique_ptr<TEvent> event) {
-        if (m_events.empty()) {
-            const TEvents& existing = m_project.Events();
-            if (existing.IsEmpty() || existing[existing.Count() - 1]->Time <= event->Time) {
-                m_project.InsertEvent(std::move(event));
-                return;
-            }
-        }
-        m_events.push_back(std::move(event));
-    }
+    void Keep(std::unique_ptr<TEvent> event) { m_events.push_back(std::move(event)); }
 
     // Values use "," where Prolog writes ".".
     const QString& ValueText(std::string_view value) {

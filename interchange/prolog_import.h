@@ -15,10 +15,9 @@
 // the 32-bit range, throws TConvertError after the same clean-up.
 //
 // Events are inserted in time order (after those of equal or earlier time)
-// without the recording rules; the event list is refreshed once at the end.
-// Facts that arrive in time order after the project's events go into the
-// project as they are read, the others when reading ends; the final order is
-// that of inserting every event one by one.
+// without the recording rules, all at once when reading ends (one change of
+// the project), in the order inserting them one by one would give; the event
+// list is refreshed once at the end.
 
 #include "interchange/import_support.h"
 

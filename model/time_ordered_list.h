@@ -110,8 +110,12 @@ public:
         m_items.insert(m_items.end(), std::make_move_iterator(items.begin()),
                        std::make_move_iterator(items.end()));
         const auto middle = m_items.begin() + oldCount;
-        std::stable_sort(middle, m_items.end(), IsEarlier);
-        std::inplace_merge(m_items.begin(), middle, m_items.end(), IsEarlier);
+        // Files and recordings mostly arrive in time order after what the
+        // list holds: the sort and the merge would only move pointers then.
+        if (!std::is_sorted(middle, m_items.end(), IsEarlier))
+            std::stable_sort(middle, m_items.end(), IsEarlier);
+        if (middle != m_items.begin() && middle != m_items.end() && IsEarlier(*middle, middle[-1]))
+            std::inplace_merge(m_items.begin(), middle, m_items.end(), IsEarlier);
     }
 
     // Puts the item exactly at `index` (0..Count()), for taking a removal
