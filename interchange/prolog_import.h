@@ -41,6 +41,9 @@ public:
     // False once reading has stopped (the rest of the input is ignored).
     // Throws TConvertError for a time that does not convert.
     bool Feed(const char* data, std::size_t size);
+    // Room for the events of an input of that many bytes, so that the list
+    // of read events is not copied as it grows.
+    void ReserveFor(std::size_t inputBytes);
     void Finish();
 
 private:
