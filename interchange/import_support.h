@@ -163,7 +163,11 @@ class TCScanner {
 public:
     explicit TCScanner(std::string_view text) : m_text(text) {}
 
-    bool AtEnd() const { return m_position >= m_text.size(); }
+    bool AtEnd() const {
+        const bool isAtEnd = m_position >= m_text.size();
+        m_isEndSeen |= isAtEnd;
+        return isAtEnd;
+    }
     // The next character, or -1 at the end.
     int Peek() const { return AtEnd() ? -1 : static_cast<unsigned char>(m_text[m_position]); }
     int Get() { return AtEnd() ? -1 : static_cast<unsigned char>(m_text[m_position++]); }
@@ -184,6 +188,11 @@ public:
     // first.
     bool SkipLine();
     std::size_t Position() const { return m_position; }
+    // Whether a read since ForgetEnd looked at the end of the text (for
+    // text read in blocks: what it found may change with the next block's
+    // characters).
+    bool HasSeenEnd() const { return m_isEndSeen; }
+    void ForgetEnd() { m_isEndSeen = false; }
 
 private:
     std::size_t NumberEnd(std::size_t start, bool allowFraction) const;
@@ -192,6 +201,7 @@ private:
 
     std::string_view m_text;
     std::size_t m_position = 0;
+    mutable bool m_isEndSeen = false;
 };
 
 // Decimal number with "." as separator as the C conversion functions read it:
