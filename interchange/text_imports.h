@@ -31,7 +31,9 @@
 #include <string_view>
 
 // Each throws TException("Could not open file!") when the file cannot be
-// read; nothing is created then.
+// read; nothing is created then. ImportObjects reads in blocks of 131072
+// bytes: a read that fails after the first block inserts no event, though
+// the types of the records read before it stay.
 void ImportOutputEvents(const std::string& fileName, const TImportTarget& target);
 void ImportGraph(const std::string& fileName, int32_t offset, int32_t color, const TImportTarget& target);
 void ImportObjects(const std::string& fileName, const TImportTarget& target);
