@@ -35,22 +35,9 @@ void TBatchedCaptureHost::Flush() {
 }
 
 void InsertImported(TProject& project, std::vector<std::unique_ptr<TEvent>> events) {
-    const TEvents& existing = project.Events();
-    int32_t last = existing.IsEmpty() ? INT32_MIN : existing[existing.Count() - 1]->Time;
-    bool isAppend = true;
-    for (const auto& event : events) {
-        if (!event || event->Time < last) {
-            isAppend = false;
-            break;
-        }
-        last = event->Time;
-    }
-    if (!isAppend) {
-        project.InsertEvents(std::move(events));
-        return;
-    }
-    for (auto& event : events)
-        project.InsertEvent(std::move(event));
+    // One change for the whole file: one step to take back and one journal
+    // record, where inserting one by one would record a change per event.
+    project.InsertEvents(std::move(events));
 }
 
 std::string ReadInputFile(const std::string& fileName) {
@@ -138,7 +125,10 @@ void TCScanner::SkipSpace() {
 // `start` itself when there is none.
 std::size_t TCScanner::NumberEnd(std::size_t start, bool allowFraction) const {
     const auto at = [this](std::size_t i) {
-        return i < m_text.size() ? static_cast<unsigned char>(m_text[i]) : 0;
+        if (i < m_text.size())
+            return static_cast<int>(static_cast<unsigned char>(m_text[i]));
+        m_isEndSeen = true;
+        return 0;
     };
     std::size_t i = start;
     if (at(i) == '+' || at(i) == '-')
@@ -181,6 +171,7 @@ std::optional<int32_t> TCScanner::ReadInt() {
     int32_t value = 0;
     while (c != end && c - begin < 9 && IsDigit(static_cast<unsigned char>(*c)))
         value = value * 10 + (*c++ - '0');
+    m_isEndSeen |= c == end;
     if (c == begin || (c != end && IsDigit(static_cast<unsigned char>(*c))))
         return ReadIntAnyForm();
     m_position += static_cast<std::size_t>(c - begin);
@@ -231,6 +222,7 @@ std::optional<float> TCScanner::ReadFloat() {
             break;
         }
     }
+    m_isEndSeen |= c == end;
     if (digitCount == 0 || (c != end && (*c == 'e' || *c == 'E')))
         return ReadFloatAnyForm();
     m_position += static_cast<std::size_t>(c - begin);
@@ -281,11 +273,13 @@ std::optional<std::string_view> TCScanner::ReadUntil(char stop) {
         }
     }
     m_position = m_text.size();
+    m_isEndSeen = true;
     return std::nullopt;
 }
 
 bool TCScanner::SkipLine() {
     const std::size_t lineEnd = m_text.find('\n', m_position);
+    m_isEndSeen |= lineEnd == std::string_view::npos;
     m_position = lineEnd == std::string_view::npos ? m_text.size() : lineEnd + 1;
     return lineEnd != std::string_view::npos;
 }

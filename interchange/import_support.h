@@ -70,9 +70,8 @@ template <typename F> void RunBatched(TCaptureHost& host, F&& import) {
     batched.Flush();
 }
 
-// Inserts imported events in the order inserting them one by one would give.
-// Files written in time order after the existing events (the usual case)
-// are appended without the batch's sort.
+// Inserts imported events, as one change of the project, in the order
+// inserting them one by one would give.
 void InsertImported(TProject& project, std::vector<std::unique_ptr<TEvent>> events);
 
 // The whole file. Throws TException("Could not open file!") when it cannot
@@ -164,7 +163,11 @@ class TCScanner {
 public:
     explicit TCScanner(std::string_view text) : m_text(text) {}
 
-    bool AtEnd() const { return m_position >= m_text.size(); }
+    bool AtEnd() const {
+        const bool isAtEnd = m_position >= m_text.size();
+        m_isEndSeen |= isAtEnd;
+        return isAtEnd;
+    }
     // The next character, or -1 at the end.
     int Peek() const { return AtEnd() ? -1 : static_cast<unsigned char>(m_text[m_position]); }
     int Get() { return AtEnd() ? -1 : static_cast<unsigned char>(m_text[m_position++]); }
@@ -185,6 +188,11 @@ public:
     // first.
     bool SkipLine();
     std::size_t Position() const { return m_position; }
+    // Whether a read since ForgetEnd looked at the end of the text (for
+    // text read in blocks: what it found may change with the next block's
+    // characters).
+    bool HasSeenEnd() const { return m_isEndSeen; }
+    void ForgetEnd() { m_isEndSeen = false; }
 
 private:
     std::size_t NumberEnd(std::size_t start, bool allowFraction) const;
@@ -193,6 +201,7 @@ private:
 
     std::string_view m_text;
     std::size_t m_position = 0;
+    mutable bool m_isEndSeen = false;
 };
 
 // Decimal number with "." as separator as the C conversion functions read it:

@@ -15,10 +15,9 @@
 // the 32-bit range, throws TConvertError after the same clean-up.
 //
 // Events are inserted in time order (after those of equal or earlier time)
-// without the recording rules; the event list is refreshed once at the end.
-// Facts that arrive in time order after the project's events go into the
-// project as they are read, the others when reading ends; the final order is
-// that of inserting every event one by one.
+// without the recording rules, all at once when reading ends (one change of
+// the project), in the order inserting them one by one would give; the event
+// list is refreshed once at the end.
 
 #include "interchange/import_support.h"
 
@@ -42,6 +41,9 @@ public:
     // False once reading has stopped (the rest of the input is ignored).
     // Throws TConvertError for a time that does not convert.
     bool Feed(const char* data, std::size_t size);
+    // Room for the events of an input of that many bytes, so that the list
+    // of read events is not copied as it grows.
+    void ReserveFor(std::size_t inputBytes);
     void Finish();
 
 private:

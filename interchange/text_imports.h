@@ -24,12 +24,16 @@
 
 #include "interchange/import_support.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 // Each throws TException("Could not open file!") when the file cannot be
-// read; nothing is created then.
+// read; nothing is created then. ImportObjects reads in blocks of 131072
+// bytes: a read that fails after the first block inserts no event, though
+// the types of the records read before it stay.
 void ImportOutputEvents(const std::string& fileName, const TImportTarget& target);
 void ImportGraph(const std::string& fileName, int32_t offset, int32_t color, const TImportTarget& target);
 void ImportObjects(const std::string& fileName, const TImportTarget& target);
@@ -38,3 +42,26 @@ void ImportObjects(const std::string& fileName, const TImportTarget& target);
 void ImportOutputEventsText(std::string_view text, const TImportTarget& target);
 void ImportGraphText(std::string_view text, int32_t offset, int32_t color, const TImportTarget& target);
 void ImportObjectsText(std::string_view text, const TImportTarget& target);
+
+// The objects reader behind ImportObjects, fed block by block: a record a
+// block's end may have cut waits for the next block, so any cut gives the
+// events of the whole text. Finish takes what is left as the end of the
+// input and inserts the events read (one change of the project); without
+// it nothing is inserted.
+class TObjectsReader {
+public:
+    explicit TObjectsReader(TProject& project);
+    ~TObjectsReader();
+    TObjectsReader(const TObjectsReader&) = delete;
+    TObjectsReader& operator=(const TObjectsReader&) = delete;
+
+    // Room for the events of an input of that many bytes.
+    void ReserveFor(std::size_t inputBytes);
+    // False once reading has stopped (the rest of the input is ignored).
+    bool Feed(std::string_view block);
+    void Finish();
+
+private:
+    class TImpl;
+    std::unique_ptr<TImpl> m_impl;
+};

@@ -107,11 +107,20 @@ public:
     void InsertMany(std::vector<std::unique_ptr<T>> items) {
         std::erase(items, nullptr);
         const auto oldCount = static_cast<std::ptrdiff_t>(m_items.size());
-        m_items.insert(m_items.end(), std::make_move_iterator(items.begin()),
-                       std::make_move_iterator(items.end()));
+        // Into an empty list (a file imported into a new project) the batch's
+        // own storage becomes the list's: no copy of a million pointers.
+        if (m_items.empty())
+            m_items = std::move(items);
+        else
+            m_items.insert(m_items.end(), std::make_move_iterator(items.begin()),
+                           std::make_move_iterator(items.end()));
         const auto middle = m_items.begin() + oldCount;
-        std::stable_sort(middle, m_items.end(), IsEarlier);
-        std::inplace_merge(m_items.begin(), middle, m_items.end(), IsEarlier);
+        // Files and recordings mostly arrive in time order after what the
+        // list holds: the sort and the merge would only move pointers then.
+        if (!std::is_sorted(middle, m_items.end(), IsEarlier))
+            std::stable_sort(middle, m_items.end(), IsEarlier);
+        if (middle != m_items.begin() && middle != m_items.end() && IsEarlier(*middle, middle[-1]))
+            std::inplace_merge(m_items.begin(), middle, m_items.end(), IsEarlier);
     }
 
     // Puts the item exactly at `index` (0..Count()), for taking a removal

@@ -1,4 +1,7 @@
 #include "interchange/import_support.h"
+#include "interchange/prolog_import.h"
+#include "interchange/text_imports.h"
+#include "tests/interchange/import_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -98,5 +101,36 @@ TEST(CScannerTest, NumbersReadAsTheCConversionFunctionsReadThem) {
         ExpectReadAsStrtol(text);
     }
 }
+
+struct TBatchCase {
+    const char* Name;
+    const char* Text;
+    void (*Import)(const std::string& fileName, const TImportTarget& target);
+};
+
+class ImportAsOneChangeTest : public ImportTest, public ::testing::WithParamInterface<TBatchCase> {};
+
+// A file of a million records must not leave a million steps to take back
+// (nor a journal record each); the types it added stay as steps of their own.
+TEST_P(ImportAsOneChangeTest, OneUndoTakesEveryImportedEventBack) {
+    const int32_t type = Project.EnsureEventType(QStringLiteral("pre"));
+    Project.InsertEvent(std::make_unique<TEvent>(type, 30));
+    const std::size_t stepsBefore = Project.UndoCount();
+    GetParam().Import(WriteFile("in.txt", GetParam().Text), Target());
+    ASSERT_EQ(Project.Events().Count(), 4u);
+    const int32_t typeCount = Project.EventTypes.Count();
+    ASSERT_EQ(Project.UndoCount(), stepsBefore + 2) << "one type added, one batch of events";
+    ASSERT_TRUE(Project.Undo());
+    EXPECT_EQ(EventRows(), (std::vector<std::string>{"30|pre||"}));
+    EXPECT_EQ(Project.EventTypes.Count(), typeCount);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Importers, ImportAsOneChangeTest,
+    ::testing::Values(
+        TBatchCase{"Prolog", "event_a(10, []). event_a(40, []). event_a(20, [(n, 1)]).\n", &ImportProlog},
+        TBatchCase{"Objects", "a(10,0,1,1,1,0,0,2,2,x)\na(40,0,1,1,1,0,0,2,2,x)\na(20,0,1,1,1,0,0,2,2,x)\n",
+                   &ImportObjects}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace

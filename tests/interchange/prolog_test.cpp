@@ -112,8 +112,8 @@ TEST_F(PrologTest, StopsAtTheFirstMalformedFactKeepingTheEarlierOnes) {
     EXPECT_EQ(EventRows(), (Rows{"1|x||"})) << "the events before a conversion error stay";
 }
 
-// Facts in time order go into the project as they are read, the rest when
-// reading ends; the result must be the order of inserting one by one.
+// Read facts go into the project as one batch; the result must be the order
+// of inserting one by one.
 TEST_F(PrologTest, FactsOutOfOrderAmongExistingEventsLandWhereSingleInsertsWould) {
     AddEvent("pre", 50);
     AddEvent("pre", 5);

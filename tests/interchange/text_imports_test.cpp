@@ -61,6 +61,48 @@ INSTANTIATE_TEST_SUITE_P(
         TObjectsCase{"a(1 ,0,0,0,0,0,0)\n", {}}, TObjectsCase{"a(1,0,0,0,0,0,0\n", {}},
         TObjectsCase{"no parenthesis\n", {}}));
 
+// Records cut anywhere by block ends (numbers, names, the line end, blanks
+// running over a line break) must read as in the whole text, up to the same
+// stop.
+class ObjectsBlocksTest : public ImportTest, public ::testing::WithParamInterface<std::size_t> {};
+
+TEST_P(ObjectsBlocksTest, ACutAnywhereReadsAsTheWholeText) {
+    const std::string text = "car(120,1,7,10.5,20,0,0,21,40,Anna)\r\nhand( 200,0,3,\n 1,2,3,4,x) tail\n"
+                             "big car(1234567890,0,0,0,0,0,0,0,0,B)\nc(7,1,2,1e3,2.5E-1,3,4,5,6,Eve)\n"
+                             "d(8,0,0,0,0,0,0)\n\nd(9,0,0,0,0,0,0)\n";
+    ImportObjectsText(text, Target());
+    const Rows whole = EventRows();
+    ASSERT_EQ(whole.size(), 5u);
+    TProject project;
+    TObjectsReader reader(project);
+    // The blank line stops reading: later blocks are refused.
+    bool isReading = true;
+    for (std::size_t at = 0; isReading && at < text.size(); at += GetParam())
+        isReading = reader.Feed(std::string_view(text).substr(at, GetParam()));
+    reader.Finish();
+    Rows cut;
+    for (const auto& event : project.Events())
+        cut.push_back(EventToRow(*event, project.EventTypes).join(u'|').toStdString());
+    EXPECT_EQ(cut, whole);
+}
+
+INSTANTIATE_TEST_SUITE_P(BlockSizes, ObjectsBlocksTest, ::testing::Values(1u, 2u, 3u, 7u, 16u, 50u));
+
+TEST_F(TextImportTest, AnObjectsRecordAcrossTheFileReadersBlocksImports) {
+    const std::string record = "split(42,1,2,3,4,5,6,7,8,Anna)\n";
+    const std::string filler = "f(1,0,0,0,0,0,0)\n";
+    std::string text;
+    while (text.size() + filler.size() < 131072 - record.size() / 2)
+        text += filler;
+    text += record;
+    ASSERT_LT(text.find("split"), 131072u);
+    ASSERT_GT(text.find("Anna"), 131072u);
+    ImportObjects(WriteFile("o.txt", text), Target());
+    ASSERT_EQ(Project.Events().Count(), text.size() / filler.size());
+    EXPECT_EQ(EventRows().back(),
+              "42|split||Camera=1 Object=2 CenterX=3 CenterY=4 MinX=5 MinY=6 MaxX=7 MaxY=8 Person=Anna");
+}
+
 // Qt sets the process locale from the environment; under a locale with ","
 // as decimal separator a locale-bound %f reads 0.5 as 0.
 TEST_F(TextImportTest, NumbersReadTheSameUnderAGermanLocale) {

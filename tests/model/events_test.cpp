@@ -163,6 +163,34 @@ TEST_F(EventList, BatchInsertionMatchesOneByOne) {
     }
 }
 
+// Batches that need no sort or no merge (the usual import) take a shorter
+// way; the order must still be that of inserting one by one.
+TEST_F(EventList, BatchesInOrderMatchOneByOne) {
+    const std::pair<std::vector<int32_t>, std::vector<int32_t>> cases[] = {
+        {{}, {1, 1, 2}},        {{1, 5}, {5, 6, 9}}, {{1, 5}, {6, 6}},
+        {{1, 5, 9}, {2, 5, 7}}, {{5}, {7, 3, 5, 5}}, {{3, 8}, {}}};
+    for (const auto& [existing, batchTimes] : cases) {
+        TEvents oneByOne;
+        events.ClearEvents();
+        for (const int32_t time : existing) {
+            oneByOne.InsertEvent(
+                std::make_unique<TEvent>(0, time, QString::number(m_sequence), TParameters()));
+            Insert(time);
+        }
+        std::vector<std::unique_ptr<TEvent>> batch;
+        for (const int32_t time : batchTimes) {
+            oneByOne.InsertEvent(
+                std::make_unique<TEvent>(0, time, QString::number(m_sequence), TParameters()));
+            batch.push_back(std::make_unique<TEvent>(0, time, QString::number(m_sequence++), TParameters()));
+        }
+        events.InsertMany(std::move(batch));
+        ASSERT_EQ(events.Count(), oneByOne.Count());
+        for (std::size_t i = 0; i < events.Count(); ++i)
+            EXPECT_EQ(events[i]->Text, oneByOne[i]->Text)
+                << "case " << existing.size() << "+" << batchTimes.size() << " at " << i;
+    }
+}
+
 TEST_F(EventList, ClearLeavesItEmpty) {
     Insert(1);
     Insert(2);
