@@ -5,8 +5,21 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
+
+// Qt's multiplication of the four bytes of x by a / 255, rounded as its
+// blend functions (generic and vectorised alike) round it.
+QRgb ByteMul(QRgb x, uint32_t a) {
+    uint32_t t = (x & 0xff00ff) * a;
+    t = (t + ((t >> 8) & 0xff00ff) + 0x800080) >> 8;
+    t &= 0xff00ff;
+    x = ((x >> 8) & 0xff00ff) * a;
+    x = x + ((x >> 8) & 0xff00ff) + 0x800080;
+    x &= 0xff00ff00;
+    return x | t;
+}
 
 bool IsWholePixelOffset(const QTransform& transform) {
     return transform.type() <= QTransform::TxTranslate && transform.dx() == std::floor(transform.dx()) &&
@@ -34,7 +47,8 @@ std::optional<TRasterSurface> TRasterSurface::Of(QPainter& painter) {
     if (!IsWholePixelOffset(transform))
         return std::nullopt;
     TRasterSurface surface(image->bits(), image->bytesPerLine(),
-                           QPoint(static_cast<int>(transform.dx()), static_cast<int>(transform.dy())));
+                           QPoint(static_cast<int>(transform.dx()), static_cast<int>(transform.dy())),
+                           image->format() == QImage::Format_RGB32);
     const QRect bounds = image->rect();
     const QRegion systemClip = engine->systemClip();
     if (systemClip.isEmpty())
@@ -68,5 +82,39 @@ void TRasterSurface::Prefetch(const QRect& rect) const {
         for (int32_t x = target.left(); x <= target.right(); x += PixelsPerLine)
             __builtin_prefetch(row + x, 1);
         __builtin_prefetch(row + target.right(), 1);
+    }
+}
+
+void TRasterSurface::CopyRows(const QImage& picture, const QRect& rows) const {
+    const QRect target = (rows & picture.rect()).translated(m_offset);
+    for (const QRect& clip : m_clip) {
+        const QRect area = target & clip;
+        if (area.isEmpty())
+            continue;
+        const size_t bytes = static_cast<size_t>(area.width()) * sizeof(QRgb);
+        for (int32_t y = area.top(); y <= area.bottom(); ++y) {
+            const auto* source = reinterpret_cast<const QRgb*>(picture.constScanLine(y - m_offset.y()));
+            std::memcpy(Row(y) + area.left(), source + (area.left() - m_offset.x()), bytes);
+        }
+    }
+}
+
+void TRasterSurface::BlendPremultiplied(const QImage& picture, QPoint at, const QRect& within) const {
+    const QRect placed = QRect(at, picture.size()).translated(m_offset);
+    const QRect target = placed & within.translated(m_offset);
+    for (const QRect& clip : m_clip) {
+        const QRect area = target & clip;
+        for (int32_t y = area.top(); y <= area.bottom(); ++y) {
+            const auto* source = reinterpret_cast<const QRgb*>(picture.constScanLine(y - placed.top())) +
+                                 (area.left() - placed.left());
+            QRgb* row = Row(y) + area.left();
+            for (int32_t x = 0; x < area.width(); ++x) {
+                const QRgb pixel = source[x];
+                if (pixel >= 0xff000000)
+                    row[x] = pixel;
+                else if (pixel != 0)
+                    row[x] = pixel + ByteMul(row[x], qAlpha(~pixel));
+            }
+        }
     }
 }
