@@ -211,14 +211,20 @@ TPlacedRectangle Place(const TRectangle& rectangle, const TDrawContext& context,
 
 void DrawPlaced(const TPlacedRectangle& placed, bool selected, const TDrawContext& context) {
     DrawBox(context, selected, placed.X0, placed.Y0, placed.X1, placed.Y1);
-    if (!placed.Label || placed.Label->Picture.isNull())
-        return;
-    if (context.Raster)
-        context.Raster->BlendPremultiplied(
-            placed.Label->Picture, placed.LabelAt,
-            QRect(QPoint(-Everywhere, -Everywhere), QPoint(Everywhere, Everywhere)));
-    else
+    if (placed.Label && !placed.Label->Picture.isNull())
         context.Surface.drawImage(placed.LabelAt, placed.Label->Picture);
+}
+
+// The rows of a label inside `within`, blended by the painter (its blend is
+// vectorised for the processor at hand).
+void DrawLabelRows(QPainter& surface, const TPlacedRectangle& placed, const QRect& within) {
+    const QImage& picture = placed.Label->Picture;
+    const int32_t first = std::max(within.top() - placed.LabelAt.y(), 0);
+    const int32_t last = std::min(within.bottom() - placed.LabelAt.y(), picture.height() - 1);
+    if (first > last)
+        return;
+    surface.drawImage(QPoint(placed.LabelAt.x(), placed.LabelAt.y() + first), picture,
+                      QRect(0, first, picture.width(), last - first + 1));
 }
 
 void Prefetch(const TPlacedRectangle& placed, const TRasterSurface& raster) {
@@ -226,6 +232,13 @@ void Prefetch(const TPlacedRectangle& placed, const TRasterSurface& raster) {
               [&](const QRect& band) { raster.Prefetch(band); });
     if (placed.Label)
         raster.Prefetch(QRect(placed.LabelAt, placed.Label->Picture.size()));
+}
+
+void PrefetchPicture(const QImage& picture) {
+    const uchar* bits = picture.constBits();
+    const qsizetype bytes = picture.sizeInBytes();
+    for (qsizetype offset = 0; offset < bytes; offset += 64)
+        __builtin_prefetch(bits + offset);
 }
 
 const TRectangle* AsRectangle(const TDrawable& shape) {
@@ -339,12 +352,17 @@ bool DrawFrameAndShapes(const QImage& frame, std::span<const std::unique_ptr<TDr
                            QPoint(Everywhere, bottom == height - 1 ? Everywhere : bottom));
         raster->CopyRows(frame, QRect(0, top, frame.width(), bottom - top + 1));
         for (const TBanded& banded : rectangles) {
+            // The label pictures of the next band are asked of the memory
+            // now: hundreds of them are read once per tick, and the frames
+            // copied meanwhile have pushed them out of the cache.
+            if (banded.Top > bottom && banded.Top <= bottom + BandRows && banded.Placed.Label)
+                PrefetchPicture(banded.Placed.Label->Picture);
             if (banded.Bottom < within.top() || banded.Top > within.bottom())
                 continue;
             const TPlacedRectangle& placed = banded.Placed;
             FillBox(*raster, banded.Selected, placed.X0, placed.Y0, placed.X1, placed.Y1, within);
             if (placed.Label && !placed.Label->Picture.isNull())
-                raster->BlendPremultiplied(placed.Label->Picture, placed.LabelAt, within);
+                DrawLabelRows(context.Surface, placed, within);
         }
     }
     DrawShapes(shapes.subspan(first), context);

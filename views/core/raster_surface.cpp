@@ -9,18 +9,6 @@
 
 namespace {
 
-// Qt's multiplication of the four bytes of x by a / 255, rounded as its
-// blend functions (generic and vectorised alike) round it.
-QRgb ByteMul(QRgb x, uint32_t a) {
-    uint32_t t = (x & 0xff00ff) * a;
-    t = (t + ((t >> 8) & 0xff00ff) + 0x800080) >> 8;
-    t &= 0xff00ff;
-    x = ((x >> 8) & 0xff00ff) * a;
-    x = x + ((x >> 8) & 0xff00ff) + 0x800080;
-    x &= 0xff00ff00;
-    return x | t;
-}
-
 bool IsWholePixelOffset(const QTransform& transform) {
     return transform.type() <= QTransform::TxTranslate && transform.dx() == std::floor(transform.dx()) &&
            transform.dy() == std::floor(transform.dy()) && std::abs(transform.dx()) < (1 << 24) &&
@@ -95,26 +83,6 @@ void TRasterSurface::CopyRows(const QImage& picture, const QRect& rows) const {
         for (int32_t y = area.top(); y <= area.bottom(); ++y) {
             const auto* source = reinterpret_cast<const QRgb*>(picture.constScanLine(y - m_offset.y()));
             std::memcpy(Row(y) + area.left(), source + (area.left() - m_offset.x()), bytes);
-        }
-    }
-}
-
-void TRasterSurface::BlendPremultiplied(const QImage& picture, QPoint at, const QRect& within) const {
-    const QRect placed = QRect(at, picture.size()).translated(m_offset);
-    const QRect target = placed & within.translated(m_offset);
-    for (const QRect& clip : m_clip) {
-        const QRect area = target & clip;
-        for (int32_t y = area.top(); y <= area.bottom(); ++y) {
-            const auto* source = reinterpret_cast<const QRgb*>(picture.constScanLine(y - placed.top())) +
-                                 (area.left() - placed.left());
-            QRgb* row = Row(y) + area.left();
-            for (int32_t x = 0; x < area.width(); ++x) {
-                const QRgb pixel = source[x];
-                if (pixel >= 0xff000000)
-                    row[x] = pixel;
-                else if (pixel != 0)
-                    row[x] = pixel + ByteMul(row[x], qAlpha(~pixel));
-            }
         }
     }
 }

@@ -43,10 +43,6 @@ public:
     // the painter's origin, as QPainter::drawImage copies them onto an RGB32
     // surface: byte for byte. Only for an RGB32 surface (IsRgb32).
     void CopyRows(const QImage& picture, const QRect& rows) const;
-    // A premultiplied ARGB32 picture drawn with its top-left at `at`
-    // (painter coordinates), only where it falls inside `within`: the
-    // source-over blend of QPainter::drawImage, to the same bits.
-    void BlendPremultiplied(const QImage& picture, QPoint at, const QRect& within) const;
     bool IsRgb32() const { return m_isRgb32; }
 
 private:
