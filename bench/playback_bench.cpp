@@ -183,7 +183,8 @@ public:
             panel = new QLabel(this);
     }
     void SetClock(TPlaybackClock* clock) { m_clock = clock; }
-    // When playback started from position 0: frame f is due f periods later.
+    // When playback started from position 0 (just after Play returned):
+    // frame f is due f periods later.
     TSteady::time_point PlayStarted;
     // The "Draw" check box of the event panel.
     bool IsDrawChecked = false;
@@ -500,8 +501,9 @@ void OverlaysSection(const std::string& clip) {
         const bool draw = turn % 2 == 1;
         rig.window.IsDrawChecked = draw;
         rig.clock->SetPosition(0);
-        rig.window.PlayStarted = TSteady::now();
         rig.clock->Play();
+        // Play seeks every medium before it reads the clock it plays from.
+        rig.window.PlayStarted = TSteady::now();
         RunEventsFor(1000);
         const int32_t droppedAtOne = rig.clock->Groups()[0].Dropped;
         rig.costs = TTickCosts{};
