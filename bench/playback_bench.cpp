@@ -92,14 +92,36 @@ double DecodeCapacityFps(const std::string& clip, int count, int32_t frames) {
     return frames * count / (MsSince(started) / 1000.0);
 }
 
+double ThreadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) * 1e-6;
+}
+
+// Wall time and the UI thread's own CPU time of a piece of the tick: on two
+// cores shared with the decoder threads the first also holds the time the
+// scheduler gave the UI thread's core to them.
 struct TCost {
     double totalMs = 0;
+    double cpuMs = 0;
     int64_t count = 0;
-    void Add(double ms) {
+    void Add(double ms, double cpu = 0) {
         totalMs += ms;
+        cpuMs += cpu;
         ++count;
     }
     double Mean() const { return count ? totalMs / static_cast<double>(count) : 0; }
+    double CpuMean() const { return count ? cpuMs / static_cast<double>(count) : 0; }
+};
+
+// Where a tick stands against its frame's due time (milliseconds after it):
+// a drop follows a tick that started late or one that ran long.
+struct TTickTiming {
+    std::vector<double> StartLateMs; // every tick
+    std::vector<double> DurationMs;  // every tick
+    std::vector<double> DroppingStartLateMs;
+    std::vector<double> DroppingDurationMs;
+    void Clear() { *this = TTickTiming{}; }
 };
 
 struct TTickCosts {
@@ -108,6 +130,7 @@ struct TTickCosts {
     TCost lists; // per tick
     TCost tick;  // whole tick
     int64_t fetchesInWindow = 0;
+    TTickTiming timing;
 };
 
 // The clock's view of a video window, timing what it is asked to do.
@@ -124,8 +147,9 @@ public:
     }
     void Paint() override {
         const auto started = TSteady::now();
+        const double cpu = ThreadCpuMs();
         m_inner.Paint();
-        m_costs.paint.Add(MsSince(started));
+        m_costs.paint.Add(MsSince(started), ThreadCpuMs() - cpu);
     }
     void CommitMouseRegion() override { m_inner.CommitMouseRegion(); }
     bool IsAudioEnabled() const override { return m_inner.IsAudioEnabled(); }
@@ -159,6 +183,9 @@ public:
             panel = new QLabel(this);
     }
     void SetClock(TPlaybackClock* clock) { m_clock = clock; }
+    // When playback started from position 0 (just after Play returned):
+    // frame f is due f periods later.
+    TSteady::time_point PlayStarted;
     // The "Draw" check box of the event panel.
     bool IsDrawChecked = false;
 
@@ -213,13 +240,14 @@ public:
     }
     void RefreshEventList(bool incremental, bool follow) override {
         m_listsStarted = TSteady::now();
+        m_listsCpuMs = ThreadCpuMs();
         if (m_eventList)
             m_eventList->RefreshEventList(incremental, follow);
     }
     void RefreshTitleList(bool incremental, bool follow) override {
         if (m_titleList)
             m_titleList->RefreshTitleList(incremental, follow);
-        m_costs.lists.Add(MsSince(m_listsStarted));
+        m_costs.lists.Add(MsSince(m_listsStarted), ThreadCpuMs() - m_listsCpuMs);
     }
     void RenderOutput() override {}
     void SetTimelinePosition(int32_t) override {}
@@ -234,8 +262,24 @@ protected:
             return QWidget::event(event);
         const auto& message = static_cast<const TWindowMessageEvent&>(*event);
         const auto started = TSteady::now();
+        const double cpu = ThreadCpuMs();
+        const bool timed = !m_clock->Groups().empty();
+        const int32_t frame = timed ? m_clock->Groups()[0].Frame : 0;
+        const int32_t dropped = timed ? m_clock->Groups()[0].Dropped : 0;
         m_clock->HandleTimerMessage(message.WParam());
-        m_costs.tick.Add(MsSince(started));
+        const double duration = MsSince(started);
+        m_costs.tick.Add(duration, ThreadCpuMs() - cpu);
+        if (timed && !m_clock->Groups().empty()) {
+            const double late = std::chrono::duration<double, std::milli>(started - PlayStarted).count() -
+                                frame * FramePeriodMs;
+            TTickTiming& timing = m_costs.timing;
+            timing.StartLateMs.push_back(late);
+            timing.DurationMs.push_back(duration);
+            if (m_clock->Groups()[0].Dropped != dropped) {
+                timing.DroppingStartLateMs.push_back(late);
+                timing.DroppingDurationMs.push_back(duration);
+            }
+        }
         return true;
     }
 
@@ -245,6 +289,7 @@ private:
     QSlider* m_slider;
     QLabel* m_panels[3];
     TSteady::time_point m_listsStarted;
+    double m_listsCpuMs = 0;
     QTableWidget* m_eventGrid = nullptr;
     QScrollBar* m_eventBar = nullptr;
     QTableWidget* m_titleGrid = nullptr;
@@ -450,12 +495,15 @@ void OverlaysSection(const std::string& clip) {
         int32_t Dropped = 0;
         double Due = 0;
         TCost Tick, Paint, Lists;
+        TTickTiming Timing;
     } totals[2];
     for (int turn = 0; turn < 4; ++turn) {
         const bool draw = turn % 2 == 1;
         rig.window.IsDrawChecked = draw;
         rig.clock->SetPosition(0);
         rig.clock->Play();
+        // Play seeks every medium before it reads the clock it plays from.
+        rig.window.PlayStarted = TSteady::now();
         RunEventsFor(1000);
         const int32_t droppedAtOne = rig.clock->Groups()[0].Dropped;
         rig.costs = TTickCosts{};
@@ -469,10 +517,31 @@ void OverlaysSection(const std::string& clip) {
              {std::pair{&sum.Tick, &rig.costs.tick}, std::pair{&sum.Paint, &rig.costs.paint},
               std::pair{&sum.Lists, &rig.costs.lists}}) {
             into->totalMs += from->totalMs;
+            into->cpuMs += from->cpuMs;
             into->count += from->count;
         }
+        const TTickTiming& timing = rig.costs.timing;
+        for (const auto& [into, from] :
+             {std::pair{&sum.Timing.StartLateMs, &timing.StartLateMs},
+              std::pair{&sum.Timing.DurationMs, &timing.DurationMs},
+              std::pair{&sum.Timing.DroppingStartLateMs, &timing.DroppingStartLateMs},
+              std::pair{&sum.Timing.DroppingDurationMs, &timing.DroppingDurationMs}})
+            into->insert(into->end(), from->begin(), from->end());
         rig.clock->Stop(false);
     }
+    const auto percentile = [](std::vector<double> values, double share) {
+        if (values.empty())
+            return 0.0;
+        std::sort(values.begin(), values.end());
+        return values[std::min(values.size() - 1,
+                               static_cast<size_t>(share * static_cast<double>(values.size())))];
+    };
+    const auto mean = [](const std::vector<double>& values) {
+        double total = 0;
+        for (double value : values)
+            total += value;
+        return values.empty() ? 0.0 : total / static_cast<double>(values.size());
+    };
     for (const bool draw : {false, true}) {
         const TTotals& sum = totals[draw];
         std::printf(
@@ -480,9 +549,27 @@ void OverlaysSection(const std::string& clip) {
             "(4 windows) and list refresh %.2f ms (with the overlays' rebuild)\n",
             draw ? "on" : "off", sum.Dropped, sum.Due, sum.Dropped / sum.Due, sum.Tick.Mean(),
             sum.Tick.Mean() / FramePeriodMs, 4 * sum.Paint.Mean(), sum.Lists.Mean());
+        std::printf(
+            "            UI thread's CPU: tick %.2f ms (%.2f of its wall time), paint %.2f ms (%.2f), "
+            "list refresh %.2f ms (%.2f)\n",
+            sum.Tick.CpuMean(), sum.Tick.CpuMean() / sum.Tick.Mean(), 4 * sum.Paint.CpuMean(),
+            sum.Paint.CpuMean() / sum.Paint.Mean(), sum.Lists.CpuMean(),
+            sum.Lists.CpuMean() / sum.Lists.Mean());
+        const TTickTiming& timing = sum.Timing;
+        std::printf("            tick start after its due time: median %.1f ms, 95th %.1f ms; tick: median "
+                    "%.1f ms, 95th %.1f ms, worst %.1f ms\n",
+                    percentile(timing.StartLateMs, 0.5), percentile(timing.StartLateMs, 0.95),
+                    percentile(timing.DurationMs, 0.5), percentile(timing.DurationMs, 0.95),
+                    percentile(timing.DurationMs, 1.0));
+        std::printf("            %zu ticks dropped frames after them: started late by %.1f ms, ran %.1f ms "
+                    "(means; late start + run past the period: %.2f)\n",
+                    timing.DroppingDurationMs.size(), mean(timing.DroppingStartLateMs),
+                    mean(timing.DroppingDurationMs),
+                    (mean(timing.DroppingStartLateMs) + mean(timing.DroppingDurationMs)) / FramePeriodMs);
     }
-    std::printf("  extra drops with Draw: %d; extra per tick: %.2f ms\n",
-                totals[1].Dropped - totals[0].Dropped, totals[1].Tick.Mean() - totals[0].Tick.Mean());
+    std::printf("  extra drops with Draw: %d; extra per tick: %.2f ms (UI thread's CPU: %.2f ms)\n",
+                totals[1].Dropped - totals[0].Dropped, totals[1].Tick.Mean() - totals[0].Tick.Mean(),
+                totals[1].Tick.CpuMean() - totals[0].Tick.CpuMean());
 }
 
 } // namespace

@@ -382,6 +382,13 @@ void TPlaybackClock::VideoTick(int32_t groupIndex) {
     SetTrackBar(trackBar);
     const int32_t position = m_trackBar.Position;
     StepCurrentTime(group, m_project.TimeFormat == TTimeFormat::Frames ? group.Frame : position);
+    // The next frame is chosen before the views are drawn: a repaint that
+    // runs past that frame's due time then only delays it (its tick message
+    // waits in the queue) instead of dropping a frame that was fetched in
+    // time. Which frame is due when still follows the clock alone, and a
+    // repaint slower than a period still drops frames at the next choice.
+    if (generation == m_generation)
+        Rearm(groupIndex);
 
     ShowTime();
     m_host.RefreshEventList(true, false);
@@ -390,11 +397,6 @@ void TPlaybackClock::VideoTick(int32_t groupIndex) {
     m_positionHandlingEnabled = true;
     m_host.RenderOutput();
     m_host.SetTimelinePosition(position);
-
-    // A view may have stopped or restarted playback meanwhile.
-    if (generation != m_generation || groupIndex >= static_cast<int32_t>(m_groups.size()))
-        return;
-    Rearm(groupIndex);
 }
 
 void TPlaybackClock::ShowGroupFrames(TTimerInfo& group) {

@@ -311,6 +311,45 @@ TEST_F(ClockPlayback, ALateTickDropsWholeFramesAndWaitsForTheNextOne) {
     EXPECT_EQ(medium.Dropped, 4);
 }
 
+// Each tick fetches in 5 ms of a 40 ms period; the repaints cost what the
+// table says.
+TEST_F(ClockPlayback, ALongRepaintDelaysTheNextFrameAndOnlyASlowOneDropsFrames) {
+    struct TCase {
+        const char* name;
+        std::vector<int64_t> paintCostsMs;
+        int32_t leastShown; // in the first second
+        int32_t mostDropped;
+    };
+    const TCase cases[] = {
+        // Past the next due time once (5 + 40 > 40): that frame comes late,
+        // and every frame is shown.
+        {"one long repaint", {0, 40, 0}, 25, 0},
+        // Every tick needs 55 ms: a frame is shown every 55 ms, each the one
+        // due by then, and only the others of the 25 go.
+        {"every repaint too long", {50}, 1000 / 55, 25 - 1000 / 55},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TPlaybackRig rig;
+        TTestMedium& medium = rig.AddMedium(25, 1, 250, 0, 5);
+        medium.PaintCostsMs = c.paintCostsMs;
+        rig.Clock.Play();
+        rig.RunFor(1000);
+        const TTimerInfo& group = rig.Clock.Groups()[0];
+        const auto shown = static_cast<int32_t>(medium.Fetched.size());
+        EXPECT_GE(shown, c.leastShown);
+        EXPECT_LE(group.Dropped, c.mostDropped);
+        EXPECT_EQ(group.Dropped, group.Frame - shown);
+        // The clock alone says which frame is shown: never one ahead of its
+        // time, and behind it by no more than a tick.
+        for (size_t i = 0; i < medium.Fetched.size(); ++i) {
+            const int64_t dueMs = int64_t{medium.Fetched[i]} * 40;
+            EXPECT_GE(medium.FetchedAtMs[i], dueMs) << "fetch " << i;
+            EXPECT_LE(medium.FetchedAtMs[i], dueMs + 55) << "fetch " << i;
+        }
+    }
+}
+
 TEST_F(ClockPlayback, RateMeasurementAndTickSpacingFollowTheSpeed) {
     TTestMedium& medium = rig.AddMedium(25, 1, 10000);
     rig.Clock.SetPlaybackSpeed(50);

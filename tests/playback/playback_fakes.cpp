@@ -1,5 +1,7 @@
 #include "tests/playback/playback_fakes.h"
 
+#include <algorithm>
+
 #include <mutex>
 
 TTestClip::TTestClip(uint32_t rate, uint32_t scale, int32_t frameCount, int32_t streams, int32_t flags)
@@ -81,6 +83,12 @@ void TTestMedium::FetchFrame(int32_t frame) {
     }
     Fetched.push_back(frame);
     Clip->GetBitmapAt(frame);
+}
+
+void TTestMedium::Paint() {
+    if (!PaintCostsMs.empty())
+        m_clock.AdvanceMs(PaintCostsMs[std::min(static_cast<size_t>(Paints), PaintCostsMs.size() - 1)]);
+    ++Paints;
 }
 
 void TTestMedium::PreviewFrame(int32_t frame) {

@@ -53,7 +53,7 @@ public:
     int32_t Offset() const override { return OffsetMs; }
     void FetchFrame(int32_t frame) override;
     void PreviewFrame(int32_t frame) override;
-    void Paint() override { ++Paints; }
+    void Paint() override;
     void CommitMouseRegion() override { ++Commits; }
     bool IsAudioEnabled() const override { return AudioEnabled; }
     void ShowPlaybackRate(double fps, int32_t dropped) override {
@@ -70,6 +70,9 @@ public:
     // Runs inside every fetch and preview, on whichever thread does it.
     std::function<void()> OnFetch;
     int32_t Paints = 0;
+    // Fake milliseconds the n-th paint takes; the last one holds for the
+    // paints after it (none: paints take no time).
+    std::vector<int64_t> PaintCostsMs;
     int32_t Commits = 0;
     double Fps = -1;
     int32_t Dropped = -1;

@@ -9,6 +9,10 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
+#include <QPaintEngine>
+#include <QRegion>
+
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <ostream>
@@ -107,5 +111,88 @@ INSTANTIATE_TEST_SUITE_P(
         TSurfaceCase{"NotPremultiplied", QImage::Format_ARGB32, 1, 1, {}, false},
         TSurfaceCase{"ThreeBytes", QImage::Format_RGB888, 1, 1, {}, false}),
     [](const ::testing::TestParamInfo<TSurfaceCase>& info) { return std::string(info.param.Name); });
+
+} // namespace
+
+namespace {
+
+// A frame with every byte used, the unused fourth one too: the copy must
+// keep it as the painter's does.
+QImage Frame(QSize size) {
+    QImage frame(size, QImage::Format_RGB32);
+    for (int y = 0; y < frame.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(frame.scanLine(y));
+        for (int x = 0; x < frame.width(); ++x)
+            row[x] = static_cast<QRgb>((x * 2654435761u) ^ (y * 40503u) ^ (x << 24));
+    }
+    return frame;
+}
+
+struct TComposeCase {
+    const char* Name;
+    QImage::Format Format;
+    QSize Surface;    // the picture area; the image is 200 x 150
+    QSize Video;      // the overlays' scale is Surface / Video
+    QRegion Clip;     // the system clip of a widget's paint, empty for none
+    QPoint Translate; // of the painter
+};
+
+void PrintTo(const TComposeCase& c, std::ostream* out) {
+    *out << c.Name;
+}
+
+class ComposePictureTest : public ::testing::TestWithParam<TComposeCase> {};
+
+// Banded or not, the frame, the shapes, the preview and the caption land
+// byte for byte where the painter alone puts them.
+TEST_P(ComposePictureTest, GivesThePaintersBytes) {
+    const TComposeCase& c = GetParam();
+    const TOverlayList shapes = Scene();
+    const QImage frame = Frame(c.Surface);
+    const TRectangle preview(30, 20, 70, 90, QString());
+    const auto compose = [&](bool reference) {
+        QImage image = Background(c.Format);
+        if (!c.Clip.isEmpty())
+            image.paintEngine()->setSystemClip(c.Clip);
+        QPainter painter(&image);
+        painter.translate(c.Translate);
+        if (reference) {
+            painter.drawImage(QRect(QPoint(0, 0), c.Surface), frame);
+            const TDrawContext context{painter, double(c.Surface.width()) / c.Video.width(),
+                                       double(c.Surface.height()) / c.Video.height(), nullptr};
+            DrawShapes(shapes, context);
+            preview.Draw(context);
+            DrawCaption(painter, QStringLiteral("Caption"), c.Surface.width(), c.Surface.height());
+        } else {
+            const TPictureContent content{frame,   c.Video.width(), c.Video.height(),
+                                          &shapes, &preview,        QStringLiteral("Caption")};
+            ComposePicture(painter, c.Surface, content);
+        }
+        painter.end();
+        return image;
+    };
+    const QImage expected = compose(true);
+    const QImage composed = compose(false);
+    for (int y = 0; y < expected.height(); ++y)
+        ASSERT_EQ(std::memcmp(composed.constScanLine(y), expected.constScanLine(y),
+                              static_cast<size_t>(expected.bytesPerLine())),
+                  0)
+            << "row " << y;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Surfaces, ComposePictureTest,
+    ::testing::Values(
+        TComposeCase{"Whole", QImage::Format_RGB32, {200, 150}, {200, 150}, {}, {}},
+        TComposeCase{"ScaledShapes", QImage::Format_RGB32, {200, 150}, {100, 60}, {}, {}},
+        TComposeCase{"ShapesBelowTheFrame", QImage::Format_RGB32, {200, 70}, {200, 70}, {}, {}},
+        TComposeCase{"Premultiplied", QImage::Format_ARGB32_Premultiplied, {200, 150}, {200, 150}, {}, {}},
+        TComposeCase{"WidgetInBackingStore",
+                     QImage::Format_RGB32,
+                     {150, 120},
+                     {200, 150},
+                     QRegion(20, 10, 150, 120) - QRegion(60, 40, 30, 50),
+                     {20, 10}}),
+    [](const ::testing::TestParamInfo<TComposeCase>& info) { return std::string(info.param.Name); });
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <numbers>
 #include <optional>
 #include <typeinfo>
+#include <vector>
 
 namespace VideoOverlay {
 
@@ -73,24 +74,36 @@ QRect OuterBox(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
     return QRect(QPoint(x0 - 1, y0 - 1), QPoint(x1 + 1, y1 + 1));
 }
 
-void DrawBox(const TDrawContext& context, bool selected, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
-    const Qt::GlobalColor outer = selected ? Qt::red : Qt::white;
+// On a raster surface, only the part of the box inside `within`.
+void FillBox(const TRasterSurface& raster, bool selected, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+             const QRect& within) {
     const QRect outerBox = OuterBox(x0, y0, x1, y1);
-    const QRect innerBox(QPoint(x0, y0), QPoint(x1, y1));
+    if (!raster.Touches(outerBox))
+        return;
+    const QRgb outerColour = QColor(selected ? Qt::red : Qt::white).rgb();
+    const QRgb innerColour = QColor(Qt::black).rgb();
+    FillFrame(outerBox, 3, [&](const QRect& band) { raster.Fill(band & within, outerColour); });
+    FillFrame(QRect(QPoint(x0, y0), QPoint(x1, y1)), 1,
+              [&](const QRect& band) { raster.Fill(band & within, innerColour); });
+}
+
+// Beyond every surface coordinate (see SurfaceLimit), so a band reaching
+// to it leaves nothing of a shape out.
+constexpr int32_t Everywhere = 1 << 26;
+
+void DrawBox(const TDrawContext& context, bool selected, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
     if (const TRasterSurface* raster = context.Raster) {
-        if (!raster->Touches(outerBox))
-            return;
-        const QRgb outerColour = QColor(outer).rgb();
-        const QRgb innerColour = QColor(Qt::black).rgb();
-        FillFrame(outerBox, 3, [&](const QRect& band) { raster->Fill(band, outerColour); });
-        FillFrame(innerBox, 1, [&](const QRect& band) { raster->Fill(band, innerColour); });
+        FillBox(*raster, selected, x0, y0, x1, y1,
+                QRect(QPoint(-Everywhere, -Everywhere), QPoint(Everywhere, Everywhere)));
         return;
     }
     // A solid fill of a colour changes no painter state, the cheapest call
     // there is.
+    const Qt::GlobalColor outer = selected ? Qt::red : Qt::white;
     QPainter& surface = context.Surface;
-    FillFrame(outerBox, 3, [&](const QRect& band) { surface.fillRect(band, outer); });
-    FillFrame(innerBox, 1, [&](const QRect& band) { surface.fillRect(band, Qt::black); });
+    FillFrame(OuterBox(x0, y0, x1, y1), 3, [&](const QRect& band) { surface.fillRect(band, outer); });
+    FillFrame(QRect(QPoint(x0, y0), QPoint(x1, y1)), 1,
+              [&](const QRect& band) { surface.fillRect(band, Qt::black); });
 }
 
 // Margin around the text in a label picture: the outline and the glyphs'
@@ -202,11 +215,30 @@ void DrawPlaced(const TPlacedRectangle& placed, bool selected, const TDrawContex
         context.Surface.drawImage(placed.LabelAt, placed.Label->Picture);
 }
 
+// The rows of a label inside `within`, blended by the painter (its blend is
+// vectorised for the processor at hand).
+void DrawLabelRows(QPainter& surface, const TPlacedRectangle& placed, const QRect& within) {
+    const QImage& picture = placed.Label->Picture;
+    const int32_t first = std::max(within.top() - placed.LabelAt.y(), 0);
+    const int32_t last = std::min(within.bottom() - placed.LabelAt.y(), picture.height() - 1);
+    if (first > last)
+        return;
+    surface.drawImage(QPoint(placed.LabelAt.x(), placed.LabelAt.y() + first), picture,
+                      QRect(0, first, picture.width(), last - first + 1));
+}
+
 void Prefetch(const TPlacedRectangle& placed, const TRasterSurface& raster) {
     FillFrame(OuterBox(placed.X0, placed.Y0, placed.X1, placed.Y1), 3,
               [&](const QRect& band) { raster.Prefetch(band); });
     if (placed.Label)
         raster.Prefetch(QRect(placed.LabelAt, placed.Label->Picture.size()));
+}
+
+void PrefetchPicture(const QImage& picture) {
+    const uchar* bits = picture.constBits();
+    const qsizetype bytes = picture.sizeInBytes();
+    for (qsizetype offset = 0; offset < bytes; offset += 64)
+        __builtin_prefetch(bits + offset);
 }
 
 const TRectangle* AsRectangle(const TDrawable& shape) {
@@ -280,6 +312,61 @@ void DrawShapes(std::span<const std::unique_ptr<TDrawable>> shapes, const TDrawC
         else
             shapes[i]->Draw(context);
     }
+}
+
+bool DrawFrameAndShapes(const QImage& frame, std::span<const std::unique_ptr<TDrawable>> shapes,
+                        const TDrawContext& context) {
+    const TRasterSurface* raster = context.Raster;
+    if (!raster || !raster->IsRgb32() || frame.format() != QImage::Format_RGB32)
+        return false;
+    const int dpi = SurfaceDpi(context.Surface);
+    struct TBanded {
+        TPlacedRectangle Placed;
+        bool Selected;
+        int32_t Top, Bottom; // rows of the box and its label
+    };
+    std::vector<TBanded> rectangles;
+    size_t first = 0;
+    for (; first < shapes.size(); ++first) {
+        const TRectangle* rectangle = AsRectangle(*shapes[first]);
+        if (!rectangle)
+            break;
+        TBanded banded{Place(*rectangle, context, dpi), rectangle->Selected, 0, 0};
+        const TPlacedRectangle& placed = banded.Placed;
+        QRect extent = OuterBox(placed.X0, placed.Y0, placed.X1, placed.Y1);
+        if (placed.Label)
+            extent |= QRect(placed.LabelAt, placed.Label->Picture.size());
+        banded.Top = extent.top();
+        banded.Bottom = extent.bottom();
+        rectangles.push_back(std::move(banded));
+    }
+    // A band's rows (5 KB each at 1280 pixels) stay well inside the cache
+    // nearest the core while its shapes are drawn.
+    constexpr int32_t BandRows = 32;
+    const int32_t height = frame.height();
+    for (int32_t top = 0; top < height; top += BandRows) {
+        const int32_t bottom = std::min(top + BandRows, height) - 1;
+        // The first and the last band also take whatever of a shape lies
+        // above or below the frame.
+        const QRect within(QPoint(-Everywhere, top == 0 ? -Everywhere : top),
+                           QPoint(Everywhere, bottom == height - 1 ? Everywhere : bottom));
+        raster->CopyRows(frame, QRect(0, top, frame.width(), bottom - top + 1));
+        for (const TBanded& banded : rectangles) {
+            // The label pictures of the next band are asked of the memory
+            // now: hundreds of them are read once per tick, and the frames
+            // copied meanwhile have pushed them out of the cache.
+            if (banded.Top > bottom && banded.Top <= bottom + BandRows && banded.Placed.Label)
+                PrefetchPicture(banded.Placed.Label->Picture);
+            if (banded.Bottom < within.top() || banded.Top > within.bottom())
+                continue;
+            const TPlacedRectangle& placed = banded.Placed;
+            FillBox(*raster, banded.Selected, placed.X0, placed.Y0, placed.X1, placed.Y1, within);
+            if (placed.Label && !placed.Label->Picture.isNull())
+                DrawLabelRows(context.Surface, placed, within);
+        }
+    }
+    DrawShapes(shapes.subspan(first), context);
+    return true;
 }
 
 int32_t TRectangle::HitDistance(int32_t x, int32_t y) const {

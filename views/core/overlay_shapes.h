@@ -159,6 +159,18 @@ QPolygon EllipseOutline(const TEllipse& ellipse, double scaleX, double scaleY);
 // one before it is drawn.
 void DrawShapes(std::span<const std::unique_ptr<TDrawable>> shapes, const TDrawContext& context);
 
+// The frame (an RGB32 picture of the surface's own size, drawn unscaled at
+// its origin) and then the shapes, to the very pixels of drawing the frame
+// and then DrawShapes, but in bands down the surface: each band's rows are
+// copied and at once covered with the rectangles reaching into them, while
+// those rows are still in the cache, rather than fetched back from memory
+// for hundreds of small shapes after the whole frame has gone through it.
+// Shapes from the first one that is not a rectangle on are drawn after the
+// bands, in order. False, having drawn nothing, where the surface does not
+// allow it (no raster surface, or not RGB32).
+bool DrawFrameAndShapes(const QImage& frame, std::span<const std::unique_ptr<TDrawable>> shapes,
+                        const TDrawContext& context);
+
 // The two outline pens, in drawing order.
 QPen OuterPen(bool selected);
 QPen InnerPen();

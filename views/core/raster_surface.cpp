@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -34,7 +35,8 @@ std::optional<TRasterSurface> TRasterSurface::Of(QPainter& painter) {
     if (!IsWholePixelOffset(transform))
         return std::nullopt;
     TRasterSurface surface(image->bits(), image->bytesPerLine(),
-                           QPoint(static_cast<int>(transform.dx()), static_cast<int>(transform.dy())));
+                           QPoint(static_cast<int>(transform.dx()), static_cast<int>(transform.dy())),
+                           image->format() == QImage::Format_RGB32);
     const QRect bounds = image->rect();
     const QRegion systemClip = engine->systemClip();
     if (systemClip.isEmpty())
@@ -68,5 +70,19 @@ void TRasterSurface::Prefetch(const QRect& rect) const {
         for (int32_t x = target.left(); x <= target.right(); x += PixelsPerLine)
             __builtin_prefetch(row + x, 1);
         __builtin_prefetch(row + target.right(), 1);
+    }
+}
+
+void TRasterSurface::CopyRows(const QImage& picture, const QRect& rows) const {
+    const QRect target = (rows & picture.rect()).translated(m_offset);
+    for (const QRect& clip : m_clip) {
+        const QRect area = target & clip;
+        if (area.isEmpty())
+            continue;
+        const size_t bytes = static_cast<size_t>(area.width()) * sizeof(QRgb);
+        for (int32_t y = area.top(); y <= area.bottom(); ++y) {
+            const auto* source = reinterpret_cast<const QRgb*>(picture.constScanLine(y - m_offset.y()));
+            std::memcpy(Row(y) + area.left(), source + (area.left() - m_offset.x()), bytes);
+        }
     }
 }

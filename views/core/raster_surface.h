@@ -39,15 +39,22 @@ public:
     // Whether anything of rect (painter coordinates) can be drawn.
     bool Touches(const QRect& rect) const { return rect.translated(m_offset).intersects(m_clipBounds); }
 
+    // The rows of `rows` (painter coordinates) of an RGB32 picture drawn at
+    // the painter's origin, as QPainter::drawImage copies them onto an RGB32
+    // surface: byte for byte. Only for an RGB32 surface (IsRgb32).
+    void CopyRows(const QImage& picture, const QRect& rows) const;
+    bool IsRgb32() const { return m_isRgb32; }
+
 private:
-    TRasterSurface(uchar* bits, qsizetype bytesPerLine, QPoint offset)
-        : m_bits(bits), m_bytesPerLine(bytesPerLine), m_offset(offset) {}
+    TRasterSurface(uchar* bits, qsizetype bytesPerLine, QPoint offset, bool isRgb32)
+        : m_bits(bits), m_bytesPerLine(bytesPerLine), m_offset(offset), m_isRgb32(isRgb32) {}
     QRgb* Row(int32_t y) const { return reinterpret_cast<QRgb*>(m_bits + y * m_bytesPerLine); }
 
     uchar* m_bits;
     qsizetype m_bytesPerLine;
     // Painter coordinates to image pixels.
     QPoint m_offset;
+    bool m_isRgb32;
     // Image pixels that may be written: the system clip within the image.
     QVarLengthArray<QRect, 4> m_clip;
     QRect m_clipBounds;

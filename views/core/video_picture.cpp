@@ -73,14 +73,19 @@ void DrawCaption(QPainter& surface, const QString& text, int32_t surfaceWidth, i
 void ComposePicture(QPainter& surface, QSize surfaceSize, const TPictureContent& content) {
     const QRect target(QPoint(0, 0), surfaceSize);
     surface.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    if (!content.Frame.isNull())
-        surface.drawImage(target, content.Frame);
     const double scaleX = content.VideoWidth > 0 ? double(surfaceSize.width()) / content.VideoWidth : 1.0;
     const double scaleY = content.VideoHeight > 0 ? double(surfaceSize.height()) / content.VideoHeight : 1.0;
     const std::optional<TRasterSurface> raster = TRasterSurface::Of(surface);
     const VideoOverlay::TDrawContext context{surface, scaleX, scaleY, raster ? &*raster : nullptr};
-    if (content.Overlays)
-        VideoOverlay::DrawShapes(*content.Overlays, context);
+    const bool banded = content.Overlays && !content.Overlays->empty() && !content.Frame.isNull() &&
+                        content.Frame.size() == surfaceSize &&
+                        VideoOverlay::DrawFrameAndShapes(content.Frame, *content.Overlays, context);
+    if (!banded) {
+        if (!content.Frame.isNull())
+            surface.drawImage(target, content.Frame);
+        if (content.Overlays)
+            VideoOverlay::DrawShapes(*content.Overlays, context);
+    }
     if (content.Preview)
         content.Preview->Draw(context);
     if (!content.Caption.isEmpty())
