@@ -1,6 +1,7 @@
 #include "document/journal_writer.h"
 
 #include "platform/replace_file.h"
+#include "platform/test_trace.h"
 
 #include <QDateTime>
 #include <QString>
@@ -256,8 +257,10 @@ void TJournalWriter::WriteAll(const std::string& bytes) {
 
 void TJournalWriter::Flush() {
     if (m_fd >= 0 && m_hasUnsynced) {
+        TraceTestPoint("journal-sync");
         if (::fdatasync(m_fd) != 0)
             return Fail("flush");
+        TraceTestPoint("journal-synced");
         const std::lock_guard lock(m_mutex);
         ++m_syncCount;
     }
