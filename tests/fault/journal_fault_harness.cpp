@@ -310,7 +310,7 @@ private:
     std::string m_buffer;
 };
 
-enum class TKillMode { Random, InSave, InJournalSync };
+enum class TKillMode { Random, InSave, InJournalSync, InRecovery };
 
 struct TFigures {
     int Runs = 0;
@@ -352,14 +352,21 @@ public:
         Prepare();
         for (int run = 0; run <= m_options.Runs; ++run) {
             const bool isLast = run == m_options.Runs;
-            StartAndRecover();
-            // Leaving the check out now and then lets the next kill find a
-            // journal that a recovered session went on writing.
-            if (isLast || Chance(0.7))
-                Verify();
-            if (isLast)
-                break;
-            RecordAndKill(run);
+            const bool isKilledInRecovery =
+                !isLast && Chance(0.1) ? StartAndRecover(true) : StartAndRecover(false);
+            if (isKilledInRecovery) {
+                m_killMs[run] = NowMs();
+                m_runSaves.clear();
+                m_aimedSaveKill = false;
+            } else {
+                // Leaving the check out now and then lets the next kill find
+                // a journal that a recovered session went on writing.
+                if (isLast || Chance(0.7))
+                    Verify();
+                if (isLast)
+                    break;
+                RecordAndKill(run);
+            }
             CheckProjectAfterKill();
             ++m_figures.Runs;
             if ((run + 1) % 20 == 0)
@@ -402,26 +409,48 @@ private:
         Fail("no \"" + wanted + "\" from the editor (see editor.log)");
     }
 
-    void StartAndRecover() {
+    // With killInRecovery, a recovery that was asked for is cut short by a
+    // kill at a random point of its usual length; true when that happened.
+    bool StartAndRecover(bool killInRecovery) {
         m_editor.Start();
         bool isRecovered = false;
         const int64_t deadline = NowMs() + AnswerTimeoutMs;
+        int64_t askedAt = 0;
         for (;;) {
             auto mark = m_editor.NextMark(deadline);
             if (!mark)
                 Fail("the editor did not start (see editor.log)");
             if (*mark == "recovery-question") {
                 ++m_figures.Questions;
+                askedAt = NowMs();
                 m_editor.Send("key Y");
+                if (killInRecovery) {
+                    const int64_t typical = m_recoveries ? m_recoveryMsTotal / m_recoveries : 200;
+                    const int64_t killAt = NowMs() + Between(0, typical);
+                    std::vector<std::string> marks;
+                    while (auto early = m_editor.NextMark(killAt))
+                        marks.push_back(*early);
+                    for (const std::string& late : m_editor.Kill())
+                        marks.push_back(late);
+                    ++m_figures.Kills[TKillMode::InRecovery];
+                    if (std::find(marks.begin(), marks.end(), "ready") == marks.end())
+                        ++m_figures.Inside[TKillMode::InRecovery];
+                    return true;
+                }
             } else if (mark->rfind("recovered", 0) == 0) {
                 isRecovered = true;
             } else if (*mark == "ready") {
+                if (askedAt > 0) {
+                    m_recoveryMsTotal += NowMs() - askedAt;
+                    ++m_recoveries;
+                }
                 break;
             }
         }
         if (!isRecovered)
             m_editor.Send("open " + m_project.string());
         m_editor.Send("key Ctrl+I"); // Inserting, which opening a project switches off
+        return false;
     }
 
     void Verify() {
@@ -597,11 +626,15 @@ private:
 
     int Report() {
         const auto kills = [this](TKillMode mode) { return m_figures.Kills[mode]; };
-        std::printf("runs (kills): %d (random %d, in a save %d, in a journal flush %d)\n", m_figures.Runs,
-                    kills(TKillMode::Random), kills(TKillMode::InSave), kills(TKillMode::InJournalSync));
-        std::printf("kills that landed before the aimed step ended: save %d of %d, journal flush %d of %d\n",
+        std::printf(
+            "runs (kills): %d (random %d, in a save %d, in a journal flush %d, in start-up's recovery %d)\n",
+            m_figures.Runs, kills(TKillMode::Random), kills(TKillMode::InSave),
+            kills(TKillMode::InJournalSync), kills(TKillMode::InRecovery));
+        std::printf("kills that landed before the aimed step ended: save %d of %d, journal flush %d of %d, "
+                    "recovery %d of %d\n",
                     m_figures.Inside[TKillMode::InSave], kills(TKillMode::InSave),
-                    m_figures.Inside[TKillMode::InJournalSync], kills(TKillMode::InJournalSync));
+                    m_figures.Inside[TKillMode::InJournalSync], kills(TKillMode::InJournalSync),
+                    m_figures.Inside[TKillMode::InRecovery], kills(TKillMode::InRecovery));
         std::printf(
             "project after a kill in a save: old file %d, new file %d; never opened: %d; neither old nor "
             "new: %d\n",
@@ -654,6 +687,8 @@ private:
     TProjectFile m_onDisk;
     std::vector<std::multiset<int32_t>> m_runSaves;
     bool m_aimedSaveKill = false;
+    int64_t m_recoveryMsTotal = 0;
+    int m_recoveries = 0;
     int m_completedSaves = 0;
 };
 
