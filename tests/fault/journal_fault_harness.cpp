@@ -271,6 +271,9 @@ public:
         std::vector<std::string> marks;
         if (m_pid <= 0)
             return marks;
+        // Taken before the signal: ages measured against it are never too
+        // long, however late this process is scheduled afterwards.
+        m_killedMs = NowMs();
         ::kill(m_pid, SIGKILL);
         ::waitpid(m_pid, nullptr, 0);
         m_pid = -1;
@@ -281,6 +284,8 @@ public:
         ::close(m_trace);
         return marks;
     }
+
+    int64_t KilledMs() const { return m_killedMs; }
 
     bool IsAlive() {
         if (m_pid <= 0)
@@ -305,6 +310,7 @@ private:
     fs::path m_folder;
     fs::path m_executable;
     pid_t m_pid = -1;
+    int64_t m_killedMs = 0;
     int m_input = -1;
     int m_trace = -1;
     std::string m_buffer;
@@ -355,7 +361,7 @@ public:
             const bool isKilledInRecovery =
                 !isLast && Chance(0.1) ? StartAndRecover(true) : StartAndRecover(false);
             if (isKilledInRecovery) {
-                m_killMs[run] = NowMs();
+                m_killMs[run] = m_editor.KilledMs();
                 m_runSaves.clear();
                 m_aimedSaveKill = false;
             } else {
@@ -508,8 +514,11 @@ private:
         // Events sent before each Ctrl+S, in the order of the saves.
         std::vector<std::multiset<int32_t>> saveContents;
         std::multiset<int32_t> inEditor = m_verified;
+        // Of earlier runs only what their editor had handled; what it lost
+        // young is missing from a save as well, within the slack below.
         for (const TMade& made : m_unverified)
-            inEditor.insert(made.Time);
+            if (made.MadeMs >= 0)
+                inEditor.insert(made.Time);
         for (;;) {
             const int64_t now = NowMs();
             if (now >= killAt)
@@ -557,7 +566,7 @@ private:
             }
         }
         const std::vector<std::string> late = m_editor.Kill();
-        m_killMs[run] = NowMs();
+        m_killMs[run] = m_editor.KilledMs();
         for (const std::string& mark : late) {
             if (mark == "saved")
                 ++m_completedSaves;
