@@ -362,7 +362,8 @@ public:
                 !isLast && Chance(0.1) ? StartAndRecover(true) : StartAndRecover(false);
             if (isKilledInRecovery) {
                 m_killMs[run] = m_editor.KilledMs();
-                m_runSaves.clear();
+                m_runSaveBoundaries.clear();
+                m_runTimes.clear();
                 m_aimedSaveKill = false;
             } else {
                 // Leaving the check out now and then lets the next kill find
@@ -495,7 +496,6 @@ private:
             if (m_allTimes.count(time) == 0)
                 ++m_figures.Unknown;
         m_unverified.clear();
-        m_verified = saved->Recorded;
         m_onDisk = *saved;
     }
 
@@ -511,14 +511,9 @@ private:
         int64_t saveStart = 0;
         int64_t nextSend = start;
         int32_t sequence = 0;
-        // Events sent before each Ctrl+S, in the order of the saves.
-        std::vector<std::multiset<int32_t>> saveContents;
-        std::multiset<int32_t> inEditor = m_verified;
-        // Of earlier runs only what their editor had handled; what it lost
-        // young is missing from a save as well, within the slack below.
-        for (const TMade& made : m_unverified)
-            if (made.MadeMs >= 0)
-                inEditor.insert(made.Time);
+        // How many of this run's events were sent before each Ctrl+S.
+        std::vector<std::size_t> saveBoundaries;
+        std::vector<int32_t> runTimes;
         for (;;) {
             const int64_t now = NowMs();
             if (now >= killAt)
@@ -530,13 +525,13 @@ private:
                 m_made.push_back({time, now, run});
                 m_awaitingKey.push_back(m_made.size() - 1);
                 m_allTimes.insert(time);
-                inEditor.insert(time);
+                runTimes.push_back(time);
                 ++m_figures.Made;
                 nextSend += m_options.IntervalMs;
                 const bool isAimedSave = mode == TKillMode::InSave && !isSaveRequested && now >= aimFrom;
                 if (isAimedSave || Chance(1.0 / 60)) {
                     m_editor.Send("key Ctrl+S");
-                    saveContents.push_back(inEditor);
+                    saveBoundaries.push_back(runTimes.size());
                     isSaveRequested = isSaveRequested || isAimedSave;
                 }
             }
@@ -582,7 +577,8 @@ private:
             ++m_figures.Inside[mode];
         for (std::size_t i = m_made.size(); i > 0 && m_made[i - 1].Run == run; --i)
             m_unverified.push_back(m_made[i - 1]);
-        m_runSaves = std::move(saveContents);
+        m_runSaveBoundaries = std::move(saveBoundaries);
+        m_runTimes = std::move(runTimes);
         m_aimedSaveKill = mode == TKillMode::InSave && isAimed;
     }
 
@@ -605,25 +601,29 @@ private:
             return;
         }
         m_figures.Duplicates += static_cast<int64_t>(CountDuplicates(disk->Recorded));
-        // Old: the file as it was before this run's saves; new: the events
-        // sent before one of this run's Ctrl+S (events the recovery lost
-        // young are missing from both alike).
-        bool isOld = disk->Recorded == m_onDisk.Recorded;
-        bool isNew = false;
-        const bool keepsVerified =
-            std::includes(disk->Recorded.begin(), disk->Recorded.end(), m_verified.begin(), m_verified.end());
-        for (const auto& contents : m_runSaves) {
-            const bool isWithin =
-                std::includes(contents.begin(), contents.end(), disk->Recorded.begin(), disk->Recorded.end());
-            isNew = isNew || (keepsVerified && isWithin &&
-                              disk->Recorded.size() + 2 * OldAgeMs / m_options.IntervalMs >= contents.size());
-        }
+        // Old: the file as it was before this run's saves. New: a save of
+        // this run, which holds everything the old file did (the editor
+        // started from it and deletes nothing) and, of this run's events,
+        // exactly those sent before its Ctrl+S: keys are handled in order.
+        const bool isOld = disk->Recorded == m_onDisk.Recorded;
+        const bool keepsOld = std::includes(disk->Recorded.begin(), disk->Recorded.end(),
+                                            m_onDisk.Recorded.begin(), m_onDisk.Recorded.end());
+        std::size_t ofThisRun = 0;
+        while (ofThisRun < m_runTimes.size() && disk->Recorded.count(m_runTimes[ofThisRun]) > 0)
+            ++ofThisRun;
+        const bool isPrefix =
+            std::none_of(m_runTimes.begin() + static_cast<std::ptrdiff_t>(ofThisRun), m_runTimes.end(),
+                         [&disk](int32_t time) { return disk->Recorded.count(time) > 0; });
+        const bool isNew = keepsOld && isPrefix &&
+                           std::find(m_runSaveBoundaries.begin(), m_runSaveBoundaries.end(), ofThisRun) !=
+                               m_runSaveBoundaries.end();
         if (!isOld && !isNew) {
             ++m_figures.NotOldOrNew;
-            std::fprintf(stderr,
-                         "project after the kill: %zu recorded events, neither the old file (%zu) nor "
-                         "one this run saved\n",
-                         disk->Recorded.size(), m_onDisk.Recorded.size());
+            std::fprintf(
+                stderr,
+                "project after the kill: %zu recorded events (%zu of this run's %zu), neither the old "
+                "file (%zu) nor one this run saved\n",
+                disk->Recorded.size(), ofThisRun, m_runTimes.size(), m_onDisk.Recorded.size());
         }
         for (TMade& made : m_unverified)
             if (made.Run == m_figures.Runs)
@@ -692,9 +692,9 @@ private:
     std::deque<std::size_t> m_awaitingKey; // into m_made, in the order their keys were sent
     std::set<int32_t> m_allTimes;
     std::map<int, int64_t> m_killMs;
-    std::multiset<int32_t> m_verified;
     TProjectFile m_onDisk;
-    std::vector<std::multiset<int32_t>> m_runSaves;
+    std::vector<std::size_t> m_runSaveBoundaries;
+    std::vector<int32_t> m_runTimes;
     bool m_aimedSaveKill = false;
     int64_t m_recoveryMsTotal = 0;
     int m_recoveries = 0;
