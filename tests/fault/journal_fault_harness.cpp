@@ -22,7 +22,7 @@
 //
 // Usage: journal_fault_harness <scenemark executable> [--runs N]
 //        [--events N (already in the project)] [--seed N] [--folder PATH]
-//        [--interval MS (between recorded events)]
+//        [--interval MS (between recorded events)] [--verbose 1 (a line per run)]
 // Prints the figures; exits with 1 when an event older than a second was
 // lost, one came back twice, the project did not open, or the editor did
 // not answer.
@@ -73,6 +73,7 @@ struct TOptions {
     unsigned Seed = 0;
     std::string Folder;
     int IntervalMs = 20;
+    bool IsVerbose = false; // a line per run on stderr
 };
 
 // Recorded events sit above every preloaded one, a time per event.
@@ -568,7 +569,7 @@ private:
             else if (mark == "key F2")
                 KeyHandled(m_killMs[run]);
         }
-        if (std::getenv("JF_DEBUG"))
+        if (m_options.IsVerbose)
             std::fprintf(stderr, "run %d mode %d: %lld ms, %d sent, %zu not handled\n", run,
                          static_cast<int>(mode), static_cast<long long>(m_killMs[run] - start), sequence,
                          m_awaitingKey.size());
@@ -721,6 +722,8 @@ TOptions ParseOptions(int argc, char* argv[]) {
             options.Seed = static_cast<unsigned>(std::strtoul(value, nullptr, 10));
         else if (name == "--folder")
             options.Folder = fs::absolute(value).string();
+        else if (name == "--verbose")
+            options.IsVerbose = std::atoi(value) != 0;
         else if (name == "--interval")
             options.IntervalMs = std::max(1, std::atoi(value));
         else
