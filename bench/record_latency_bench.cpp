@@ -21,7 +21,9 @@
 // Scenarios, run in this order in one process:
 //  1. baseline: no other events, playback stopped;
 //  2. 100,000 events, playback stopped;
-//  3. 100,000 events, 4 cameras (the 720p H.264 camera clip) playing.
+//  3. 100,000 events, 4 cameras (the 720p H.264 camera clip) playing;
+//  4. as 3 with the session journal observing the project and writing to a
+//     file, its presses in blocks taking turns with those of 3.
 // Figures are printed as medians and worst cases, with ratios to the
 // baseline and to one frame period (40 ms).
 //
@@ -30,6 +32,7 @@
 // temporary directory that later runs reuse).
 
 #include "bench/hard_clip.h"
+#include "document/session_journal.h"
 #include "document/ui/form_main.h"
 #include "platform/window_message.h"
 #include "playback/playback_clock.h"
@@ -44,6 +47,7 @@
 #include <QInputDevice>
 #include <QKeyEvent>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
 
@@ -68,6 +72,8 @@ constexpr int32_t BackgroundEvents = 100000;
 constexpr int32_t Cameras = 4;
 constexpr THotKey PressKey = 113; // F2
 constexpr double GiveUpMs = 1000.0;
+// Scenarios 3 and 4 take turns, this many blocks in all.
+constexpr int JournalBlocks = 6;
 // The background events are spread over an hour of annotation (about 28 a
 // second) of which the clip is the first 30 s; packed into the 30 s they
 // would pass the list's rows faster than anyone could read them.
@@ -364,22 +370,60 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "scenario 2...\n");
     const std::vector<TSample> stopped = RunPresses(form, pressType, presses);
 
-    std::fprintf(stderr, "scenario 3...\n");
-    form.Action(TAppCommandId::ActionPlay)->trigger();
-    const int32_t startMs = form.Clock().PositionMs();
-    const auto playStarted = TSteady::now();
-    const std::vector<TSample> playing = RunPresses(form, pressType, presses);
-    const double playedMs = std::chrono::duration<double, std::milli>(TSteady::now() - playStarted).count();
-    const int32_t endMs = form.Clock().PositionMs();
-    form.Clock().Stop(false);
+    std::fprintf(stderr, "scenarios 3 and 4...\n");
+    // The session journal as the editor has it (writing to a real file),
+    // switched on for every other block of presses so that both see the
+    // same playback and the same machine load.
+    QTemporaryDir stateFolder;
+    TSessionJournal journal(project, stateFolder.path().toStdString());
+    journal.Begin({});
+    journal.Suspend();
+    std::vector<TSample> playing;
+    std::vector<TSample> journalled;
+    int32_t playedMs = 0;
+    double playedWallMs = 0;
+    for (int block = 0; block < JournalBlocks; ++block) {
+        const bool isJournalled = block % 2 == 1;
+        // Every block plays from the start, so none runs past the clip's
+        // end and each has the same start-up of the cameras.
+        form.Clock().SetPosition(0);
+        RunEventsFor(200);
+        form.Action(TAppCommandId::ActionPlay)->trigger();
+        const int32_t startMs = form.Clock().PositionMs();
+        const auto playStarted = TSteady::now();
+        if (isJournalled)
+            journal.Resume();
+        const std::vector<TSample> samples =
+            RunPresses(form, pressType, std::max(1, presses / (JournalBlocks / 2)));
+        if (isJournalled)
+            journal.Suspend();
+        playedWallMs += std::chrono::duration<double, std::milli>(TSteady::now() - playStarted).count();
+        playedMs += form.Clock().PositionMs() - startMs;
+        form.Clock().Stop(false);
+        std::vector<TSample>& into = isJournalled ? journalled : playing;
+        into.insert(into.end(), samples.begin(), samples.end());
+    }
+    journal.Writer().Sync();
 
     PrintScenario("1. baseline: no other events, stopped", baseline, baseline);
     PrintScenario("2. 100,000 events, stopped", stopped, baseline);
     PrintScenario("3. 100,000 events, 4 x 720p H.264 playing", playing, baseline);
+    PrintScenario("4. as 3, with the session journal writing", journalled, baseline);
+    std::printf("\njournal on against off (4 / 3, presses in alternating blocks):\n");
+    for (const auto& [stage, field] :
+         {std::pair{"list", &TSample::ListedNs}, std::pair{"grid", &TSample::GridNs}}) {
+        const TFigure on = Summarise(journalled, field);
+        const TFigure off = Summarise(playing, field);
+        std::printf("  %-9s median %.3f x, worst %.3f x (%.2f / %.2f ms)\n", stage,
+                    off.Median > 0 ? on.Median / off.Median : 0.0, off.Worst > 0 ? on.Worst / off.Worst : 0.0,
+                    on.Worst, off.Worst);
+    }
+    std::printf("  journal flushes to the disk: %lld\n",
+                static_cast<long long>(journal.Writer().SyncCount()));
     std::printf("\nunseen: presses whose stage was not reached within %.0f ms (a grid the user scrolled\n"
                 "back from its newest rows keeps its place, so the new row may stay out of view).\n",
                 GiveUpMs);
     std::printf("\nplayback advanced %d ms in %.0f ms of wall time (%.2f x real time); %zu events\n",
-                endMs - startMs, playedMs, (endMs - startMs) / playedMs, project.Events().Count());
+                playedMs, playedWallMs, playedMs / playedWallMs, project.Events().Count());
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "document/journal_writer.h"
 
 #include "platform/replace_file.h"
+#include "platform/test_trace.h"
 
 #include <QDateTime>
 #include <QString>
@@ -56,8 +57,9 @@ std::string SetJournalAside(const std::string& journalPath) {
     return {};
 }
 
-TJournalWriter::TJournalWriter(std::function<void(const std::string&)> onError)
-    : m_onError(std::move(onError)), m_thread([this] { Run(); }) {}
+TJournalWriter::TJournalWriter(std::function<void(const std::string&)> onError, TFlushFile flushFile)
+    : m_onError(std::move(onError)), m_flushFile(flushFile ? std::move(flushFile) : TFlushFile(::fdatasync)),
+      m_flusher([this] { RunFlusher(); }), m_thread([this] { Run(); }) {}
 
 TJournalWriter::~TJournalWriter() {
     Post({TOp::Detach, {}, {}, {}, 0});
@@ -67,6 +69,13 @@ TJournalWriter::~TJournalWriter() {
     }
     m_wake.notify_one();
     m_thread.join();
+    // The flusher goes through what it was handed before it ends.
+    {
+        const std::lock_guard lock(m_flushMutex);
+        m_flusherStopping = true;
+    }
+    m_flushWake.notify_one();
+    m_flusher.join();
 }
 
 void TJournalWriter::Post(TCommand command) {
@@ -122,8 +131,7 @@ void TJournalWriter::End() {
 }
 
 int64_t TJournalWriter::SyncCount() const {
-    const std::lock_guard lock(m_mutex);
-    return m_syncCount;
+    return m_syncCount.load();
 }
 
 void TJournalWriter::Run() {
@@ -137,7 +145,7 @@ void TJournalWriter::Run() {
                 m_wake.wait_for(lock, std::chrono::milliseconds(std::max<int64_t>(0, due - SteadyMs())));
                 if (m_queue.empty() && SteadyMs() >= due) {
                     lock.unlock();
-                    Flush();
+                    Flush(false);
                     lock.lock();
                 }
             } else {
@@ -150,7 +158,7 @@ void TJournalWriter::Run() {
         lock.unlock();
         Execute(command);
         if (m_hasUnsynced && SteadyMs() - m_lastSyncMs >= SyncIntervalMs)
-            Flush();
+            Flush(false);
         lock.lock();
         ++m_finished;
         m_done.notify_all();
@@ -185,13 +193,15 @@ void TJournalWriter::Execute(TCommand& command) {
         WriteAll(command.Bytes);
         break;
     case TOp::Sync:
-        Flush();
+        Flush(true);
         break;
     case TOp::Detach:
         Close();
         m_path.clear();
         break;
     case TOp::End:
+        // Its changes are in the project now: nothing to flush.
+        m_hasUnsynced = false;
         Close();
         if (!m_path.empty()) {
             ::unlink(m_path.c_str());
@@ -223,19 +233,32 @@ void TJournalWriter::Open() {
         m_isContinuing = false;
     } else {
         WriteAll(m_header);
-        // The journal's bytes first, then the marker that leads to them.
-        Flush();
     }
-    try {
-        SafeSave(m_markerPath, [this](const std::string& temp) {
-            std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-            out << m_path << '\n';
-            if (!out.flush())
-                throw std::runtime_error("marker");
-        });
-    } catch (const std::exception&) {
-        Fail("write the marker of");
+    WriteMarker();
+}
+
+// Written and moved into place without waiting for the disk, which would
+// hold back the first change's bytes behind it: once renamed the marker
+// survives the process; the flusher makes it durable with the journal.
+void TJournalWriter::WriteMarker() {
+    if (m_fd < 0)
+        return;
+    const std::string temp = TempFileName(m_markerPath);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const std::string text = m_path + '\n';
+    const bool isWritten =
+        fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    if (fd >= 0)
+        ::close(fd);
+    if (!isWritten || ::rename(temp.c_str(), m_markerPath.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return Fail("write the marker of");
     }
+    Flush(false);
+    FlushPath(m_markerPath, O_RDONLY);
+    const auto slash = m_markerPath.find_last_of('/');
+    if (slash != std::string::npos)
+        FlushPath(m_markerPath.substr(0, slash), O_RDONLY | O_DIRECTORY);
 }
 
 void TJournalWriter::WriteAll(const std::string& bytes) {
@@ -254,22 +277,75 @@ void TJournalWriter::WriteAll(const std::string& bytes) {
     m_hasUnsynced = true;
 }
 
-void TJournalWriter::Flush() {
+void TJournalWriter::Flush(bool waitForDisk) {
+    std::unique_lock lock(m_flushMutex);
     if (m_fd >= 0 && m_hasUnsynced) {
-        if (::fdatasync(m_fd) != 0)
-            return Fail("flush");
-        const std::lock_guard lock(m_mutex);
-        ++m_syncCount;
+        // A flush of this journal still waiting to start covers these bytes
+        // too; one flush running and one waiting is the most there is.
+        const bool isCovered =
+            !m_flushes.empty() && m_flushes.back().IsJournal && m_flushes.back().Path == m_path;
+        if (!isCovered) {
+            // A descriptor of its own: the writer may close its one meanwhile.
+            const int copy = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+            if (copy < 0) {
+                lock.unlock();
+                return Fail("flush");
+            }
+            m_flushes.push_back({copy, m_path, true});
+            m_flushWake.notify_one();
+        }
     }
     m_hasUnsynced = false;
     m_lastSyncMs = SteadyMs();
+    if (waitForDisk)
+        m_flushDone.wait(lock, [this] { return m_flushes.empty() && !m_isFlushing; });
+}
+
+void TJournalWriter::FlushPath(const std::string& path, int openFlags) {
+    const int fd = ::open(path.c_str(), openFlags | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    const std::lock_guard lock(m_flushMutex);
+    m_flushes.push_back({fd, path, false});
+    m_flushWake.notify_one();
+}
+
+void TJournalWriter::RunFlusher() {
+    std::unique_lock lock(m_flushMutex);
+    for (;;) {
+        m_flushWake.wait(lock, [this] { return !m_flushes.empty() || m_flusherStopping; });
+        if (m_flushes.empty())
+            break;
+        TFlush flush = std::move(m_flushes.front());
+        m_flushes.pop_front();
+        m_isFlushing = true;
+        lock.unlock();
+        if (flush.IsJournal)
+            TraceTestPoint("journal-sync");
+        const bool isFlushed = m_flushFile(flush.Fd) == 0;
+        const std::string reason = isFlushed ? std::string() : Reason();
+        if (flush.IsJournal)
+            TraceTestPoint("journal-synced");
+        ::close(flush.Fd);
+        if (isFlushed && flush.IsJournal)
+            ++m_syncCount;
+        // One report per writer: the disk that failed once fails again.
+        if (!isFlushed && !m_hasFlushFailed.exchange(true) && m_onError)
+            m_onError("Could not flush the journal " + flush.Path + ": " + reason);
+        lock.lock();
+        m_isFlushing = false;
+        m_flushDone.notify_all();
+    }
 }
 
 void TJournalWriter::Close() {
     if (m_fd < 0)
         return;
-    Flush();
-    ::close(m_fd); // also drops the lock
+    Flush(false);
+    // The flusher's descriptor shares the lock: dropped here, so this
+    // process can open the journal again at once.
+    ::flock(m_fd, LOCK_UN);
+    ::close(m_fd);
     m_fd = -1;
 }
 

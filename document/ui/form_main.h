@@ -178,6 +178,10 @@ public:
     // milliseconds, position 0, events panel only, tool windows hidden,
     // 64-pixel columns, mouse mode off, speed 100, step 1.
     void ResetProject();
+    // What File > Open does once a file is chosen: the document replaces the
+    // project, and the session journal starts over from it. Does nothing
+    // without a document reader; passes the reader's exceptions on.
+    void OpenDocumentFile(const std::string& path);
     // Enables or disables the commands and panel controls that need open
     // media, and whatever `on` is, unticks the recording and display
     // switches (both Inserting, Draw, Text, Show all, Double buffering, Draw

@@ -3,6 +3,7 @@
 #include "document/ui/form_main.h"
 
 #include "platform/replace_file.h"
+#include "platform/test_trace.h"
 
 #include <QFile>
 
@@ -12,15 +13,20 @@ void TFormMain::ActionOpenImportExecute(TAppCommandId command) {
     const std::optional<QString> chosen = m_dialogs->AskOpenDocument(this);
     if (!chosen)
         return;
-    const bool isOpen = command == TAppCommandId::ActionOpen;
-    if (!isOpen) {
+    if (command != TAppCommandId::ActionOpen) {
         m_readDocument(QFile::encodeName(*chosen).toStdString(), true);
         return;
     }
+    OpenDocumentFile(QFile::encodeName(*chosen).toStdString());
+}
+
+void TFormMain::OpenDocumentFile(const std::string& path) {
+    if (!m_readDocument)
+        return;
     if (m_sessionHooks.Replacing)
         m_sessionHooks.Replacing();
     try {
-        m_readDocument(QFile::encodeName(*chosen).toStdString(), false);
+        m_readDocument(path, false);
     } catch (...) {
         if (m_sessionHooks.Replaced)
             m_sessionHooks.Replaced();
@@ -43,6 +49,7 @@ void TFormMain::ActionSaveExecute(TAppCommandId command) {
     // A failure leaves the document name as it was: the project has not
     // reached the new file. When only the folder's flush failed the file is
     // there under its new name, and the warning is still shown.
+    TraceTestPoint("save");
     if (m_sessionHooks.Saving)
         m_sessionHooks.Saving();
     try {
@@ -56,6 +63,7 @@ void TFormMain::ActionSaveExecute(TAppCommandId command) {
     SetDocumentFileName(target);
     if (m_sessionHooks.Saved)
         m_sessionHooks.Saved(target);
+    TraceTestPoint("saved");
 }
 
 void TFormMain::ActionCloseExecute() {

@@ -3,9 +3,12 @@
 #include "document/journal_recovery.h"
 #include "document/ui/form_main.h"
 #include "document/ui/main_document.h"
+#include "platform/test_trace.h"
 
 #include <QMetaObject>
 #include <QPointer>
+
+#include <string>
 
 TMainJournal::TMainJournal(TFormMain& form, TMainDocument& document, std::string stateFolder)
     : m_form(form), m_document(document),
@@ -56,6 +59,7 @@ bool TMainJournal::RecoverAtStartUp() {
     if (pending.empty())
         return false;
     TPendingJournal& journal = pending.front();
+    TraceTestPoint("recovery-question");
     if (!m_form.Dialogs().AskYesNo(&m_form, RecoveryQuestion(journal))) {
         DeclineJournal(journal);
         return false;
@@ -73,7 +77,8 @@ bool TMainJournal::RecoverAtStartUp() {
     }
     Replaced();
     m_journal->Suspend();
-    ReplayJournal(m_form.Project(), journal.Contents);
+    const std::size_t applied = ReplayJournal(m_form.Project(), journal.Contents);
+    TraceTestPoint("recovered " + std::to_string(applied));
     // The journal goes on from where it was complete: what it holds stays
     // recoverable until the next save.
     MarkJournalCurrent(journal);

@@ -1,13 +1,22 @@
 #include "document/change_codec.h"
 #include "document/journal_recovery.h"
+#include "document/journal_writer.h"
 #include "document/session_journal.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <utility>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -132,6 +141,83 @@ TEST(JournalTest, MediaRecordsRoundTripAndAnOldVersionStillReads) {
 
     bytes[JournalVersionOffset] = 3;
     EXPECT_FALSE(DecodeJournal(bytes));
+// A disk that takes its time over a flush, and tells when one is under way.
+struct TSlowDisk {
+    std::mutex Mutex;
+    std::condition_variable Changed;
+    bool IsStuck = true;
+    int Entered = 0;
+    int Error = 0; // errno to fail with; 0 for success
+
+    int Flush(int) {
+        std::unique_lock lock(Mutex);
+        ++Entered;
+        Changed.notify_all();
+        Changed.wait(lock, [this] { return !IsStuck; });
+        errno = Error;
+        return Error ? -1 : 0;
+    }
+    bool WaitEntered() {
+        std::unique_lock lock(Mutex);
+        return Changed.wait_for(lock, std::chrono::seconds(10), [this] { return Entered > 0; });
+    }
+    void Release() {
+        const std::lock_guard lock(Mutex);
+        IsStuck = false;
+        Changed.notify_all();
+    }
+};
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Changes made while a flush hangs on a busy disk reach the file all the
+// same (a kill then loses nothing written), and so does the marker that
+// leads start-up to them; Sync waits for the disk, and a failing flush is
+// reported once.
+TEST(JournalWriterTest, WritesGoOnWhileAFlushHangs) {
+    for (const int error : {0, EIO}) {
+        SCOPED_TRACE(error);
+        const auto folder =
+            std::filesystem::temp_directory_path() /
+            ("journal-writer-test-" + std::to_string(::getpid()) + "-" + std::to_string(error));
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        const std::string journal = (folder / "p.xml.journal").string();
+        const std::string marker = (folder / "m.session").string();
+        TSlowDisk disk;
+        disk.Error = error;
+        std::vector<std::string> errors;
+        {
+            TJournalWriter writer([&errors](const std::string& message) { errors.push_back(message); },
+                                  [&disk](int fd) { return disk.Flush(fd); });
+            writer.Start(journal, marker, "H");
+            writer.Append("a");
+            ASSERT_TRUE(disk.WaitEntered());
+            writer.Append("b");
+            bool isWritten = false;
+            for (int i = 0; i < 1000 && !isWritten; ++i) {
+                isWritten = FileText(journal) == "Hab";
+                if (!isWritten)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            EXPECT_EQ(FileText(journal), "Hab");
+            EXPECT_EQ(FileText(marker), journal + "\n");
+            EXPECT_EQ(writer.SyncCount(), 0);
+            disk.Release();
+            writer.Sync();
+            // The hung flush began before "ab" was written: Sync flushes again.
+            EXPECT_EQ(writer.SyncCount(), error ? 0 : 2);
+        }
+        const std::vector<std::string> expected =
+            error ? std::vector<std::string>{"Could not flush the journal " + journal + ": " +
+                                             std::strerror(error)}
+                  : std::vector<std::string>{};
+        EXPECT_EQ(errors, expected);
+        std::filesystem::remove_all(folder);
+    }
 }
 
 } // namespace
