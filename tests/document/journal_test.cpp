@@ -141,6 +141,8 @@ TEST(JournalTest, MediaRecordsRoundTripAndAnOldVersionStillReads) {
 
     bytes[JournalVersionOffset] = 3;
     EXPECT_FALSE(DecodeJournal(bytes));
+}
+
 // A disk that takes its time over a flush, and tells when one is under way.
 struct TSlowDisk {
     std::mutex Mutex;
