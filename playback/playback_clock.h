@@ -20,7 +20,9 @@
 //
 // Threads: the window thread only. Timer callbacks do nothing but call
 // TPlaybackHost::PostTimerMessage; the message comes back through
-// HandleTimerMessage on the window thread.
+// HandleTimerMessage on the window thread. SeekAll hands each medium's seek
+// to the medium's seek worker; Play first waits until no worker uses its
+// medium and drops the slider pictures still on their way.
 //
 // Errors: Play throws TException "Could not set timer period!";
 // SetPlaybackSpeed and SetStepFrames throw TException "Invalid value!".

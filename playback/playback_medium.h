@@ -23,14 +23,16 @@ public:
     // audio sample play; may be negative.
     virtual int32_t Offset() const = 0;
     // Makes frame `frame` the current frame without drawing. Media errors
-    // (TAVFile::AVFileError) pass to the caller. A seek of several media runs
-    // the fetches of different media on worker threads at once while the
-    // window thread waits for all of them, so a fetch may use the medium
-    // and read its window, but must not change widgets or post to them.
+    // (TAVFile::AVFileError) pass to the caller. A seek to an exact position
+    // runs the fetches of different media on their seek workers at once
+    // while the window thread waits for all of them, so a fetch may use the
+    // medium and read its window, but must not change widgets or post to
+    // them.
     virtual void FetchFrame(int32_t frame) = 0;
     // A picture near `frame` that costs little to get (the key frame at or
-    // before it), for the slider while it is being dragged. Threads and
-    // errors as FetchFrame; by default the exact frame.
+    // before it), for the slider while it is being dragged, of a medium
+    // without a seek worker. Threads and errors as FetchFrame; by default
+    // the exact frame.
     virtual void PreviewFrame(int32_t frame) { FetchFrame(frame); }
     // The medium's own seek worker, which SeekAll hands the medium's seeks
     // to; nullptr when it has none (SeekAll then seeks it itself). While the

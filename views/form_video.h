@@ -109,8 +109,9 @@ public:
     // Where the window paints without double buffering and its backend
     // offers it, the frame is converted straight to the picture area's size;
     // the full-size frame is then made only when someone asks for it.
-    // May run on a worker thread while the UI thread waits for it (touches
-    // no widget state but reads).
+    // May run on the seek worker while the UI thread waits for it (touches
+    // no widget state but reads). On the UI thread it first waits for the
+    // worker and drops the preview pictures still on their way.
     void FetchFrame(int32_t frame);
     // A picture near frame, cheaply: the key frame at or before it where the
     // backend can find one (decoding that picture only), else frame itself.
