@@ -322,9 +322,10 @@ void TFormVideo::PreviewFrame(int32_t frame) {
 }
 
 std::function<std::optional<TPreviewPicture>(int32_t, const std::function<bool()>&)>
-TFormVideo::PreviewRenderer() const {
+TFormVideo::PreviewRenderer() {
     if (!HasVideo() || !CheckBoxVideo->isChecked())
         return {};
+    HoldCurrentFrame();
     // Double buffering composes at the video's size (0 x 0 asks for it).
     const QSize size = ScaledFetchSize();
     TAVFile* file = m_mediaFile.get();
@@ -332,6 +333,21 @@ TFormVideo::PreviewRenderer() const {
                                                                 const std::function<bool()>& isOvertaken) {
         return RenderPreviewPicture(*file, frame, std::max(width, 0), std::max(height, 0), isOvertaken);
     };
+}
+
+void TFormVideo::HoldCurrentFrame() {
+    if (m_isPreviewPicture || m_currentFrame.isNull() ||
+        m_currentFrame.bytesPerLine() != m_currentFrame.width() * 4)
+        return;
+    // The frame shown lives in the file's buffers, which the worker is about
+    // to decode into: the window keeps a copy to paint until its picture
+    // comes.
+    TPreviewPicture held;
+    held.Frame = m_currentFrameIndex;
+    held.Width = m_currentFrame.width();
+    held.Height = m_currentFrame.height();
+    held.Pixels.assign(m_currentFrame.constBits(), m_currentFrame.constBits() + m_currentFrame.sizeInBytes());
+    ShowPreviewPicture(std::move(held));
 }
 
 void TFormVideo::ShowPreviewPicture(TPreviewPicture picture) {

@@ -126,7 +126,9 @@ public:
     // When the worker has the picture it posts the window a message, and
     // the window shows it and repaints, unless something overtook it.
     std::function<std::optional<TPreviewPicture>(int32_t frame, const std::function<bool()>& isOvertaken)>
-    PreviewRenderer() const;
+    // The window then paints a copy of its frame until the picture comes,
+    // never the file's buffers the worker writes.
+    PreviewRenderer();
     // Shows picture as the current frame (the caller repaints).
     void ShowPreviewPicture(TPreviewPicture picture);
     // A seek of the worker runs or waits, or its picture is not shown yet.
@@ -253,6 +255,7 @@ private:
     // Nothing on the worker's own thread.
     void ReclaimMedium(bool dropPictures) const;
     void ShowFinishedPreview();
+    void HoldCurrentFrame();
     void CreatePictureArea();
     void MeasureMargins();
     void ShowStreams();
