@@ -1,21 +1,29 @@
 #!/usr/bin/env bash
 # Four mpv players with software output (--vo=x11 --hwdec=no) in 270x480
-# windows on a virtual X server, playing the clip camera_bench writes, as the
-# peer figure for its "play" section: frames mpv dropped (decoder and video
+# windows on a virtual X server, each playing one of the four clips
+# camera_bench writes (it prints their paths), as the peer figure for its
+# "play" section: frames mpv dropped (decoder and video
 # output, mpv's decoder-frame-drop-count and frame-drop-count) against the
 # frames due up to each player's position, and the CPU share of the two cores.
 #
 # Needs mpv (apt-get install -y mpv; only this comparison uses it), Xvfb and
-# python3. Run camera_bench once first so the clip exists.
+# python3. Run camera_bench once first so the clips exist.
 #
-# Usage: bench/mpv_compare.sh [seconds, default 10] [clip, default the newest
-#        camera-*.mp4 in /tmp/scenemark-bench]
+# Usage: bench/mpv_compare.sh [seconds, default 10] [four clips, default the
+#        four newest camera-*.mp4 in /tmp/scenemark-bench; fewer are repeated]
 set -euo pipefail
 
 seconds=${1:-10}
-clip=${2:-$(ls -t /tmp/scenemark-bench/camera-*.mp4 2>/dev/null | head -n 1)}
+shift $(($# > 0 ? 1 : 0))
+clips=("$@")
+if [ ${#clips[@]} -eq 0 ]; then
+    mapfile -t clips < <(ls -t /tmp/scenemark-bench/camera-[0-9]*.mp4 2>/dev/null | head -n 4)
+fi
 rate=60
-[ -n "$clip" ] && [ -f "$clip" ] || { echo "no clip: run build/bench/camera_bench play first" >&2; exit 2; }
+[ ${#clips[@]} -gt 0 ] || { echo "no clips: run build/bench/camera_bench play first" >&2; exit 2; }
+for clip in "${clips[@]}"; do
+    [ -f "$clip" ] || { echo "no such clip: $clip" >&2; exit 2; }
+done
 command -v mpv >/dev/null || { echo "mpv is not installed (apt-get install -y mpv)" >&2; exit 2; }
 
 work=$(mktemp -d)
@@ -42,7 +50,8 @@ cpu_ticks() { # utime + stime of the given pids
 
 for camera in 0 1 2 3; do
     DISPLAY=$display mpv --no-config --vo=x11 --hwdec=no --no-audio --really-quiet --keep-open=yes \
-        --geometry=270x480+$((camera * 272))+0 --input-ipc-server="$work/mpv$camera.sock" "$clip" \
+        --geometry=270x480+$((camera * 272))+0 --input-ipc-server="$work/mpv$camera.sock" \
+        "${clips[$((camera % ${#clips[@]}))]}" \
         >"$work/mpv$camera.log" 2>&1 &
     pids+=($!)
 done

@@ -19,6 +19,9 @@
 constexpr uint32_t WM_TIMER = 0x0113;
 // The audio device finished playing a buffer.
 constexpr uint32_t MM_WOM_DONE = 0x03BD;
+// A video window's seek worker has a picture for it (parameters 0); sent to
+// the video window itself.
+constexpr uint32_t WM_SEEKDONE = 0x8001;
 
 constexpr uint32_t TimerAudioOutputBit = 0x80000000u;
 

@@ -99,18 +99,36 @@ void TPlaybackClock::SeekAll(int32_t positionMs) {
     // an export).
     Stop(false);
     const bool preview = m_host.IsTrackBarHeld();
-    std::vector<TPlaybackMedium*> media;
-    for (int32_t i = 0; i < m_media.MediumCount(); ++i)
-        if (m_media.Medium(i).MediaFile() && IsInUse(i))
-            media.push_back(&m_media.Medium(i));
+    std::vector<TPlaybackMedium*> ownSeeks; // media without a worker of their own
+    std::vector<TSeekWorker*> awaited;
+    bool hasMedia = false;
+    for (int32_t i = 0; i < m_media.MediumCount(); ++i) {
+        TPlaybackMedium& medium = m_media.Medium(i);
+        if (!medium.MediaFile() || !IsInUse(i))
+            continue;
+        hasMedia = true;
+        TSeekWorker* worker = medium.SeekWorker();
+        if (worker == nullptr) {
+            ownSeeks.push_back(&medium);
+        } else if (preview) {
+            // Not waited for: the picture comes back to the window as a
+            // message, and a newer position overtakes it.
+            worker->Post(PreviewJob(medium, positionMs));
+        } else {
+            worker->Post([this, &medium, positionMs](const TSeekWorker::TOvertakenCheck&) {
+                SeekMedium(medium, positionMs, false);
+                return std::optional<TPreviewPicture>();
+            });
+            awaited.push_back(worker);
+        }
+    }
     // Each seek decodes up to a GOP on its own medium, so four cameras in a
     // row would wait four times as long. Every medium is touched by one
     // thread only, and this thread waits for all before it goes on, so the
     // window thread's rules hold around the call.
     std::vector<std::thread> workers;
-    workers.reserve(media.size());
-    for (size_t i = 1; i < media.size(); ++i)
-        workers.emplace_back([this, medium = media[i], positionMs, preview] {
+    for (size_t i = 1; i < ownSeeks.size(); ++i)
+        workers.emplace_back([this, medium = ownSeeks[i], positionMs, preview] {
             try {
                 SeekMedium(*medium, positionMs, preview);
             } catch (const std::exception&) {
@@ -118,11 +136,51 @@ void TPlaybackClock::SeekAll(int32_t positionMs) {
                 // costs this medium its new picture only.
             }
         });
-    if (!media.empty())
-        SeekMedium(*media[0], positionMs, preview);
+    if (!ownSeeks.empty())
+        SeekMedium(*ownSeeks[0], positionMs, preview);
     for (std::thread& worker : workers)
         worker.join();
-    m_isPreviewShown = preview && !media.empty();
+    // An exact position is shown when SeekAll returns: the lists, the output
+    // window and the exports read the pictures next.
+    for (TSeekWorker* worker : awaited)
+        worker->WaitIdle();
+    m_isPreviewShown = preview && hasMedia;
+}
+
+TSeekWorker::TJob TPlaybackClock::PreviewJob(TPlaybackMedium& medium, int32_t positionMs) {
+    TAVFile* file = medium.MediaFile();
+    // What a file states about its streams is fixed while it is open, so it
+    // is read here even while the worker still decodes an earlier position;
+    // the length can grow as a file is read, so the worker clamps.
+    const bool hasVideo = (file->GetStreams() & TAVFile::StreamVideo) != 0;
+    const int64_t wanted = std::max<int64_t>(
+        static_cast<int64_t>(FramesFromMs(positionMs, file->GetVideoFormat())) - OffsetFrames(medium), 0);
+    TPlaybackMedium::TPreviewRenderer render = hasVideo ? medium.PreviewRenderer() : nullptr;
+    return [file, wanted, hasVideo, render = std::move(render)](
+               const TSeekWorker::TOvertakenCheck& isOvertaken) -> std::optional<TPreviewPicture> {
+        try {
+            if (!hasVideo) {
+                file->Seek(static_cast<int32_t>(wanted));
+                return std::nullopt;
+            }
+            const int64_t frame = std::min<int64_t>(wanted, static_cast<int64_t>(file->GetVideoLength()) - 1);
+            if (!render || frame < 0)
+                return std::nullopt;
+            return render(static_cast<int32_t>(frame), isOvertaken);
+        } catch (const TAVFile::AVFileError&) {
+            // The medium keeps its previous picture; the other media still move.
+            return std::nullopt;
+        }
+    };
+}
+
+void TPlaybackClock::ReclaimMedia() {
+    for (int32_t i = 0; i < m_media.MediumCount(); ++i)
+        if (TSeekWorker* worker = m_media.Medium(i).SeekWorker()) {
+            // A preview arriving after this would replace a played frame.
+            worker->Invalidate();
+            worker->WaitIdle();
+        }
 }
 
 void TPlaybackClock::SeekMedium(TPlaybackMedium& medium, int32_t positionMs, bool preview) {
@@ -225,6 +283,7 @@ void TPlaybackClock::SetStepFrames(int32_t frames) {
 
 void TPlaybackClock::Play() {
     Stop(false);
+    ReclaimMedia();
 
     TTimerCaps caps{};
     if (m_timer.GetDevCaps(caps)) {

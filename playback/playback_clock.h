@@ -20,7 +20,9 @@
 //
 // Threads: the window thread only. Timer callbacks do nothing but call
 // TPlaybackHost::PostTimerMessage; the message comes back through
-// HandleTimerMessage on the window thread.
+// HandleTimerMessage on the window thread. SeekAll hands each medium's seek
+// to the medium's seek worker; Play first waits until no worker uses its
+// medium and drops the slider pictures still on their way.
 //
 // Errors: Play throws TException "Could not set timer period!";
 // SetPlaybackSpeed and SetStepFrames throw TException "Invalid value!".
@@ -111,7 +113,10 @@ public:
     void UpdateTrackBarRange();
     // Stops, then shows every medium at positionMs: the exact frame, or a
     // key frame near it while the host says the slider is held. The media
-    // are sought at once on worker threads; this returns when all are done.
+    // are sought at once, each on its own seek worker. The exact frames are
+    // in when this returns. Key frames are not waited for: each medium's
+    // worker hands its picture back to the medium on the window thread, and
+    // a later SeekAll overtakes a picture not yet shown.
     void SeekAll(int32_t positionMs);
     // The slider's handle was let go: where pictures near the position were
     // shown, every medium now shows its exact frame and the windows repaint.
@@ -181,6 +186,11 @@ private:
     void DrainUnplayedAudio(const std::vector<TPlaybackMedium*>& played);
     void RepaintAll();
     bool IsInUse(int32_t index) const { return !m_mediaInUse || m_mediaInUse(index); }
+    // The seek worker's job for a picture near positionMs.
+    TSeekWorker::TJob PreviewJob(TPlaybackMedium& medium, int32_t positionMs);
+    // Waits until no worker uses its medium, and drops the pictures on
+    // their way: the window thread is about to use the media itself.
+    void ReclaimMedia();
     // Positions one medium for SeekAll; errors are absorbed.
     void SeekMedium(TPlaybackMedium& medium, int32_t positionMs, bool preview);
     void SetTrackBar(const TTrackBar& trackBar);

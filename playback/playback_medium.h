@@ -4,11 +4,14 @@
 // medium.
 //
 // Threads: the window thread only, except FetchFrame and PreviewFrame (see
-// there).
+// there) and what SeekWorker runs.
 
 #include "media/av_file.h"
+#include "playback/seek_worker.h"
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 class TPlaybackMedium {
 public:
@@ -20,15 +23,30 @@ public:
     // audio sample play; may be negative.
     virtual int32_t Offset() const = 0;
     // Makes frame `frame` the current frame without drawing. Media errors
-    // (TAVFile::AVFileError) pass to the caller. A seek of several media runs
-    // the fetches of different media on worker threads at once while the
-    // window thread waits for all of them, so a fetch may use the medium
-    // and read its window, but must not change widgets or post to them.
+    // (TAVFile::AVFileError) pass to the caller. A seek to an exact position
+    // runs the fetches of different media on their seek workers at once
+    // while the window thread waits for all of them, so a fetch may use the
+    // medium and read its window, but must not change widgets or post to
+    // them.
     virtual void FetchFrame(int32_t frame) = 0;
     // A picture near `frame` that costs little to get (the key frame at or
-    // before it), for the slider while it is being dragged. Threads and
-    // errors as FetchFrame; by default the exact frame.
+    // before it), for the slider while it is being dragged, of a medium
+    // without a seek worker. Threads and errors as FetchFrame; by default
+    // the exact frame.
     virtual void PreviewFrame(int32_t frame) { FetchFrame(frame); }
+    // The medium's own seek worker, which SeekAll hands the medium's seeks
+    // to; nullptr when it has none (SeekAll then seeks it itself). While the
+    // worker has a job, nothing else may use the media file.
+    virtual TSeekWorker* SeekWorker() { return nullptr; }
+    // Makes the picture shown for `frame` while the slider is dragged. It
+    // runs on the seek worker and may use the media file only: whatever it
+    // needs of the window is captured when PreviewRenderer is called, on the
+    // window thread. The worker hands its picture back to the medium, which
+    // shows it. Media errors pass to the caller.
+    using TPreviewRenderer =
+        std::function<std::optional<TPreviewPicture>(int32_t frame, const TSeekWorker::TOvertakenCheck&)>;
+    // Empty when the medium shows no picture now (no video, Video unticked).
+    virtual TPreviewRenderer PreviewRenderer() { return {}; }
     // Draws the window with its current frame and overlays.
     virtual void Paint() = 0;
     // Records the region of a mouse-mode drag in progress at the current

@@ -2,6 +2,8 @@
 
 #include "media/fast_frame_access.h"
 #include "media/registry/registry.h"
+#include "platform/window_message.h"
+#include "playback/preview_picture.h"
 #include "views/video_host.h"
 
 #include <QAction>
@@ -66,10 +68,39 @@ TFormVideo::TFormVideo(QWidget* owner, TVideoHost* host, TMediaOpener opener)
     CreatePictureArea();
     MeasureMargins();
     setMinimumSize(160, 66);
+    // Runs on the worker: posting is all it may do.
+    m_seekWorker = std::make_unique<TSeekWorker>([this] { PostWindowMessage(this, WM_SEEKDONE, 0, 0); });
 }
 
 TFormVideo::~TFormVideo() {
+    // Before the media file goes: the worker may be reading it.
+    m_seekWorker.reset();
     ClearOverlays();
+}
+
+bool TFormVideo::event(QEvent* event) {
+    if (event->type() == TWindowMessageEvent::EventType() &&
+        static_cast<const TWindowMessageEvent*>(event)->Message() == WM_SEEKDONE) {
+        ShowFinishedPreview();
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void TFormVideo::ReclaimMedium(bool dropPictures) const {
+    if (dropPictures)
+        m_seekWorker->Invalidate();
+    m_seekWorker->WaitIdle();
+}
+
+void TFormVideo::ShowFinishedPreview() {
+    std::optional<TPreviewPicture> picture = m_seekWorker->TakeCurrent();
+    if (!picture || !m_mediaFile)
+        return;
+    ShowPreviewPicture(std::move(*picture));
+    Paint();
+    if (m_host)
+        m_host->PreviewShown();
 }
 
 void TFormVideo::CreateMenus() {
@@ -204,12 +235,15 @@ void TFormVideo::ShowCentredOnOwner() {
 }
 
 void TFormVideo::CloseFile() {
+    ReclaimMedium(true);
     // The frame pointer lives in the media file's block: drop it before the
     // file goes, so no later paint reads freed memory.
     m_currentBitmap = nullptr;
     m_currentFrameIndex = -1;
     m_currentFrame = QImage();
     m_isFrameScaled = false;
+    m_isPreviewPicture = false;
+    m_previewPicture = {};
     std::unique_ptr<TAVFile> file = std::move(m_mediaFile);
     hide();
     setWindowTitle(QString());
@@ -243,12 +277,16 @@ QString TFormVideo::StatusText() const {
 // --- Frame and picture -----------------------------------------------------
 
 void TFormVideo::FetchFrame(int32_t frame) {
+    // The exact frame overtakes every preview still on its way.
+    ReclaimMedium(true);
     if (!HasVideo())
         return;
     m_currentBitmap = nullptr;
     m_currentFrameIndex = -1;
     m_currentFrame = QImage();
     m_isFrameScaled = false;
+    m_isPreviewPicture = false;
+    m_previewPicture = {};
     if (!CheckBoxVideo->isChecked()) {
         // An interleaved file reads both streams from one demultiplexer; the
         // skipped picture keeps the audio flowing.
@@ -276,10 +314,50 @@ void TFormVideo::FetchFrame(int32_t frame) {
 }
 
 void TFormVideo::PreviewFrame(int32_t frame) {
+    ReclaimMedium(true);
     auto* fast = dynamic_cast<TFastFrameAccess*>(m_mediaFile.get());
     if (fast != nullptr && HasVideo() && CheckBoxVideo->isChecked())
         frame = fast->SeekKeyFrame(frame);
     FetchFrame(frame);
+}
+
+std::function<std::optional<TPreviewPicture>(int32_t, const std::function<bool()>&)>
+TFormVideo::PreviewRenderer() {
+    if (!HasVideo() || !CheckBoxVideo->isChecked())
+        return {};
+    HoldCurrentFrame();
+    // Double buffering composes at the video's size (0 x 0 asks for it).
+    const QSize size = ScaledFetchSize();
+    TAVFile* file = m_mediaFile.get();
+    return [file, width = size.width(), height = size.height()](int32_t frame,
+                                                                const std::function<bool()>& isOvertaken) {
+        return RenderPreviewPicture(*file, frame, std::max(width, 0), std::max(height, 0), isOvertaken);
+    };
+}
+
+void TFormVideo::HoldCurrentFrame() {
+    if (m_isPreviewPicture || m_currentFrame.isNull() ||
+        m_currentFrame.bytesPerLine() != m_currentFrame.width() * 4)
+        return;
+    // The frame shown lives in the file's buffers, which the worker is about
+    // to decode into: the window keeps a copy to paint until its picture
+    // comes.
+    TPreviewPicture held;
+    held.Frame = m_currentFrameIndex;
+    held.Width = m_currentFrame.width();
+    held.Height = m_currentFrame.height();
+    held.Pixels.assign(m_currentFrame.constBits(), m_currentFrame.constBits() + m_currentFrame.sizeInBytes());
+    ShowPreviewPicture(std::move(held));
+}
+
+void TFormVideo::ShowPreviewPicture(TPreviewPicture picture) {
+    m_previewPicture = std::move(picture);
+    m_currentBitmap = nullptr;
+    m_isFrameScaled = false;
+    m_isPreviewPicture = true;
+    m_currentFrameIndex = m_previewPicture.Frame;
+    m_currentFrame =
+        WrapFrame(m_previewPicture.Pixels.data(), m_previewPicture.Width, m_previewPicture.Height);
 }
 
 QSize TFormVideo::ScaledFetchSize() const {
@@ -292,7 +370,9 @@ QSize TFormVideo::ScaledFetchSize() const {
 }
 
 const uint8_t* TFormVideo::CurrentBitmap() const {
-    if (m_currentBitmap == nullptr && m_isFrameScaled && m_mediaFile) {
+    if (m_currentBitmap == nullptr && (m_isFrameScaled || m_isPreviewPicture) && m_mediaFile &&
+        m_currentFrameIndex >= 0) {
+        ReclaimMedium(false);
         try {
             m_currentBitmap = m_mediaFile->GetFrameAt(m_currentFrameIndex);
         } catch (const TAVFile::AVFileError&) {
@@ -303,11 +383,14 @@ const uint8_t* TFormVideo::CurrentBitmap() const {
 }
 
 void TFormVideo::UseFullSizeFrame() {
-    if (!m_isFrameScaled)
+    const bool isPreviewScaled =
+        m_isPreviewPicture && m_currentFrame.size() != QSize(m_videoWidth, m_videoHeight);
+    if (!m_isFrameScaled && !isPreviewScaled)
         return;
     const uint8_t* bitmap = CurrentBitmap();
     m_currentFrame = WrapFrame(bitmap, m_videoWidth, m_videoHeight);
     m_isFrameScaled = false;
+    m_isPreviewPicture = false;
     if (bitmap == nullptr)
         m_currentFrameIndex = -1;
 }
@@ -349,6 +432,7 @@ void TFormVideo::FitScaledFrame(QSize area) {
     }
     // The window was resized since the fetch: the held picture converts
     // again without decoding.
+    ReclaimMedium(false);
     try {
         auto* fast = dynamic_cast<TFastFrameAccess*>(m_mediaFile.get());
         m_currentFrame = WrapFrame(fast->GetScaledFrameAt(m_currentFrameIndex, area.width(), area.height()),

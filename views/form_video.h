@@ -15,10 +15,14 @@
 // window destroys its shapes, its off-screen picture and its media file.
 // Closing the window only hides it; the medium stays in the media set.
 //
-// Threads: the UI thread only. FetchFrame passes media errors
-// (TAVFile::AVFileError family) to its caller; nothing else throws.
+// Threads: the UI thread only, but the window has a seek worker of its own
+// (SeekWorker) which the playback clock hands the medium's seeks to. Before
+// the window uses its media file on the UI thread it waits for that worker,
+// so the file is never used by two threads at once. FetchFrame passes media
+// errors (TAVFile::AVFileError family) to its caller; nothing else throws.
 
 #include "media/av_file.h"
+#include "playback/seek_worker.h"
 #include "views/core/event_overlays.h"
 #include "views/core/mouse_region.h"
 #include "views/core/overlay_shapes.h"
@@ -105,13 +109,31 @@ public:
     // Where the window paints without double buffering and its backend
     // offers it, the frame is converted straight to the picture area's size;
     // the full-size frame is then made only when someone asks for it.
-    // May run on a worker thread while the UI thread waits for it (touches
-    // no widget state but reads).
+    // May run on the seek worker while the UI thread waits for it (touches
+    // no widget state but reads). On the UI thread it first waits for the
+    // worker and drops the preview pictures still on their way.
     void FetchFrame(int32_t frame);
     // A picture near frame, cheaply: the key frame at or before it where the
     // backend can find one (decoding that picture only), else frame itself.
     // Threads and errors as FetchFrame.
     void PreviewFrame(int32_t frame);
+    // The medium's seek worker; the window owns it and destroys it before
+    // its media file.
+    TSeekWorker* SeekWorker() const { return m_seekWorker.get(); }
+    // The job that makes a preview picture (PreviewFrame's picture, copied
+    // out of the file) for a frame on the seek worker, at the size the
+    // window paints it now; empty without video or with Video unticked.
+    // When the worker has the picture it posts the window a message, and
+    // the window shows it and repaints, unless something overtook it.
+    std::function<std::optional<TPreviewPicture>(int32_t frame, const std::function<bool()>& isOvertaken)>
+    // The window then paints a copy of its frame until the picture comes,
+    // never the file's buffers the worker writes.
+    PreviewRenderer();
+    // Shows picture as the current frame (the caller repaints).
+    void ShowPreviewPicture(TPreviewPicture picture);
+    // A seek of the worker runs or waits, or its picture is not shown yet.
+    bool IsPicturePending() const { return m_seekWorker->IsBusy(); }
+
     // The last fetched frame: the media file's top-down frame buffer (4
     // bytes per pixel), owned by the media file and valid until its next
     // frame request; nullptr when none. After a fetch at the window's size
@@ -222,8 +244,18 @@ public:
     QAction* CheckBoxAudio = nullptr;
     QAction* PopupMenuDescription = nullptr;
 
+protected:
+    // Takes the seek worker's picture messages.
+    bool event(QEvent* event) override;
+
 private:
     void CreateMenus();
+    // Waits until the seek worker lets go of the media file; with
+    // dropPictures, pictures still on their way will not show either.
+    // Nothing on the worker's own thread.
+    void ReclaimMedium(bool dropPictures) const;
+    void ShowFinishedPreview();
+    void HoldCurrentFrame();
     void CreatePictureArea();
     void MeasureMargins();
     void ShowStreams();
@@ -265,6 +297,9 @@ private:
     // area's size when m_isFrameScaled; null without a frame.
     QImage m_currentFrame;
     bool m_isFrameScaled = false;
+    // The current frame is a preview picture held here, not in the file.
+    bool m_isPreviewPicture = false;
+    TPreviewPicture m_previewPicture;
     // Size of the picture area when a frame last covered it: a paint without
     // a frame leaves such a picture in place, anything else is blacked out.
     QSize m_coveredSize;
@@ -274,4 +309,6 @@ private:
     QPoint m_mousePosition;
     QString m_captionText;
     QLabel* m_statusLabel = nullptr;
+    // Last: its thread may post to the window until it is joined.
+    std::unique_ptr<TSeekWorker> m_seekWorker;
 };

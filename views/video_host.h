@@ -55,4 +55,9 @@ public:
     // cursor stays where it is. Called after a moved rectangle rewrote its
     // event's parameters.
     virtual void FillEventGrid(bool moveCursor) = 0;
+
+    // A preview picture for the dragged slider came in after the position
+    // change and the window repainted with it; views that show the
+    // window's picture refresh.
+    virtual void PreviewShown() {}
 };

@@ -105,6 +105,7 @@ public:
         m_form.FillEventGrid(follow);
         m_form.FormTimeLine->LabelsChanged();
     }
+    void PreviewShown() override { m_form.RenderOutput(); }
 
     // --- TWindowMessageHandler ---
     // The message value carries the clock's playback generation as well as

@@ -76,6 +76,8 @@ private:
         int32_t Offset() const override { return Window->Offset; }
         void FetchFrame(int32_t frame) override { Window->FetchFrame(frame); }
         void PreviewFrame(int32_t frame) override { Window->PreviewFrame(frame); }
+        TSeekWorker* SeekWorker() override { return Window->SeekWorker(); }
+        TPreviewRenderer PreviewRenderer() override { return Window->PreviewRenderer(); }
         void Paint() override { Window->Paint(); }
         void CommitMouseRegion() override { Window->CommitMouseRegion(); }
         bool IsAudioEnabled() const override { return Window->IsAudioTicked(); }
