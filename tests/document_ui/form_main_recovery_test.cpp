@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -28,7 +29,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <regex>
 
 namespace {
 
@@ -142,10 +142,11 @@ TEST_P(FormMainRecovery, TheNextStartAsksAndRecoversOrSetsTheJournalAside) {
                        [&next] { next.Form.Execute([&next] { next.Journal.RecoverAtStartUp(); }); });
     QTest::qWait(50);
     ASSERT_EQ(m_answers.Questions.size(), 1);
-    EXPECT_TRUE(
-        std::regex_match(m_answers.Questions[0].toStdString(),
-                         std::regex(R"(The last session ended with 5 unsaved changes \(\d{4}-\d\d-\d\d )"
-                                    R"(\d\d:\d\d:\d\d\)\. Recover them\?)")))
+    EXPECT_TRUE(QRegularExpression(QRegularExpression::anchoredPattern(
+                                       R"(The last session ended with 5 unsaved changes \(\d{4}-\d\d-\d\d )"
+                                       R"(\d\d:\d\d:\d\d\)\. Recover them\?)"))
+                    .match(m_answers.Questions[0])
+                    .hasMatch())
         << m_answers.Questions[0].toStdString();
     EXPECT_TRUE(m_answers.Messages.isEmpty()) << m_answers.Messages.join('\n').toStdString();
     EXPECT_EQ(ReadBytes(m_project), saved) << "the project file is never touched";
@@ -158,8 +159,10 @@ TEST_P(FormMainRecovery, TheNextStartAsksAndRecoversOrSetsTheJournalAside) {
     EXPECT_FALSE(std::filesystem::exists(m_project + ".journal"));
     int asideCount = 0;
     for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path()))
-        asideCount += std::regex_match(entry.path().filename().string(),
-                                       std::regex(R"(project\.xml\.\d{8}-\d{6}\.journal)"));
+        asideCount +=
+            QRegularExpression(QRegularExpression::anchoredPattern(R"(project\.xml\.\d{8}-\d{6}\.journal)"))
+                .match(QString::fromStdString(entry.path().filename().string()))
+                .hasMatch();
     EXPECT_EQ(asideCount, 1);
 }
 
