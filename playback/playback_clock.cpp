@@ -501,12 +501,19 @@ bool TPlaybackClock::ShouldJump(const TTimerInfo& group, int64_t count) const {
     // Skipping decodes every skipped picture; where that costs more than a
     // frame period, a late group would spend ever longer ticks on frames
     // nobody sees. Seeking decodes from the nearest key frame instead, a
-    // bounded cost, so the group stays on the clock.
-    if (count > MaxSkipFrames)
+    // bounded cost, so the group stays on the clock. That bound is a whole
+    // GOP of decoding, though: with long GOPs at a high rate a seek to a frame
+    // a few periods ahead costs far more than decoding on to it, and seeking
+    // on every late tick would make each tick later still. Once both costs
+    // are known, the cheaper one wins.
+    const bool costsKnown = group.SkipCostMsPerFrame > 0 && group.JumpCostMs >= 0;
+    if (count > MaxSkipFrames && !costsKnown)
         return true;
     if (group.SkipCostMsPerFrame <= 0)
         return false;
     const double skipMs = static_cast<double>(count) * group.SkipCostMsPerFrame;
+    if (count > MaxSkipFrames)
+        return skipMs > group.JumpCostMs;
     const double periodMs = 1000.0 * group.Scale / group.Rate * 100.0 / m_playbackSpeed;
     return skipMs > periodMs && (group.JumpCostMs < 0 || skipMs > group.JumpCostMs);
 }

@@ -377,6 +377,25 @@ TEST_F(ClockPlayback, RateMeasurementAndTickSpacingFollowTheSpeed) {
         EXPECT_EQ(tickTimes[i] - tickTimes[i - 1], 20) << "tick " << i;
 }
 
+// Long GOPs at a high rate: a seek decodes up to a GOP, far more than
+// decoding on over the few frames a late tick left behind. After one stall
+// has made both costs known, the clock skips instead of seeking at every
+// tick, which would show about one frame in fifteen from then on.
+TEST_F(ClockPlayback, AfterAStallACheapSkipWinsOverAGopLongSeek) {
+    TTestMedium& medium = rig.AddMedium(50, 1, 100000, 0, 25);
+    medium.Clip->Clock = &rig.Timer.MutableClock();
+    medium.Clip->SkipCostMs = 2;
+    medium.Clip->SeekCostMs = 300;
+    medium.PaintCostsMs.assign(40, 0);
+    medium.PaintCostsMs.push_back(200); // one stall of ten periods
+    medium.PaintCostsMs.push_back(0);
+    rig.Clock.Play();
+    rig.RunFor(10000);
+    const TTimerInfo& group = rig.Clock.Groups()[0];
+    EXPECT_LE(medium.Clip->Seeks.size(), 2u);
+    EXPECT_GE(static_cast<double>(medium.Fetched.size()), 0.4 * group.Frame);
+}
+
 TEST_F(ClockPlayback, SlowFetchesDropFramesButHoldTheNominalRate) {
     // Each fetch takes 50 ms of a 40 ms period.
     TTestMedium& medium = rig.AddMedium(25, 1, 10000, 0, 50);
