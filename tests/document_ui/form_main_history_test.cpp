@@ -9,6 +9,7 @@
 #include "playback/ui/form_offset.h"
 #include "playback/ui/form_video_list.h"
 #include "tests/document_ui/form_main_fixture.h"
+#include "tests/document_ui/when_modal.h"
 #include "tests/support/bmp_bytes.h"
 #include "tests/support/media_clips.h"
 #include "views/form_video.h"
@@ -31,16 +32,6 @@
 namespace {
 
 using Id = TAppCommandId;
-
-void WhenModal(std::function<void(QWidget*)> answer, int triesLeft = 100) {
-    QTimer::singleShot(triesLeft == 100 ? 0 : 10, [answer = std::move(answer), triesLeft]() mutable {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal && triesLeft > 0)
-            return WhenModal(std::move(answer), triesLeft - 1);
-        ASSERT_NE(modal, nullptr);
-        answer(modal);
-    });
-}
 
 class FormMainHistory : public FormMainFixture {
 protected:

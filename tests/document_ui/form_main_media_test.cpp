@@ -11,6 +11,7 @@
 #include "playback/ui/form_offset.h"
 #include "playback/ui/form_video_list.h"
 #include "tests/document_ui/form_main_fixture.h"
+#include "tests/document_ui/when_modal.h"
 #include "tests/model/qstring_printer.h"
 #include "tests/support/bmp_bytes.h"
 #include "tests/support/media_clips.h"
@@ -39,18 +40,6 @@
 namespace {
 
 using Id = TAppCommandId;
-
-// Answers the next modal dialog once it is up: `answer` runs inside its event
-// loop. Waits for it, since the clicks that open it let events run first.
-void WhenModal(std::function<void(QWidget*)> answer, int triesLeft = 100) {
-    QTimer::singleShot(triesLeft == 100 ? 0 : 10, [answer = std::move(answer), triesLeft]() mutable {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal && triesLeft > 0)
-            return WhenModal(std::move(answer), triesLeft - 1);
-        ASSERT_NE(modal, nullptr);
-        answer(modal);
-    });
-}
 
 class FormMainMedia : public FormMainFixture {
 protected:

@@ -13,6 +13,7 @@
 #include "playback/ui/form_offset.h"
 #include "playback/ui/form_video_list.h"
 #include "tests/document_ui/fake_main_dialogs.h"
+#include "tests/document_ui/when_modal.h"
 #include "tests/support/bmp_bytes.h"
 #include "tests/support/temp_dir.h"
 #include "views/form_video.h"
@@ -31,16 +32,6 @@
 #include <functional>
 
 namespace {
-
-void WhenModal(std::function<void(QWidget*)> answer, int triesLeft = 100) {
-    QTimer::singleShot(triesLeft == 100 ? 0 : 10, [answer = std::move(answer), triesLeft]() mutable {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal && triesLeft > 0)
-            return WhenModal(std::move(answer), triesLeft - 1);
-        ASSERT_NE(modal, nullptr);
-        answer(modal);
-    });
-}
 
 // One editor as main() puts it together, with fake dialogs and timer.
 struct TEditor {
