@@ -12,6 +12,7 @@
 #include "tests/document_ui/when_modal.h"
 #include "tests/support/bmp_bytes.h"
 #include "tests/support/media_clips.h"
+#include "tests/support/menu_driver.h"
 #include "views/form_video.h"
 
 #include <QAction>
@@ -53,11 +54,21 @@ protected:
         WriteClip(path, spec);
         return QString::fromStdString(path);
     }
+    // Through the real menu bar: Media, then the submenu's item (or, without
+    // a submenu, the Media menu's own item).
+    void ChooseMedia(QMenu* submenu, int index) {
+        QMenu* media = m_form->MenuMedia;
+        ASSERT_TRUE(OpenFromMenuBar(m_form->menuBar(), media));
+        if (submenu) {
+            ASSERT_TRUE(OpenSubmenu(media, submenu));
+        }
+        ASSERT_TRUE(ClickItem(submenu ? submenu : media, index));
+        CloseMenus();
+    }
     void AddByMenu(const QStringList& files) {
         m_answers.MediaFiles = files;
-        m_form->Add1->trigger();
+        ChooseMedia(nullptr, static_cast<int>(m_form->MenuMedia->actions().indexOf(m_form->Add1)));
     }
-    void OpenMediaMenu() { emit m_form->MenuMedia->aboutToShow(); }
     // The keys the Events menu shows for Undo and Redo.
     void Undo() { QTest::keyClick(m_form->windowHandle(), Qt::Key_Z, Qt::ControlModifier); }
     void Redo() {
@@ -98,7 +109,7 @@ public:
     void Add(const QStringList& files) { AddByMenu(files); }
     QString Write(const std::string& name, int32_t frames) { return Sequence(name, frames); }
     QString Ntsc() { return NtscClip(); }
-    void MenuOpen() { OpenMediaMenu(); }
+    void Choose(QMenu* submenu, int index) { ChooseMedia(submenu, index); }
     TFormMain& Form() { return *m_form; }
 };
 
@@ -137,30 +148,24 @@ const TMediaCase MediaCases[] = {
      [](FormMainMediaHistory& f) {
          f.Add({f.Write("c", 100), QStringLiteral("/no/such/file.avi"), f.Write("d", 10)});
      }},
-    {"RemoveTheFirst", nullptr,
-     [](FormMainMediaHistory& f) {
-         f.MenuOpen();
-         f.Form().Remove1->actions()[0]->trigger();
-     }},
+    {"RemoveTheFirst", nullptr, [](FormMainMediaHistory& f) { f.Choose(f.Form().Remove1, 0); }},
     {"Camera", nullptr,
      [](FormMainMediaHistory& f) {
-         f.MenuOpen();
          WhenModal([](QWidget* dialog) {
              auto* camera = static_cast<TFormCamera*>(dialog);
              camera->CSpinEditCamera->setValue(5);
              QTest::keyClick(camera->CSpinEditCamera, Qt::Key_Return);
          });
-         f.Form().Cameras1->actions()[1]->trigger();
+         f.Choose(f.Form().Cameras1, 1);
      }},
     {"Offset", nullptr,
      [](FormMainMediaHistory& f) {
-         f.MenuOpen();
          WhenModal([](QWidget* dialog) {
              auto* offset = static_cast<TFormOffset*>(dialog);
              offset->EditOffset->setText("-250");
              QTest::keyClick(offset->EditOffset, Qt::Key_Return);
          });
-         f.Form().Offset1->actions()[0]->trigger();
+         f.Choose(f.Form().Offset1, 0);
      }},
     // Frames are kept only while all media share a rate: taking the Add back
     // also gives the frame times back.
@@ -177,13 +182,12 @@ TEST_F(FormMainHistory, AMediumThatNoLongerOpensIsLeftOutAndLaterChangesKeepThei
     const QString gone = Sequence("gone", 5);
     AddByMenu({gone});
     AddByMenu({Sequence("kept", 5)});
-    OpenMediaMenu();
     WhenModal([](QWidget* dialog) {
         auto* camera = static_cast<TFormCamera*>(dialog);
         camera->CSpinEditCamera->setValue(3);
         QTest::keyClick(camera->CSpinEditCamera, Qt::Key_Return);
     });
-    m_form->Cameras1->actions()[1]->trigger();
+    ChooseMedia(m_form->Cameras1, 1);
     for (int i = 0; i < 3; ++i)
         Undo();
     ASSERT_EQ(m_form->VideoList().Count(), 0);
